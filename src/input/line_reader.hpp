@@ -1,0 +1,40 @@
+// Reads a text file line by line in large chunks; plain, gzip and BGZF files alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <zlib.h>
+
+namespace corvane {
+
+// An open input file. Compression is recognised from the content, not the name.
+struct line_reader {
+    gzFile file = nullptr;
+    std::string path;
+    std::vector<char> buffer;
+    size_t begin = 0;       // first unread byte in buffer
+    size_t end = 0;         // one past the last byte read into buffer
+    size_t scanned = 0;     // bytes from begin already searched for a newline
+    bool at_eof = false;
+    int64_t line_number = 0;  // 1-based number of the line last returned
+
+    line_reader() = default;
+    line_reader(const line_reader&) = delete;
+    line_reader& operator=(const line_reader&) = delete;
+    ~line_reader();
+};
+
+enum class line_result { line, end_of_file, read_error };
+
+// False when the file cannot be opened; errno then says why.
+bool open_line_reader(line_reader& reader, const std::string& path);
+
+// The next line without its newline; a last line without a newline is returned too. The view stays
+// valid until the next call. On a read error the message "corvane: PATH: cannot read: REASON" has
+// already been printed on standard error.
+line_result read_line(line_reader& reader, std::string_view& line);
+
+}  // namespace corvane

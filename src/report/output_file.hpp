@@ -1,0 +1,45 @@
+// The result table: creation, header line, one row per region, every failed write reported.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "run_status.hpp"
+
+namespace corvane {
+
+struct output_file {
+    std::FILE* stream = nullptr;
+    std::string path;
+
+    output_file() = default;
+    output_file(const output_file&) = delete;
+    output_file& operator=(const output_file&) = delete;
+    ~output_file();
+};
+
+// One result row.
+struct region_row {
+    std::string chr;
+    int32_t startpos = 0;
+    int32_t endpos = 0;
+    float genetic_dist = 0.0f;
+    int32_t physical_dist = 0;
+    int32_t n_snp = 0;
+};
+
+// Creates (or truncates) the output file. Reports and returns output_failed when it cannot.
+run_status create_output(output_file& output, const std::string& path);
+
+// "chr", "startpos", "endpos", "genetic_dist", "physical_dist", "n.snp", tab-separated.
+run_status write_header_row(output_file& output);
+
+// One tab-separated row; the genetic distance printed like printf's "%g". Flushed at once so an
+// interrupted run leaves every row found so far.
+run_status write_region_row(output_file& output, const region_row& row);
+
+// Closes the file; a failure to write its last bytes is a failed run.
+run_status close_output(output_file& output);
+
+}  // namespace corvane

@@ -1,0 +1,86 @@
+// Run setup and the end of a run, shared by both scan drivers.
+#include "run_setup.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/stat.h>
+
+#include "search/region.hpp"
+
+namespace corvane {
+
+namespace {
+
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+}  // namespace
+
+run_status parse_command_line(int argc, const char* const* argv, scan_settings& settings) {
+    if (argc != 9) {
+        std::fprintf(stderr,
+                     "corvane: expected 8 arguments, got %d (argc ==9 does not hold)\n"
+                     "usage: corvane -hap GENOTYPES -legend LEGEND -freq FREQUENCY -out OUTPUT\n",
+                     argc - 1);
+        return run_status::usage_error;
+    }
+    settings.genotype_path = argv[2];
+    settings.legend_path = argv[4];
+    settings.output_path = argv[8];
+
+    const double value = std::atof(argv[6]);
+    // Compared as a double first, so that only values inside float's range are narrowed.
+    if (!(value > 0.0 && value < 1.0) || !(static_cast<float>(value) > 0.0f && static_cast<float>(value) < 1.0f)) {
+        std::fprintf(stderr, "corvane: frequency must be a number above 0 and below 1, got \"%s\"\n", argv[6]);
+        return run_status::bad_frequency;
+    }
+    settings.frequency = static_cast<float>(value);
+    return run_status::run_ok;
+}
+
+run_status check_output_is_not_an_input(const scan_settings& settings) {
+    struct stat output_info {};
+    if (stat(settings.output_path.c_str(), &output_info) != 0) return run_status::run_ok;
+    const struct {
+        const char* role;
+        const std::string& path;
+    } inputs[] = {{"genotype", settings.genotype_path}, {"legend", settings.legend_path}};
+    for (const auto& input : inputs) {
+        struct stat input_info {};
+        if (stat(input.path.c_str(), &input_info) == 0 && same_file(output_info, input_info)) {
+            std::fprintf(stderr, "corvane: output file %s is the %s file %s; refusing to overwrite an input\n",
+                         settings.output_path.c_str(), input.role, input.path.c_str());
+            return run_status::same_file;
+        }
+    }
+    return run_status::run_ok;
+}
+
+run_status start_run(int argc, const char* const* argv, scan_settings& settings, output_file& output) {
+    run_status status = parse_command_line(argc, argv, settings);
+    if (status == run_status::run_ok) status = check_output_is_not_an_input(settings);
+    if (status == run_status::run_ok) status = create_output(output, settings.output_path);
+    if (status == run_status::run_ok) status = write_header_row(output);
+    return status;
+}
+
+run_status check_threshold(const scan_settings& settings, int32_t haplotype_count) {
+    const float threshold = carrier_threshold(haplotype_count, settings.frequency);
+    if (threshold < static_cast<float>(haplotype_count)) return run_status::run_ok;
+    std::fprintf(stderr,
+                 "corvane: frequency %g with %d haplotypes gives a carrier threshold of %g, which no window can "
+                 "exceed; use a lower frequency\n",
+                 static_cast<double>(settings.frequency), haplotype_count, static_cast<double>(threshold));
+    return run_status::threshold_too_high;
+}
+
+int finish_run(run_status status, const scan_settings& settings) {
+    if (status == run_status::genotype_missing) {
+        std::printf("Input genotype file not found %s\n", settings.genotype_path.c_str());
+    }
+    std::fflush(stdout);
+    return exit_code(status);
+}
+
+}  // namespace corvane

@@ -1,0 +1,36 @@
+// Command line, option checks and output creation: everything a run does before reading input.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "report/output_file.hpp"
+#include "run_status.hpp"
+
+namespace corvane {
+
+// The four values of the command line.
+struct scan_settings {
+    std::string genotype_path;
+    std::string legend_path;
+    float frequency = 0.0f;
+    std::string output_path;
+};
+
+// Takes `argc`/`argv` (labels at 1, 3, 5, 7, values at 2, 4, 6, 8) into `settings`. Reports a wrong
+// argument count (usage_error) or a frequency that is not a number in (0, 1) (bad_frequency).
+run_status parse_command_line(int argc, const char* const* argv, scan_settings& settings);
+
+// Refuses an output path that names the genotype or legend file (also through links).
+run_status check_output_is_not_an_input(const scan_settings& settings);
+
+// The checks above in order, then creates the output and writes its header line.
+run_status start_run(int argc, const char* const* argv, scan_settings& settings, output_file& output);
+
+// Refuses a frequency that leaves no carrier count able to pass for `haplotype_count` haplotypes.
+run_status check_threshold(const scan_settings& settings, int32_t haplotype_count);
+
+// Prints what `main` owes the user for `status` and returns the process exit status.
+int finish_run(run_status status, const scan_settings& settings);
+
+}  // namespace corvane

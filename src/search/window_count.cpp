@@ -1,0 +1,47 @@
+// The plain window carrier count: an Eigen copy of the window, byte strings and an ordered map.
+#include "search/window_count.hpp"
+
+#include <cassert>
+#include <vector>
+
+#include <Eigen/Dense>
+
+namespace corvane {
+
+int32_t count_similar_haplotypes(const genotype_matrix& matrix, snp_window window) {
+    const int32_t rows = matrix.haplotype_count;
+    const int32_t width = window.hi - window.lo + 1;
+    Eigen::Matrix<int, Eigen::Dynamic, Eigen::Dynamic> copy(rows, width);
+
+    std::vector<std::string> window_strings;
+    window_strings.reserve(static_cast<size_t>(rows));
+    for (int32_t r = 0; r < rows; ++r) {
+        std::string bytes;
+        for (int32_t c = window.lo; c <= window.hi; ++c) {
+            const int32_t allele = matrix.at(r, c);
+            bytes.push_back(static_cast<char>(static_cast<uint32_t>(allele) & 0xffu));
+            copy(r, c - window.lo) = allele;
+        }
+        window_strings.push_back(std::move(bytes));
+    }
+
+    const std::string winner = most_frequent_element(window_strings.begin(), window_strings.end()).first;
+    int32_t reference = 0;
+    while (window_strings[static_cast<size_t>(reference)] != winner) ++reference;
+
+    int32_t carriers = 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        double distance = 0.0;
+        for (int32_t k = 0; k < copy.cols(); ++k) {
+            // Squares of differences between 32-bit alleles need 64 unsigned bits.
+            const int64_t difference = static_cast<int64_t>(copy(r, k)) - copy(reference, k);
+            const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
+            distance += static_cast<double>(magnitude * magnitude);
+        }
+        if (is_carrier(distance, width)) ++carriers;
+    }
+    assert(carriers >= 1);
+    return carriers;
+}
+
+}  // namespace corvane
