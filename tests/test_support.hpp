@@ -1,0 +1,39 @@
+// Helpers for tests: scratch files and running the built tools with captured streams.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+// A fresh directory under the system's temporary folder, removed with its contents at destruction.
+struct scratch_dir {
+    std::string path;
+    scratch_dir();
+    ~scratch_dir();
+    scratch_dir(const scratch_dir&) = delete;
+    scratch_dir& operator=(const scratch_dir&) = delete;
+    // path + "/" + name
+    std::string file(const std::string& name) const;
+};
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+// The decompressed bytes of a gzip file.
+std::string read_gzip_file(const std::string& path);
+
+struct run_result {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `arguments` (not including argv[0]), standard input empty.
+run_result run_program(const std::string& program, const std::vector<std::string>& arguments);
+
+// Runs corvane as `corvane -hap G -legend L -freq F -out O`.
+run_result run_corvane(const std::string& program, const std::string& genotypes, const std::string& legend,
+                       const std::string& frequency, const std::string& output);
+
+}  // namespace corvane::testing
