@@ -1,1 +1,124 @@
-// placeholder
+// The genotype loader: table shape, line ends, and every way a line can be malformed.
+#include <gtest/gtest.h>
+
+#include "input/genotype_matrix.hpp"
+#include "test_support.hpp"
+
+namespace corvane {
+namespace {
+
+using testing::scratch_dir;
+using testing::write_file;
+
+struct load_result {
+    run_status status;
+    genotype_matrix matrix;
+    std::string err;
+};
+
+load_result load_text(const std::string& text) {
+    scratch_dir dir;
+    const std::string path = dir.file("g.txt");
+    write_file(path, text);
+    load_result result;
+    ::testing::internal::CaptureStderr();
+    result.status = load_genotype_matrix(path, result.matrix);
+    result.err = ::testing::internal::GetCapturedStderr();
+    // Messages name the file; tests compare what follows the path.
+    if (result.err.rfind(path, 0) == 0) result.err = result.err.substr(path.size());
+    return result;
+}
+
+TEST(GenotypeLoader, ShapeAndValues) {
+    const load_result tabs = load_text("0\t1\t0\t1\n1\t1\t0\t0\n-7\t+3\t256\t2147483647\n");
+    ASSERT_EQ(tabs.status, run_status::run_ok);
+    EXPECT_EQ(tabs.matrix.haplotype_count, 3);
+    EXPECT_EQ(tabs.matrix.snp_count, 4);
+    EXPECT_EQ(tabs.matrix.cells, (std::vector<int32_t>{0, 1, 0, 1, 1, 1, 0, 0, -7, 3, 256, 2147483647}));
+    EXPECT_EQ(tabs.err, "");
+
+    // The last line counts without its newline; blanks separate as well as tabs; CR LF ends work.
+    const load_result no_newline = load_text("0 1 0 1\r\n1 1 0 0\r\n-2147483648 0 0 1");
+    ASSERT_EQ(no_newline.status, run_status::run_ok);
+    EXPECT_EQ(no_newline.matrix.haplotype_count, 3);
+    EXPECT_EQ(no_newline.matrix.at(2, 0), -2147483648);
+    EXPECT_EQ(no_newline.matrix.at(2, 3), 1);
+
+    const load_result one_line = load_text("5");
+    ASSERT_EQ(one_line.status, run_status::run_ok);
+    EXPECT_EQ(one_line.matrix.haplotype_count, 1);
+    EXPECT_EQ(one_line.matrix.snp_count, 1);
+}
+
+TEST(GenotypeLoader, MalformedLinesAreRejectedWithFileAndLine) {
+    const struct {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"", ":1: empty file: no haplotypes\n"},
+        {"\n", ":1: empty line\n"},
+        {"0\t1\n1\t0\n\n", ":3: empty line\n"},
+        {"0\t1\n\n1\t0\n", ":2: empty line\n"},
+        {"0\t1\t0\n1\t0\t1\t1\n", ":2: expected 3 alleles, found 4\n"},
+        {"0\t1\t0\n1\t0\n", ":2: expected 3 alleles, found 2\n"},
+        {"0\t1\t0\n0\t1\t0\n   \t\n", ":3: expected 3 alleles, found 0\n"},
+        // The first line's fields decide S: a trailing tab or a doubled blank adds an empty field.
+        {"0\t1\t\n", ":1: expected 3 alleles, found 2\n"},
+        {"0  1\n", ":1: expected 3 alleles, found 2\n"},
+        {"0\t1\n1\tx\n", ":2: allele 2 is not an integer: \"x\"\n"},
+        {"0\t1.5\n", ":1: allele 2 is not an integer: \"1.5\"\n"},
+        {"0\t1e3\n", ":1: allele 2 is not an integer: \"1e3\"\n"},
+        {"0\t-\n", ":1: allele 2 is not an integer: \"-\"\n"},
+        {"\"0\"\t1\n", ":1: allele 1 is not an integer: \"\"0\"\"\n"},
+        {"0\t1\n0\r1\n", ":2: allele 1 is not an integer: \"0\\x0d1\"\n"},
+        {std::string("0\t1\n0\t1\0\n", 9), ":2: allele 2 is not an integer: \"1\\x00\"\n"},
+        {"0\t2147483648\n", ":1: allele 2 is outside the 32-bit integer range: \"2147483648\"\n"},
+        {"-2147483649\t0\n", ":1: allele 1 is outside the 32-bit integer range: \"-2147483649\"\n"},
+        {"0\t99999999999999999999999\n", ":1: allele 2 is outside the 32-bit integer range: \"99999999999999999999999\"\n"},
+    };
+    for (const auto& c : cases) {
+        const load_result result = load_text(c.text);
+        EXPECT_EQ(result.status, run_status::genotype_malformed) << c.message;
+        EXPECT_EQ(result.err, c.message);
+    }
+}
+
+TEST(GenotypeLoader, MissingFileAndCompressedInput) {
+    genotype_matrix matrix;
+    EXPECT_EQ(load_genotype_matrix("/nonexistent/g.txt", matrix), run_status::genotype_missing);
+
+    // The example panel ships gzip-compressed: 758 haplotypes of 1,813 SNPs.
+    ASSERT_EQ(load_genotype_matrix(CORVANE_EXAMPLES "/chr21.hap.gz", matrix), run_status::run_ok);
+    EXPECT_EQ(matrix.haplotype_count, 758);
+    EXPECT_EQ(matrix.snp_count, 1813);
+}
+
+TEST(GenotypeLoader, UnreadableInputs) {
+    scratch_dir dir;
+    genotype_matrix matrix;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(load_genotype_matrix(dir.path, matrix), run_status::input_unreadable);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("cannot read: Is a directory"), std::string::npos);
+
+    // A gzip file cut short is an error, not a shorter table.
+    const std::string whole = testing::read_file(CORVANE_EXAMPLES "/chr21.hap.gz");
+    const std::string cut = dir.file("cut.gz");
+    write_file(cut, whole.substr(0, whole.size() / 2));
+    ::testing::internal::CaptureStderr();
+    const run_status status = load_genotype_matrix(cut, matrix);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, run_status::input_unreadable);
+    EXPECT_EQ(err, "corvane: " + cut + ": cannot read: compressed data ends early (truncated file)\n");
+
+    // A damaged block fails its check instead of yielding altered alleles.
+    std::string damaged = whole;
+    damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0xff);
+    const std::string damaged_path = dir.file("damaged.gz");
+    write_file(damaged_path, damaged);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(load_genotype_matrix(damaged_path, matrix), run_status::input_unreadable);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("corvane: " + damaged_path + ": cannot read: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace corvane

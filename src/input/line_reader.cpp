@@ -14,6 +14,9 @@ constexpr size_t chunk_bytes = size_t{1} << 22;
 void report_read_error(line_reader& reader) {
     int zlib_error = Z_OK;
     const char* reason = gzerror(reader.file, &zlib_error);
+    // zlib puts the path in front of its own messages; ours already carry it.
+    const std::string path_prefix = reader.path + ": ";
+    if (std::strncmp(reason, path_prefix.c_str(), path_prefix.size()) == 0) reason += path_prefix.size();
     if (zlib_error == Z_ERRNO) reason = std::strerror(errno);
     else if (zlib_error == Z_BUF_ERROR) reason = "compressed data ends early (truncated file)";
     std::fprintf(stderr, "corvane: %s: cannot read: %s\n", reader.path.c_str(), reason);
