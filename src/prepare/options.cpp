@@ -1,0 +1,153 @@
+// Parses and checks the corvane-prepare command line.
+#include "prepare/options.hpp"
+
+#include <cstdio>
+#include <string_view>
+
+namespace corvane {
+
+namespace {
+
+constexpr const char* usage_text =
+    "usage: corvane-prepare --vcf FILE --chr NAME (--map FILE | --cm-tag TAG) --out PREFIX [options]\n"
+    "\n"
+    "Turns one chromosome of a phased VCF/BCF into the genotype file PREFIX.hap and the legend\n"
+    "PREFIX.legend that corvane reads (-hap PREFIX.hap -legend PREFIX.legend).\n"
+    "\n"
+    "  --vcf FILE          phased VCF or BCF: plain, bgzipped or BCF, with or without an index\n"
+    "  --chr NAME          the chromosome to convert, named as in the VCF\n"
+    "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
+    "                        pos chr cM          three columns with a header line\n"
+    "                        chr id cM bp        PLINK .map, no header\n"
+    "                        Chromosome Position(bp) Rate(cM/Mb) Map(cM)   HapMap, with a header\n"
+    "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n"
+    "  --map-layout L      auto (default), pos-chr-cm, plink or hapmap\n"
+    "  --cm-tag TAG        take the cM of each site from the INFO field TAG instead of a map\n"
+    "  --out PREFIX        write PREFIX.hap and PREFIX.legend\n"
+    "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n"
+    "  --gzip              write PREFIX.hap.gz and PREFIX.legend.gz (BGZF, bgzip-compatible)\n"
+    "  --on-bad-site [KIND=]ACTION\n"
+    "                      ACTION is skip (default) or refuse; KIND is one of multiallelic, indel,\n"
+    "                      missing, unphased (without KIND: all four); may be repeated, later wins\n"
+    "  -h, --help          show this help\n"
+    "\n"
+    "Only biallelic SNPs with phased, non-missing genotypes become rows. Sites of the other kinds\n"
+    "are skipped (or refused), and how many of each were skipped is printed on standard error.\n"
+    "Between map positions the cM are interpolated linearly in bp; beyond either end of the map\n"
+    "they are extrapolated at the map's average rate over its last 5 cM on that side.\n"
+    "Exit status: 0 done, 1 bad input or failed output, 2 wrong command line.\n";
+
+prepare_status usage_error(const std::string& message) {
+    std::fprintf(stderr, "corvane-prepare: %s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
+    return prepare_status::usage_error;
+}
+
+bool parse_layout(std::string_view text, map_layout& layout) {
+    if (text == "auto") layout = map_layout::automatic;
+    else if (text == "pos-chr-cm") layout = map_layout::pos_chr_cm;
+    else if (text == "plink") layout = map_layout::plink;
+    else if (text == "hapmap") layout = map_layout::hapmap;
+    else return false;
+    return true;
+}
+
+// "skip", "refuse", or "KIND=skip|refuse".
+bool apply_site_action(std::string_view text, site_policy& policy) {
+    std::string_view kind_name;
+    const size_t equals = text.find('=');
+    if (equals != std::string_view::npos) {
+        kind_name = text.substr(0, equals);
+        text = text.substr(equals + 1);
+    }
+    bool refuse = false;
+    if (text == "refuse") refuse = true;
+    else if (text != "skip") return false;
+    bool matched = false;
+    for (const bad_site_kind kind : all_bad_site_kinds) {
+        if (kind_name.empty() || kind_name == bad_site_option_name(kind)) {
+            policy.refuse[static_cast<int>(kind)] = refuse;
+            matched = true;
+        }
+    }
+    return matched;
+}
+
+struct string_option {
+    std::string_view name;
+    std::string prepare_options::*field;
+};
+
+constexpr string_option string_options[] = {
+    {"--vcf", &prepare_options::vcf_path},         {"--chr", &prepare_options::chromosome},
+    {"--map", &prepare_options::map_path},         {"--cm-tag", &prepare_options::cm_tag},
+    {"--out", &prepare_options::out_prefix},       {"--samples", &prepare_options::samples_path},
+};
+
+}  // namespace
+
+prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
+    bool layout_given = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name = argv[i];
+        if (name == "-h" || name == "--help") {
+            std::fputs(usage_text, stdout);
+            return prepare_status::help_shown;
+        }
+        if (name == "--gzip") {
+            options.gzip = true;
+            continue;
+        }
+        std::string_view value;
+        bool has_value = false;
+        const size_t equals = name.find('=');
+        if (name.starts_with("--") && equals != std::string_view::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            has_value = true;
+        }
+        const string_option* text_option = nullptr;
+        for (const string_option& candidate : string_options) {
+            if (candidate.name == name) text_option = &candidate;
+        }
+        if (text_option == nullptr && name != "--map-layout" && name != "--on-bad-site") {
+            return usage_error(std::string("unknown option ") + argv[i]);
+        }
+        if (!has_value) {
+            if (i + 1 >= argc) return usage_error("option " + std::string(name) + " needs a value");
+            value = argv[++i];
+        }
+        if (text_option != nullptr) {
+            std::string& field = options.*(text_option->field);
+            if (!field.empty()) return usage_error("option " + std::string(name) + " is given twice");
+            if (value.empty()) return usage_error("option " + std::string(name) + " needs a non-empty value");
+            field = value;
+        } else if (name == "--map-layout") {
+            if (layout_given) return usage_error("option " + std::string(name) + " is given twice");
+            if (!parse_layout(value, options.layout)) {
+                return usage_error("unknown map layout \"" + std::string(value) + "\" (use auto, pos-chr-cm, plink or hapmap)");
+            }
+            layout_given = true;
+        } else if (!apply_site_action(value, options.policy)) {
+            return usage_error("--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
+                               "indel, missing, unphased; got \"" + std::string(value) + "\"");
+        }
+    }
+    if (options.vcf_path.empty()) return usage_error("missing --vcf FILE");
+    if (options.chromosome.empty()) return usage_error("missing --chr NAME");
+    if (options.out_prefix.empty()) return usage_error("missing --out PREFIX");
+    if (options.map_path.empty() == options.cm_tag.empty()) {
+        return usage_error("give exactly one of --map FILE and --cm-tag TAG");
+    }
+    if (layout_given && options.map_path.empty()) return usage_error("--map-layout needs --map");
+    return prepare_status::ok;
+}
+
+std::string haplotype_output_path(const prepare_options& options) {
+    return options.out_prefix + (options.gzip ? ".hap.gz" : ".hap");
+}
+
+std::string legend_output_path(const prepare_options& options) {
+    return options.out_prefix + (options.gzip ? ".legend.gz" : ".legend");
+}
+
+}  // namespace corvane

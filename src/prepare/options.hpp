@@ -1,0 +1,33 @@
+// The command line of corvane-prepare.
+#pragma once
+
+#include <string>
+
+#include "prepare/genetic_map.hpp"
+#include "prepare/prepare_status.hpp"
+#include "prepare/site_rules.hpp"
+
+namespace corvane {
+
+struct prepare_options {
+    std::string vcf_path;
+    std::string chromosome;
+    std::string map_path;      // empty when the cM come from an INFO tag
+    std::string cm_tag;        // empty when the cM come from a map
+    map_layout layout = map_layout::automatic;
+    std::string out_prefix;
+    std::string samples_path;  // empty: every sample of the VCF
+    bool gzip = false;
+    site_policy policy;
+};
+
+// Fills `options` from `argv`. Options take their value as the next argument or after '='.
+// Prints the usage on standard output for --help (help_shown); reports a wrong command line with
+// a message on standard error (usage_error).
+prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
+
+// The names of the two output files for `options`: PREFIX.hap and PREFIX.legend, ".gz" added under --gzip.
+std::string haplotype_output_path(const prepare_options& options);
+std::string legend_output_path(const prepare_options& options);
+
+}  // namespace corvane

@@ -1,0 +1,102 @@
+// Temporary output files: mkstemp beside the final name, plain stdio or BGZF, then rename.
+#include "prepare/output_target.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+void report(const output_target& target, const char* what, int error) {
+    std::fprintf(stderr, "corvane-prepare: %s %s: %s\n", what, target.final_path.c_str(),
+                 std::strerror(error != 0 ? error : EIO));
+}
+
+// mkstemp creates files readable by the owner only; the final file gets what the umask allows,
+// like any file the user creates.
+void give_usual_permissions(int descriptor) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(descriptor, 0666 & ~mask);
+}
+
+}  // namespace
+
+output_target::~output_target() {
+    if (plain != nullptr) std::fclose(plain);
+    if (packed != nullptr) bgzf_close(packed);
+    if (!temporary_path.empty()) unlink(temporary_path.c_str());
+}
+
+bool open_output(output_target& target, const std::string& final_path, bool packed) {
+    target.final_path = final_path;
+    std::string name = final_path + ".tmp-XXXXXX";
+    std::vector<char> pattern(name.begin(), name.end());
+    pattern.push_back('\0');
+    const int descriptor = mkstemp(pattern.data());
+    if (descriptor < 0) {
+        report(target, "cannot create a temporary file for", errno);
+        return false;
+    }
+    target.temporary_path = pattern.data();
+    give_usual_permissions(descriptor);
+    if (packed) target.packed = bgzf_dopen(descriptor, "w");
+    else target.plain = fdopen(descriptor, "w");
+    if (target.packed == nullptr && target.plain == nullptr) {
+        report(target, "cannot write", errno);
+        close(descriptor);
+        return false;
+    }
+    if (target.plain != nullptr) std::setvbuf(target.plain, nullptr, _IOFBF, size_t{1} << 20);
+    return true;
+}
+
+bool write_output(output_target& target, std::string_view text) {
+    if (target.failed) return false;
+    errno = 0;
+    bool written = false;
+    if (target.packed != nullptr) {
+        written = bgzf_write(target.packed, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    } else {
+        written = std::fwrite(text.data(), 1, text.size(), target.plain) == text.size();
+    }
+    if (!written) {
+        report(target, "cannot write", errno);
+        target.failed = true;
+    }
+    return written;
+}
+
+bool close_output(output_target& target) {
+    errno = 0;
+    int result = 0;
+    if (target.packed != nullptr) result = bgzf_close(target.packed);
+    if (target.plain != nullptr) result = std::fclose(target.plain);
+    target.packed = nullptr;
+    target.plain = nullptr;
+    if (result != 0 && !target.failed) {
+        report(target, "cannot write", errno);
+        target.failed = true;
+    }
+    return !target.failed;
+}
+
+bool commit_output(output_target& target) {
+    if (std::rename(target.temporary_path.c_str(), target.final_path.c_str()) != 0) {
+        report(target, "cannot rename the finished temporary file to", errno);
+        return false;
+    }
+    target.temporary_path.clear();
+    return true;
+}
+
+void withdraw_output(output_target& target) {
+    unlink(target.final_path.c_str());
+}
+
+}  // namespace corvane

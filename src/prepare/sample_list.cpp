@@ -1,0 +1,64 @@
+// Reads a sample list file and finds its ids in the VCF header.
+#include "prepare/sample_list.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "input/line_reader.hpp"
+
+namespace corvane {
+
+std::vector<int> all_samples(const bcf_hdr_t* header) {
+    std::vector<int> samples(static_cast<size_t>(bcf_hdr_nsamples(header)));
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int>(i);
+    return samples;
+}
+
+bool read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
+                      std::vector<int>& samples) {
+    samples.clear();
+    line_reader reader;
+    if (!open_line_reader(reader, path)) {
+        std::fprintf(stderr, "corvane-prepare: cannot open sample list %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    // The line each header sample was listed on, 0 when it was not listed.
+    std::vector<int64_t> listed_on(static_cast<size_t>(bcf_hdr_nsamples(header)), 0);
+    std::string id;
+    std::string_view line;
+    for (;;) {
+        const line_result result = read_line(reader, line);
+        if (result == line_result::read_error) return false;
+        if (result == line_result::end_of_file) break;
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string_view::npos) continue;
+        const size_t last = line.find_last_not_of(" \t\r");
+        id.assign(line.substr(first, last - first + 1));
+        const int index = bcf_hdr_id2int(header, BCF_DT_SAMPLE, id.c_str());
+        const long long line_number = static_cast<long long>(reader.line_number);
+        if (index < 0) {
+            std::fprintf(stderr, "%s:%lld: sample \"%s\" is not in %s\n", path.c_str(), line_number, id.c_str(),
+                         vcf_path.c_str());
+            return false;
+        }
+        int64_t& seen = listed_on[static_cast<size_t>(index)];
+        if (seen != 0) {
+            std::fprintf(stderr, "%s:%lld: sample \"%s\" is listed again (first on line %lld)\n", path.c_str(),
+                         line_number, id.c_str(), static_cast<long long>(seen));
+            return false;
+        }
+        seen = reader.line_number;
+        samples.push_back(index);
+    }
+    if (samples.empty()) {
+        std::fprintf(stderr, "corvane-prepare: sample list %s names no sample\n", path.c_str());
+        return false;
+    }
+    std::sort(samples.begin(), samples.end());
+    return true;
+}
+
+}  // namespace corvane

@@ -1,0 +1,108 @@
+// Sorts VCF sites into usable biallelic phased SNPs and the kinds that are skipped or refused.
+#include "prepare/site_rules.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+bool is_single_base(const char* allele) {
+    if (allele == nullptr || allele[0] == '\0' || allele[1] != '\0') return false;
+    switch (allele[0]) {
+        case 'A': case 'C': case 'G': case 'T':
+        case 'a': case 'c': case 'g': case 't': return true;
+        default: return false;
+    }
+}
+
+site_check bad(bad_site_kind kind, int sample = -1) {
+    site_check check;
+    check.verdict = site_verdict::bad;
+    check.kind = kind;
+    check.sample = sample;
+    return check;
+}
+
+site_check malformed(const char* problem, int sample = -1) {
+    site_check check;
+    check.verdict = site_verdict::malformed;
+    check.problem = problem;
+    check.sample = sample;
+    return check;
+}
+
+}  // namespace
+
+std::string_view bad_site_option_name(bad_site_kind kind) {
+    switch (kind) {
+        case bad_site_kind::multiallelic: return "multiallelic";
+        case bad_site_kind::not_snp: return "indel";
+        case bad_site_kind::missing: return "missing";
+        case bad_site_kind::unphased: return "unphased";
+    }
+    return "";
+}
+
+std::string_view bad_site_description(bad_site_kind kind) {
+    switch (kind) {
+        case bad_site_kind::multiallelic: return "multi-allelic sites";
+        case bad_site_kind::not_snp: return "indels and other sites that are not SNPs";
+        case bad_site_kind::missing: return "sites with a missing genotype";
+        case bad_site_kind::unphased: return "sites with an unphased genotype";
+    }
+    return "";
+}
+
+site_check check_alleles(const bcf1_t* record) {
+    if (record->n_allele > 2) return bad(bad_site_kind::multiallelic);
+    // A site without ALT (or with a symbolic, starred or longer allele) is no SNP either.
+    if (record->n_allele < 2) return bad(bad_site_kind::not_snp);
+    if (!is_single_base(record->d.allele[0]) || !is_single_base(record->d.allele[1])) {
+        return bad(bad_site_kind::not_snp);
+    }
+    return site_check{};
+}
+
+site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples,
+                               int32_t*& gt_buffer, int& gt_capacity, std::vector<uint8_t>& alleles) {
+    const int sample_count = bcf_hdr_nsamples(header);
+    const int values = bcf_get_genotypes(header, record, &gt_buffer, &gt_capacity);
+    if (values <= 0) return malformed("has no GT field");
+    if (values % sample_count != 0 || values / sample_count != 2) {
+        return malformed("has a genotype that is not diploid (a phased panel needs two haplotypes per sample)");
+    }
+    alleles.resize(2 * samples.size());
+    int unphased_sample = -1;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const int sample = samples[i];
+        const int32_t first = gt_buffer[2 * sample];
+        const int32_t second = gt_buffer[2 * sample + 1];
+        if (first == bcf_int32_vector_end || second == bcf_int32_vector_end) {
+            return malformed("has a genotype that is not diploid (a phased panel needs two haplotypes per sample)",
+                             sample);
+        }
+        if (bcf_gt_is_missing(first) || bcf_gt_is_missing(second)) return bad(bad_site_kind::missing, sample);
+        // Only the second allele carries the phase of a diploid genotype.
+        if (!bcf_gt_is_phased(second) && unphased_sample < 0) unphased_sample = sample;
+        const int first_allele = bcf_gt_allele(first);
+        const int second_allele = bcf_gt_allele(second);
+        if (first_allele > 1 || second_allele > 1) return malformed("has a GT allele index above 1", sample);
+        alleles[2 * i] = static_cast<uint8_t>(first_allele);
+        alleles[2 * i + 1] = static_cast<uint8_t>(second_allele);
+    }
+    if (unphased_sample >= 0) return bad(bad_site_kind::unphased, unphased_sample);
+    return site_check{};
+}
+
+void report_site_counts(const site_counts& counts) {
+    for (const bad_site_kind kind : all_bad_site_kinds) {
+        const std::string_view what = bad_site_description(kind);
+        std::fprintf(stderr, "corvane-prepare: %.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
+                     static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
+    }
+    std::fprintf(stderr, "corvane-prepare: biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
+}
+
+}  // namespace corvane

@@ -1,0 +1,59 @@
+// Which VCF sites make a row of the haplotype table, and what happens to the others.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include <htslib/vcf.h>
+
+namespace corvane {
+
+// The kinds of site that cannot be a row of a phased 0/1 table. A site falls into the first kind
+// that applies, in this order.
+enum class bad_site_kind { multiallelic, not_snp, missing, unphased };
+constexpr int bad_site_kind_count = 4;
+constexpr std::array<bad_site_kind, bad_site_kind_count> all_bad_site_kinds = {
+    bad_site_kind::multiallelic, bad_site_kind::not_snp, bad_site_kind::missing, bad_site_kind::unphased};
+
+// The name used on the command line: "multiallelic", "indel", "missing", "unphased".
+std::string_view bad_site_option_name(bad_site_kind kind);
+// A plural phrase for messages, e.g. "multi-allelic sites".
+std::string_view bad_site_description(bad_site_kind kind);
+
+// What to do with each kind: skip the site (and count it) or stop with an error. Skip by default.
+struct site_policy {
+    std::array<bool, bad_site_kind_count> refuse{};
+};
+
+struct site_counts {
+    int64_t kept = 0;
+    std::array<int64_t, bad_site_kind_count> skipped{};
+};
+
+enum class site_verdict { usable, bad, malformed };
+
+struct site_check {
+    site_verdict verdict = site_verdict::usable;
+    bad_site_kind kind = bad_site_kind::multiallelic;  // when bad
+    const char* problem = "";                           // when malformed: what is wrong
+    int sample = -1;                                    // when malformed or missing/unphased: header index
+};
+
+// Looks at REF and ALT only (the record must be unpacked up to BCF_UN_STR): exactly two alleles,
+// each one base A, C, G or T in either case.
+site_check check_alleles(const bcf1_t* record);
+
+// Takes the GT field of the samples `samples` (header indices) into `alleles`, two per sample in the
+// order of `samples`, first haplotype first. `gt_buffer`/`gt_capacity` are htslib's reusable buffer.
+// A missing or unphased genotype makes the site bad; a record without GT, a genotype that is not
+// diploid or an allele index above 1 makes it malformed.
+site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples,
+                               int32_t*& gt_buffer, int& gt_capacity, std::vector<uint8_t>& alleles);
+
+// One line per kind on standard error, zero counts included, then the count of SNPs kept.
+void report_site_counts(const site_counts& counts);
+
+}  // namespace corvane

@@ -1,0 +1,141 @@
+// Streams or queries the records of one chromosome through htslib, checking their order.
+#include "prepare/vcf_reader.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+// Uses the index next to the file, if any. Without one the whole file is streamed and filtered.
+bool place_iterator(vcf_reader& reader) {
+    const htsFormat* format = hts_get_format(reader.file);
+    if (format->compression != bgzf) return true;
+    if (format->format == bcf) {
+        reader.index = bcf_index_load3(reader.path.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
+        if (reader.index == nullptr) return true;
+        const int id = bcf_hdr_name2id(reader.header, reader.chromosome.c_str());
+        if (id < 0) {
+            reader.chromosome_absent = true;
+            return true;
+        }
+        reader.iterator = bcf_itr_queryi(reader.index, id, 0, HTS_POS_MAX);
+    } else {
+        reader.tabix = tbx_index_load3(reader.path.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
+        if (reader.tabix == nullptr) return true;
+        const int id = tbx_name2id(reader.tabix, reader.chromosome.c_str());
+        if (id < 0) {
+            reader.chromosome_absent = true;
+            return true;
+        }
+        reader.iterator = tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
+    }
+    if (reader.iterator == nullptr) {
+        std::fprintf(stderr, "corvane-prepare: %s: cannot query its index for chromosome %s\n", reader.path.c_str(),
+                     reader.chromosome.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The next record of the file (through the iterator when there is one): 0, -1 at the end, below -1
+// on a read error.
+int read_next(vcf_reader& reader) {
+    if (reader.iterator == nullptr) return bcf_read(reader.file, reader.header, reader.record);
+    if (reader.tabix == nullptr) return bcf_itr_next(reader.file, reader.iterator, reader.record);
+    const int got = tbx_itr_next(reader.file, reader.tabix, reader.iterator, &reader.line);
+    if (got < 0) return got;
+    return vcf_parse(&reader.line, reader.header, reader.record) == 0 ? 0 : -2;
+}
+
+record_result fail(const vcf_reader& reader, const char* what) {
+    std::fprintf(stderr, "%s: %s\n", record_location(reader).c_str(), what);
+    return record_result::error;
+}
+
+}  // namespace
+
+vcf_reader::~vcf_reader() {
+    if (iterator != nullptr) hts_itr_destroy(iterator);
+    if (tabix != nullptr) tbx_destroy(tabix);
+    if (index != nullptr) hts_idx_destroy(index);
+    if (record != nullptr) bcf_destroy(record);
+    if (header != nullptr) bcf_hdr_destroy(header);
+    if (file != nullptr) hts_close(file);
+    ks_free(&line);
+}
+
+bool open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome) {
+    reader.path = path;
+    reader.chromosome = chromosome;
+    errno = 0;
+    reader.file = hts_open(path.c_str(), "r");
+    if (reader.file == nullptr) {
+        std::fprintf(stderr, "corvane-prepare: cannot open VCF %s: %s\n", path.c_str(),
+                     errno != 0 ? std::strerror(errno) : "not a readable file");
+        return false;
+    }
+    const htsExactFormat format = hts_get_format(reader.file)->format;
+    if (format != vcf && format != bcf) {
+        std::fprintf(stderr, "corvane-prepare: %s is neither VCF nor BCF\n", path.c_str());
+        return false;
+    }
+    reader.header = bcf_hdr_read(reader.file);
+    if (reader.header == nullptr) {
+        std::fprintf(stderr, "corvane-prepare: %s: cannot read the VCF header\n", path.c_str());
+        return false;
+    }
+    reader.record = bcf_init();
+    if (reader.record == nullptr) {
+        std::fprintf(stderr, "corvane-prepare: not enough memory\n");
+        return false;
+    }
+    return place_iterator(reader);
+}
+
+record_result next_record(vcf_reader& reader) {
+    if (reader.chromosome_absent) return record_result::end;
+    for (;;) {
+        const int got = read_next(reader);
+        if (got == -1) return record_result::end;
+        if (got < 0 || reader.record->errcode != 0) {
+            std::fprintf(stderr, "corvane-prepare: %s: cannot read a record (broken or truncated file?)",
+                         reader.path.c_str());
+            if (reader.records > 0) {
+                std::fprintf(stderr, "; the last one read was %s:%lld", reader.chromosome.c_str(),
+                             static_cast<long long>(reader.last_position));
+            }
+            std::fputc('\n', stderr);
+            return record_result::error;
+        }
+        const char* name = bcf_seqname(reader.header, reader.record);
+        if (name == nullptr || reader.chromosome != name) {
+            if (reader.records > 0) reader.left_chromosome = true;
+            continue;
+        }
+        if (reader.left_chromosome) {
+            return fail(reader, "the records of this chromosome are not all together; sort the VCF first "
+                                "(e.g. bcftools sort)");
+        }
+        if (bcf_unpack(reader.record, BCF_UN_STR) != 0) return fail(reader, "cannot unpack the record");
+        const int64_t position = reader.record->pos + 1;
+        if (reader.records > 0 && position < reader.last_position) {
+            char message[160];
+            std::snprintf(message, sizeof message,
+                          "position comes after %lld; records must be in increasing position order (sort the VCF "
+                          "first, e.g. bcftools sort)", static_cast<long long>(reader.last_position));
+            return fail(reader, message);
+        }
+        reader.last_position = position;
+        ++reader.records;
+        return record_result::record;
+    }
+}
+
+std::string record_location(const vcf_reader& reader) {
+    return reader.path + ": " + reader.chromosome + ":" + std::to_string(reader.record->pos + 1);
+}
+
+}  // namespace corvane

@@ -1,0 +1,49 @@
+// Reads the records of one chromosome from a VCF or BCF file, through its index when it has one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <htslib/hts.h>
+#include <htslib/kstring.h>
+#include <htslib/tbx.h>
+#include <htslib/vcf.h>
+
+namespace corvane {
+
+struct vcf_reader {
+    std::string path;
+    std::string chromosome;
+    htsFile* file = nullptr;
+    bcf_hdr_t* header = nullptr;
+    bcf1_t* record = nullptr;
+    tbx_t* tabix = nullptr;        // index of a bgzipped VCF
+    hts_idx_t* index = nullptr;    // index of a BCF
+    hts_itr_t* iterator = nullptr; // set when the chromosome is read through an index
+    bool chromosome_absent = false;  // the index knows the chromosome has no records
+    kstring_t line{};
+    int64_t records = 0;           // records of the chromosome returned so far
+    int64_t last_position = 0;     // 1-based position of the last record returned
+    bool left_chromosome = false;  // a record of another chromosome followed the chromosome's records
+
+    vcf_reader() = default;
+    vcf_reader(const vcf_reader&) = delete;
+    vcf_reader& operator=(const vcf_reader&) = delete;
+    ~vcf_reader();
+};
+
+// Opens the file, reads its header and, when an index is there, places an iterator on the chromosome.
+// Failures are reported on standard error.
+bool open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
+
+enum class record_result { record, end, error };
+
+// The next record of the chromosome in `reader.record`, unpacked up to ID, REF and ALT. Records of
+// other chromosomes are passed over. A position below the one before, records of the chromosome
+// in two separate blocks, or a record htslib cannot read is reported and ends with error.
+record_result next_record(vcf_reader& reader);
+
+// "PATH: CHR:POS" for messages about the current record.
+std::string record_location(const vcf_reader& reader);
+
+}  // namespace corvane
