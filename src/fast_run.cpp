@@ -1,0 +1,55 @@
+// The fast scan driver.
+#include "fast_run.hpp"
+
+#include <cstdint>
+#include <new>
+
+#include "report/legend_table.hpp"
+#include "search/fast_region.hpp"
+#include "search/scan_memory.hpp"
+
+namespace corvane {
+
+run_status run_fast_scan(const allele_table& table, const scan_settings& settings, output_file& output) {
+    const int32_t snp_count = table.snp_count;
+    window_counter counter;
+    prepare_window_counter(table, counter);
+    legend_table legend;
+    bool legend_read = false;
+    int32_t focal = 0;
+    while (focal < snp_count - 1) {
+        const region found = grow_region_fast(table, focal, settings.frequency, counter);
+        run_status status = run_status::run_ok;
+        if (!legend_read) {
+            status = read_legend_table(settings.legend_path, snp_count, legend);
+            legend_read = true;
+        }
+        region_row row;
+        if (status == run_status::run_ok) status = make_table_row(legend, found, row);
+        if (status == run_status::run_ok) status = write_region_row(output, row);
+        if (status != run_status::run_ok) return status;
+        if (found.end + 1 >= snp_count - 1) break;
+        focal = found.end + 2;
+    }
+    return run_status::run_ok;
+}
+
+run_status run_fast(int argc, const char* const* argv, scan_settings& settings) {
+    output_file output;
+    run_status status = start_run(argc, argv, settings, output);
+    if (status != run_status::run_ok) return status;
+    allele_table table;
+    status = load_allele_table(settings.genotype_path, table);
+    if (status == run_status::run_ok) status = check_threshold(settings, table.haplotype_count);
+    if (status == run_status::run_ok) {
+        try {
+            status = run_fast_scan(table, settings, output);
+        } catch (const std::bad_alloc&) {
+            status = report_scan_out_of_memory();
+        }
+    }
+    const run_status closed = close_output(output);
+    return status == run_status::run_ok ? closed : status;
+}
+
+}  // namespace corvane

@@ -1,0 +1,52 @@
+// The genotype table of the fast path: one bit per allele for a 0/1 panel, else the narrowest integers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "run_status.hpp"
+
+namespace corvane {
+
+// How the cells of an allele_table are held.
+enum class cell_kind { bits, int8, int16, int32 };
+
+// H rows (haplotypes, in file order) of S columns (SNPs). A table whose alleles are all 0 or 1 is
+// held as bits: row r is words_per_row 64-bit words, column c at bit c % 64 of word c / 64, with a
+// zero word after the last so a window can always be read as two neighbouring words. Any other
+// table is held row by row in the narrowest of int8, int16 and int32 that holds all its values.
+struct allele_table {
+    int32_t haplotype_count = 0;  // H
+    int32_t snp_count = 0;        // S
+    cell_kind kind = cell_kind::bits;
+    size_t words_per_row = 0;     // bits only: S / 64 rounded up, plus the zero word
+    std::vector<uint64_t> bits;
+    std::vector<int8_t> cells8;
+    std::vector<int16_t> cells16;
+    std::vector<int32_t> cells32;
+
+    const uint64_t* bit_row(int32_t row) const { return bits.data() + static_cast<size_t>(row) * words_per_row; }
+    // The allele at (row, column), whatever the representation.
+    int32_t at(int32_t row, int32_t column) const;
+};
+
+// The cells of a non-bit table as type `cell`, row by row.
+template <typename cell>
+const std::vector<cell>& table_cells(const allele_table& table);
+template <>
+inline const std::vector<int8_t>& table_cells<int8_t>(const allele_table& table) { return table.cells8; }
+template <>
+inline const std::vector<int16_t>& table_cells<int16_t>(const allele_table& table) { return table.cells16; }
+template <>
+inline const std::vector<int32_t>& table_cells<int32_t>(const allele_table& table) { return table.cells32; }
+
+// Loads the genotype file through the shared parser, so every message about the file is the one the
+// plain loader gives. genotype_missing (no message) when the file cannot be opened.
+run_status load_allele_table(const std::string& path, allele_table& table);
+
+// Appends one haplotype of exactly S alleles, switching to a wider representation when it needs
+// one. Throws std::bad_alloc when memory runs out.
+void append_haplotype(allele_table& table, const int32_t* alleles);
+
+}  // namespace corvane

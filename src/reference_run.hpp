@@ -1,0 +1,18 @@
+// The plain scan driver: the oracle that the fast driver is tested against.
+#pragma once
+
+#include "input/genotype_matrix.hpp"
+#include "report/output_file.hpp"
+#include "run_setup.hpp"
+#include "run_status.hpp"
+
+namespace corvane {
+
+// Walks the focal SNPs left to right with the plain window count and the plain legend lookup; each
+// region is reported, and the next focal SNP is the second one after the region's end.
+run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings, output_file& output);
+
+// A whole run of the plain path: setup, loading, threshold check, scan, closing the output.
+run_status run_reference(int argc, const char* const* argv, scan_settings& settings);
+
+}  // namespace corvane

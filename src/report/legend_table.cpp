@@ -1,0 +1,77 @@
+// Reads the legend once into a compact table and forms result rows from it.
+#include "report/legend_table.hpp"
+
+#include <cstdio>
+#include <string_view>
+
+#include "input/field_split.hpp"
+#include "input/line_reader.hpp"
+#include "report/legend_span.hpp"
+
+namespace corvane {
+
+namespace {
+
+// The legend line number of SNP `snp`: the header is line 1.
+int64_t line_of_snp(int32_t snp) { return static_cast<int64_t>(snp) + 2; }
+
+run_status check_entry(const legend_table& table, int32_t snp) {
+    const legend_entry& entry = table.entries[static_cast<size_t>(snp)];
+    if (entry.field_count >= 4) return run_status::run_ok;
+    // The message counts the fields, so it is given the same number of (empty) fields.
+    return check_legend_row(table.path, line_of_snp(snp), field_list(entry.field_count));
+}
+
+}  // namespace
+
+run_status read_legend_table(const std::string& path, int32_t snp_count, legend_table& table) {
+    table = legend_table{};
+    table.path = path;
+    line_reader reader;
+    if (!open_line_reader(reader, path)) {
+        std::printf("Input legend file not found: %s\n", path.c_str());
+        std::fflush(stdout);
+        return run_status::legend_missing;
+    }
+    std::string_view line;
+    line_result got = read_line(reader, line);  // the header
+    field_list fields;
+    int64_t row_count = 0;
+    while (got == line_result::line) {
+        got = read_line(reader, line);
+        if (got != line_result::line) break;
+        if (row_count < snp_count) {
+            split_line(fields, line);
+            legend_entry entry;
+            entry.field_count = static_cast<uint8_t>(fields.size() < 4 ? fields.size() : 4);
+            if (fields.size() >= 4) {
+                if (table.chr_names.empty() || table.chr_names.back() != fields[0]) table.chr_names.push_back(fields[0]);
+                entry.chr = static_cast<uint32_t>(table.chr_names.size() - 1);
+                entry.genetic = legend_genetic_position(fields[2]);
+                entry.physical = legend_physical_position(fields[3]);
+            }
+            table.entries.push_back(entry);
+        }
+        ++row_count;
+    }
+    if (got == line_result::read_error) return run_status::input_unreadable;
+    return check_legend_row_count(path, row_count, snp_count);
+}
+
+run_status make_table_row(const legend_table& table, region found, region_row& row) {
+    run_status status = check_entry(table, found.start);
+    if (status == run_status::run_ok) status = check_entry(table, found.end);
+    if (status != run_status::run_ok) return status;
+    const legend_entry& start = table.entries[static_cast<size_t>(found.start)];
+    const legend_entry& end = table.entries[static_cast<size_t>(found.end)];
+    // The same arithmetic as make_region_row, on values converted once.
+    row.chr = table.chr_names[end.chr];
+    row.startpos = start.physical;
+    row.endpos = end.physical;
+    row.genetic_dist = end.genetic - start.genetic;
+    row.physical_dist = static_cast<int32_t>(static_cast<uint32_t>(row.endpos) - static_cast<uint32_t>(row.startpos));
+    row.n_snp = found.end - found.start + 1;
+    return run_status::run_ok;
+}
+
+}  // namespace corvane

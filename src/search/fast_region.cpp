@@ -1,0 +1,12 @@
+// The region search of the fast path.
+#include "search/fast_region.hpp"
+
+namespace corvane {
+
+region grow_region_fast(const allele_table& table, int32_t focal, float frequency, window_counter& counter) {
+    const auto carriers = [&](snp_window window) { return count_carriers(table, window, counter); };
+    return grow_region_by(carriers, table.snp_count, table.haplotype_count,
+                          carrier_threshold(table.haplotype_count, frequency), focal);
+}
+
+}  // namespace corvane

@@ -1,0 +1,199 @@
+// The fast window carrier count: rows grouped by a hash of their window, compared exactly.
+#include "search/fast_window_count.hpp"
+
+#include <bit>
+#include <cassert>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+constexpr uint64_t hash_multiplier = 0x9e3779b97f4a7c15ull;
+
+uint64_t mix(uint64_t hash, uint64_t word) {
+    hash = (hash ^ word) * hash_multiplier;
+    return hash ^ (hash >> 31);
+}
+
+// Copies the bits lo..lo+width-1 of `row` into `out` (width rounded up to whole words, the bits past
+// the window cleared).
+void read_window(const uint64_t* row, int32_t lo, int32_t width, uint64_t* out) {
+    const int32_t words = (width + 63) / 64;
+    const uint64_t* source = row + (lo >> 6);
+    const int shift = lo & 63;
+    if (shift == 0) {
+        for (int32_t j = 0; j < words; ++j) out[j] = source[j];
+    } else {
+        for (int32_t j = 0; j < words; ++j) out[j] = (source[j] >> shift) | (source[j + 1] << (64 - shift));
+    }
+    if ((width & 63) != 0) out[words - 1] &= (uint64_t{1} << (width & 63)) - 1;
+}
+
+// Starts a fresh set of groups; slots of earlier windows become empty by their stamp.
+void clear_groups(window_counter& counter) {
+    if (++counter.stamp == 0) {
+        for (auto& slot : counter.slots) slot.stamp = 0;
+        counter.stamp = 1;
+    }
+}
+
+// Adds `row` (with window hash `hash`) to its group; `same(a, b)` says whether two rows' windows are
+// equal. Returns the slot of the group.
+template <typename equal_windows>
+window_counter::slot& add_to_group(window_counter& counter, int32_t row, uint64_t hash, equal_windows&& same) {
+    const size_t mask = counter.slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        window_counter::slot& slot = counter.slots[i];
+        if (slot.stamp != counter.stamp) {
+            slot = {hash, counter.stamp, row, 1};
+            return slot;
+        }
+        if (slot.hash == hash && same(slot.first_row, row)) {
+            ++slot.count;
+            return slot;
+        }
+    }
+}
+
+// True when row a's window string comes before row b's, both given as window words.
+bool bits_before(const uint64_t* a, const uint64_t* b, int32_t words) {
+    for (int32_t j = 0; j < words; ++j) {
+        const uint64_t differ = a[j] ^ b[j];
+        if (differ != 0) return ((a[j] >> std::countr_zero(differ)) & 1u) == 0;
+    }
+    return false;
+}
+
+int32_t count_bit_window(const allele_table& table, snp_window window, window_counter& counter) {
+    const int32_t rows = table.haplotype_count;
+    const int32_t width = window.hi - window.lo + 1;
+    const int32_t words = (width + 63) / 64;
+    counter.words.resize(static_cast<size_t>(rows) * static_cast<size_t>(words));
+    const auto row_words = [&](int32_t r) { return counter.words.data() + static_cast<size_t>(r) * words; };
+
+    clear_groups(counter);
+    const auto same = [&](int32_t a, int32_t b) {
+        return std::memcmp(row_words(a), row_words(b), static_cast<size_t>(words) * sizeof(uint64_t)) == 0;
+    };
+    const window_counter::slot* best = nullptr;
+    for (int32_t r = 0; r < rows; ++r) {
+        uint64_t* mine = row_words(r);
+        read_window(table.bit_row(r), window.lo, width, mine);
+        uint64_t hash = 0;
+        for (int32_t j = 0; j < words; ++j) hash = mix(hash, mine[j]);
+        const window_counter::slot& group = add_to_group(counter, r, hash, same);
+        // Ties go to the window string that comes first; every group reaches its count in row
+        // order, so the comparison is made whenever a group draws level with the best.
+        if (best == nullptr || group.count > best->count ||
+            (group.count == best->count && &group != best &&
+             bits_before(row_words(group.first_row), row_words(best->first_row), words))) {
+            best = &group;
+        }
+    }
+    const int32_t reference = best->first_row;
+    const int32_t allowance = counter.allowance[static_cast<size_t>(width)];
+    if (allowance == 0) return best->count;
+
+    const uint64_t* reference_words = row_words(reference);
+    int32_t carriers = 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        const uint64_t* mine = row_words(r);
+        int32_t mismatches = 0;
+        for (int32_t j = 0; j < words && mismatches <= allowance; ++j) {
+            mismatches += std::popcount(mine[j] ^ reference_words[j]);
+        }
+        if (mismatches <= allowance) ++carriers;
+    }
+    return carriers;
+}
+
+template <typename cell>
+int32_t count_value_window(const allele_table& table, snp_window window, window_counter& counter) {
+    const int32_t rows = table.haplotype_count;
+    const int32_t width = window.hi - window.lo + 1;
+    const cell* cells = table_cells<cell>(table).data();
+    const auto row_cells = [&](int32_t r) {
+        return cells + static_cast<size_t>(r) * static_cast<size_t>(table.snp_count) + window.lo;
+    };
+    const auto low_byte = [](cell value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xffu); };
+
+    clear_groups(counter);
+    const auto same = [&](int32_t a, int32_t b) {
+        const cell* x = row_cells(a);
+        const cell* y = row_cells(b);
+        for (int32_t k = 0; k < width; ++k) {
+            if (low_byte(x[k]) != low_byte(y[k])) return false;
+        }
+        return true;
+    };
+    const auto before = [&](int32_t a, int32_t b) {
+        const cell* x = row_cells(a);
+        const cell* y = row_cells(b);
+        for (int32_t k = 0; k < width; ++k) {
+            if (low_byte(x[k]) != low_byte(y[k])) return low_byte(x[k]) < low_byte(y[k]);
+        }
+        return false;
+    };
+    const window_counter::slot* best = nullptr;
+    for (int32_t r = 0; r < rows; ++r) {
+        const cell* mine = row_cells(r);
+        uint64_t hash = 0;
+        for (int32_t k = 0; k < width; ++k) hash = mix(hash, low_byte(mine[k]));
+        const window_counter::slot& group = add_to_group(counter, r, hash, same);
+        if (best == nullptr || group.count > best->count ||
+            (group.count == best->count && &group != best && before(group.first_row, best->first_row))) {
+            best = &group;
+        }
+    }
+
+    const cell* reference = row_cells(best->first_row);
+    int32_t carriers = 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        const cell* mine = row_cells(r);
+        // The sum only grows, so once the test fails on part of it, it fails on all of it.
+        double distance = 0.0;
+        bool carrier = true;
+        for (int32_t k = 0; k < width && carrier; ++k) {
+            const int64_t difference = static_cast<int64_t>(mine[k]) - reference[k];
+            const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
+            distance += static_cast<double>(magnitude * magnitude);
+            if ((k & 15) == 15) carrier = is_carrier(distance, width);
+        }
+        if (carrier && is_carrier(distance, width)) ++carriers;
+    }
+    return carriers;
+}
+
+}  // namespace
+
+int32_t mismatch_allowance(int32_t width) {
+    int32_t allowed = width / 50;
+    while (allowed > 0 && !is_carrier(static_cast<double>(allowed), width)) --allowed;
+    while (allowed < width && is_carrier(static_cast<double>(allowed + 1), width)) ++allowed;
+    return allowed;
+}
+
+void prepare_window_counter(const allele_table& table, window_counter& counter) {
+    counter = window_counter{};
+    counter.allowance.resize(static_cast<size_t>(table.snp_count) + 1);
+    for (int32_t width = 1; width <= table.snp_count; ++width) {
+        counter.allowance[static_cast<size_t>(width)] = mismatch_allowance(width);
+    }
+    size_t slots = 16;
+    while (slots < 2 * static_cast<size_t>(table.haplotype_count)) slots *= 2;
+    counter.slots.resize(slots);
+}
+
+int32_t count_carriers(const allele_table& table, snp_window window, window_counter& counter) {
+    assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
+    switch (table.kind) {
+        case cell_kind::bits: return count_bit_window(table, window, counter);
+        case cell_kind::int8: return count_value_window<int8_t>(table, window, counter);
+        case cell_kind::int16: return count_value_window<int16_t>(table, window, counter);
+        case cell_kind::int32: return count_value_window<int32_t>(table, window, counter);
+    }
+    return 0;
+}
+
+}  // namespace corvane

@@ -1,0 +1,38 @@
+// The fast window carrier count: the same result as count_similar_haplotypes, without strings or maps.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "input/allele_table.hpp"
+#include "search/window_count.hpp"
+
+namespace corvane {
+
+// Scratch space and caches reused by every count of one table.
+struct window_counter {
+    std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
+    std::vector<uint64_t> words;     // the window of every row, row by row
+    std::vector<uint64_t> hashes;    // per row
+    struct slot {
+        uint64_t hash = 0;
+        uint32_t stamp = 0;
+        int32_t first_row = 0;
+        int32_t count = 0;
+    };
+    std::vector<slot> slots;         // open-addressing groups of equal windows
+    uint32_t stamp = 0;
+    std::vector<int32_t> group_of_row;
+};
+
+// Prepares `counter` for windows of `table`.
+void prepare_window_counter(const allele_table& table, window_counter& counter);
+
+// The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
+// similarity test, found by evaluating that test itself.
+int32_t mismatch_allowance(int32_t width);
+
+// The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table.
+int32_t count_carriers(const allele_table& table, snp_window window, window_counter& counter);
+
+}  // namespace corvane
