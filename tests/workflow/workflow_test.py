@@ -1,0 +1,152 @@
+# Runs the genome-wide workflow locally on two chromosomes cut from the example VCF and checks the joined table.
+import argparse
+import gzip
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HEADER = "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp"
+SPLIT_BP = 43200000  # the example spans bp 38,347,375 to 48,099,610 of chromosome 21
+ARGS = None
+
+
+def png_size(path):
+    with open(path, "rb") as stream:
+        head = stream.read(24)
+    assert head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR", "%s is not a PNG" % path
+    return struct.unpack(">II", head[16:24])
+
+
+def run(command, **options):
+    return subprocess.run([str(part) for part in command], capture_output=True, text=True, timeout=300, **options)
+
+
+def read_rows(path):
+    with open(path) as stream:
+        lines = stream.read().splitlines()
+    return lines[0], lines[1:]
+
+
+class TwoChromosomes(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory(prefix="corvane-workflow-test-")
+        cls.dir = cls.folder.name
+        cls.make_inputs()
+        cls.config = cls.write_config("config.yaml", "chr{chr}.gmap.gz")
+        cls.done = cls.snakemake(cls.config, "--cores", 2)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    @classmethod
+    def make_inputs(cls):
+        """Chromosome "21" is the first half of the example as bgzipped VCF; "22" is the second
+        half, renamed, as BCF. Each gets the example map with its own chromosome column."""
+        vcf = os.path.join(ARGS.data, "chr21.phased.vcf.gz")
+        first = os.path.join(cls.dir, "first.vcf.gz")
+        second = os.path.join(cls.dir, "second.bcf")
+        rename = os.path.join(cls.dir, "rename.txt")
+        with open(rename, "w") as stream:
+            stream.write("21 22\n")
+        made = run([ARGS.bcftools, "view", "-Oz", "-o", first, "-t", "21:1-%d" % SPLIT_BP, vcf])
+        assert made.returncode == 0, made.stderr
+        cut = subprocess.Popen([ARGS.bcftools, "view", "-Ov", "-t", "21:%d-" % (SPLIT_BP + 1), vcf],
+                               stdout=subprocess.PIPE)
+        made = run([ARGS.bcftools, "annotate", "--rename-chrs", rename, "-Ob", "-o", second], stdin=cut.stdout)
+        cut.stdout.close()
+        assert cut.wait() == 0 and made.returncode == 0, made.stderr
+        os.mkdir(os.path.join(cls.dir, "maps"))
+        with gzip.open(os.path.join(ARGS.data, "chr21.b37.gmap.gz"), "rt") as stream:
+            header, *rows = stream.read().splitlines()
+        for chrom in ("21", "22"):
+            with gzip.open(os.path.join(cls.dir, "maps", "chr%s.gmap.gz" % chrom), "wt") as stream:
+                stream.write(header + "\n")
+                for row in rows:
+                    pos, _, cm = row.split("\t")
+                    stream.write("%s\t%s\t%s\n" % (pos, chrom, cm))
+
+    @classmethod
+    def write_config(cls, name, map_pattern, out_dir="out"):
+        path = os.path.join(cls.dir, name)
+        with open(path, "w") as stream:
+            stream.write('vcf:\n  "21": first.vcf.gz\n  "22": second.bcf\n')
+            stream.write('map_dir: maps\nmap_pattern: "%s"\nfreq: 0.2\nout_dir: %s\n' % (map_pattern, out_dir))
+            stream.write('tools:\n  prepare: "%s"\n  corvane: "%s"\n  plot: "%s"\n'
+                         % (ARGS.prepare, ARGS.corvane, ARGS.plot))
+        return path
+
+    @classmethod
+    def snakemake(cls, config, *options):
+        return run([ARGS.snakemake, "--snakefile", ARGS.snakefile, "--configfile", config,
+                    "--directory", cls.dir] + list(options))
+
+    def out(self, *parts):
+        return os.path.join(self.dir, "out", *parts)
+
+    def test_workflow_runs(self):
+        self.assertEqual(self.done.returncode, 0, self.done.stdout + self.done.stderr)
+
+    def test_joined_table_is_one_header_and_every_chromosome_in_order(self):
+        header, joined = read_rows(self.out("genome.scan.tsv"))
+        self.assertEqual(header, HEADER)
+        self.assertNotIn(HEADER, joined)
+        expected = []
+        for chrom in ("21", "22"):
+            own_header, rows = read_rows(self.out(chrom, chrom + ".scan.tsv"))
+            self.assertEqual(own_header, HEADER)
+            self.assertGreater(len(rows), 5, "chromosome %s found almost no regions" % chrom)
+            expected += rows
+        self.assertEqual(joined, expected)
+
+    def test_each_chromosome_was_scanned_from_its_own_file(self):
+        _, joined = read_rows(self.out("genome.scan.tsv"))
+        for row in joined:
+            chrom, start, end = row.split("\t")[:3]
+            self.assertIn(chrom, ("21", "22"))
+            if chrom == "21":
+                self.assertLessEqual(int(end), SPLIT_BP, row)
+            else:
+                self.assertGreater(int(start), SPLIT_BP, row)
+
+    def test_figures_have_one_panel_per_chromosome(self):
+        # Default figures are 10 in wide, 0.5 in plus 3 in per panel, at 100 dpi.
+        self.assertEqual(png_size(self.out("genome.scan.png")), (1000, 650))
+        for chrom in ("21", "22"):
+            self.assertEqual(png_size(self.out(chrom, chrom + ".scan.png")), (1000, 350))
+
+    def test_second_run_has_nothing_to_do(self):
+        again = self.snakemake(self.config, "--cores", 1, "--dry-run")
+        self.assertEqual(again.returncode, 0, again.stderr)
+        self.assertIn("Nothing to be done", again.stdout + again.stderr)
+
+    def test_missing_map_is_named(self):
+        config = self.write_config("nomap.yaml", "absent{chr}.map", out_dir="nomap")
+        dry = self.snakemake(config, "--cores", 1, "--dry-run")
+        self.assertNotEqual(dry.returncode, 0)
+        self.assertIn(os.path.join("maps", "absent21.map"), dry.stdout + dry.stderr)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    for name in ("snakemake", "snakefile", "bcftools", "prepare", "corvane", "plot"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--data", action="append", required=True,
+                        help="folder with chr21.phased.vcf.gz and chr21.b37.gmap.gz; the first that has both is used")
+    ARGS, rest = parser.parse_known_args()
+    found = [folder for folder in ARGS.data
+             if all(os.path.exists(os.path.join(folder, name)) for name in ("chr21.phased.vcf.gz", "chr21.b37.gmap.gz"))]
+    if not found:
+        sys.exit("workflow test: no example VCF and map in %s" % ", ".join(ARGS.data))
+    ARGS.data = found[0]
+    # The workflow runs in a scratch folder, where relative tool paths would mean something else.
+    for name in ("prepare", "corvane", "plot", "snakefile"):
+        setattr(ARGS, name, os.path.abspath(getattr(ARGS, name)))
+    for tool in (ARGS.prepare, ARGS.corvane, ARGS.plot):
+        if not os.access(tool, os.X_OK):
+            sys.exit("workflow test: %s is not built" % tool)
+    unittest.main(argv=[sys.argv[0]] + rest)
