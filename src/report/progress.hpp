@@ -1,0 +1,31 @@
+// A single updating progress line on standard error, shown only when standard error is a terminal.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace corvane {
+
+struct scan_progress {
+    bool shown_on_terminal = false;
+    int32_t snp_count = 0;
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point last_drawn;
+    bool drawn = false;
+};
+
+// Starts timing the scan; the line is drawn only if standard error is a terminal.
+scan_progress start_progress(int32_t snp_count);
+
+// Notes that the scan has covered the SNPs before `next_focal` and found `regions` regions so far.
+// Redraws at most a few times a second, so calling it once per region costs a clock read.
+void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions);
+
+// Wipes the line, so that the terminal is left as it was.
+void end_progress(scan_progress& progress);
+
+// The text of the line, e.g. "corvane: 45.0% of 1813 SNPs, 12 regions, 0:03 elapsed, about 0:04 left".
+void format_progress(char* text, int size, int32_t next_focal, int32_t snp_count, int64_t regions,
+                     double elapsed_seconds);
+
+}  // namespace corvane
