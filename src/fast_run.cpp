@@ -5,6 +5,7 @@
 #include <new>
 
 #include "report/legend_table.hpp"
+#include "report/progress.hpp"
 #include "search/fast_region.hpp"
 #include "search/scan_memory.hpp"
 
@@ -16,6 +17,8 @@ run_status run_fast_scan(const allele_table& table, const scan_settings& setting
     prepare_window_counter(table, counter);
     legend_table legend;
     bool legend_read = false;
+    scan_progress progress = start_progress(snp_count);
+    int64_t regions = 0;
     int32_t focal = 0;
     while (focal < snp_count - 1) {
         const region found = grow_region_fast(table, focal, settings.frequency, counter);
@@ -27,10 +30,15 @@ run_status run_fast_scan(const allele_table& table, const scan_settings& setting
         region_row row;
         if (status == run_status::run_ok) status = make_table_row(legend, found, row);
         if (status == run_status::run_ok) status = write_region_row(output, row);
-        if (status != run_status::run_ok) return status;
+        if (status != run_status::run_ok) {
+            end_progress(progress);
+            return status;
+        }
+        note_progress(progress, found.end + 2, ++regions);
         if (found.end + 1 >= snp_count - 1) break;
         focal = found.end + 2;
     }
+    end_progress(progress);
     return run_status::run_ok;
 }
 

@@ -1,0 +1,61 @@
+// Compressed inputs: plain, gzip and BGZF files give the same result; damaged ones fail clearly.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "test_support.hpp"
+
+namespace corvane {
+namespace {
+
+using testing::read_file;
+using testing::read_gzip_file;
+using testing::run_corvane;
+using testing::scratch_dir;
+using testing::write_file;
+
+TEST(CompressedInput, SameRowsWhateverTheCompression) {
+    scratch_dir dir;
+    const std::string genotypes = read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz");
+    const std::string legend = read_gzip_file(CORVANE_EXAMPLES "/chr21.legend.gz");
+    // Names say nothing about the content: the plain files get a .gz name and the other way round.
+    write_file(dir.file("hap.gz"), genotypes);
+    write_file(dir.file("legend.gz"), legend);
+    write_file(dir.file("hap.txt"), genotypes);
+    write_file(dir.file("legend.txt"), legend);
+    const std::string bgzip = "bgzip -c " + dir.file("hap.txt") + " > " + dir.file("hap.bgz") + " && bgzip -c " +
+                              dir.file("legend.txt") + " > " + dir.file("legend.bgz");
+    ASSERT_EQ(std::system(bgzip.c_str()), 0);
+
+    const auto plain = run_corvane(CORVANE_EXE, dir.file("hap.gz"), dir.file("legend.gz"), "0.2", dir.file("plain"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::string expected = read_file(dir.file("plain"));
+    const struct {
+        std::string genotypes, legend;
+    } variants[] = {
+        {CORVANE_EXAMPLES "/chr21.hap.gz", CORVANE_EXAMPLES "/chr21.legend.gz"},
+        {dir.file("hap.bgz"), dir.file("legend.bgz")},
+        {dir.file("hap.bgz"), dir.file("legend.txt")},
+        {CORVANE_EXAMPLES "/chr21.hap.gz", dir.file("legend.bgz")},
+    };
+    for (const auto& v : variants) {
+        const auto result = run_corvane(CORVANE_EXE, v.genotypes, v.legend, "0.2", dir.file("out"));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(read_file(dir.file("out")), expected) << v.genotypes << " " << v.legend;
+    }
+}
+
+TEST(CompressedInput, DamagedLegendFailsAfterTheFirstSearch) {
+    scratch_dir dir;
+    const std::string whole = read_file(CORVANE_EXAMPLES "/chr21.legend.gz");
+    write_file(dir.file("cut.gz"), whole.substr(0, whole.size() - 100));
+    const auto result =
+        run_corvane(CORVANE_EXE, CORVANE_EXAMPLES "/chr21.hap.gz", dir.file("cut.gz"), "0.2", dir.file("out"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "corvane: " + dir.file("cut.gz") + ": cannot read: compressed data ends early (truncated file)\n");
+    EXPECT_EQ(read_file(dir.file("out")), "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp\n");
+}
+
+}  // namespace
+}  // namespace corvane

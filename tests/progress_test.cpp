@@ -1,0 +1,72 @@
+// The progress line: its text, and that it appears on a terminal and nowhere else.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "report/progress.hpp"
+#include "test_support.hpp"
+
+namespace corvane {
+namespace {
+
+std::string progress_text(int32_t next_focal, int32_t snp_count, int64_t regions, double elapsed) {
+    char text[160];
+    format_progress(text, sizeof text, next_focal, snp_count, regions, elapsed);
+    return text;
+}
+
+TEST(Progress, LineText) {
+    EXPECT_EQ(progress_text(450, 1000, 12, 9.0), "corvane: 45.0% of 1000 SNPs, 12 regions, 0:09 elapsed, about 0:11 left");
+    EXPECT_EQ(progress_text(0, 1000, 0, 0.2), "corvane: 0.0% of 1000 SNPs, 0 regions, 0:00 elapsed, about ? left");
+    // Past the end (the last region's end + 2) is 100%.
+    EXPECT_EQ(progress_text(1002, 1000, 90, 3725.0), "corvane: 100.0% of 1000 SNPs, 90 regions, 1:02:05 elapsed, about 0:00 left");
+}
+
+// Runs corvane on the chr21 example with standard error on a pseudo-terminal; returns what the
+// terminal received.
+std::string terminal_output_of_a_scan(const std::string& output_path) {
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        // Standard output goes to /dev/null so only standard error reaches the terminal.
+        freopen("/dev/null", "w", stdout);
+        execl(CORVANE_EXE, CORVANE_EXE, "-hap", CORVANE_EXAMPLES "/chr21.hap.gz", "-legend",
+              CORVANE_EXAMPLES "/chr21.legend.gz", "-freq", "0.2", "-out", output_path.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    std::string received;
+    char buffer[4096];
+    for (;;) {
+        pollfd ready{terminal, POLLIN, 0};
+        if (poll(&ready, 1, 20000) <= 0) break;
+        const ssize_t got = read(terminal, buffer, sizeof buffer);
+        if (got <= 0) break;
+        received.append(buffer, static_cast<size_t>(got));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    close(terminal);
+    return received;
+}
+
+TEST(Progress, ShownOnATerminalAndWipedAtTheEnd) {
+    testing::scratch_dir dir;
+    const std::string shown = terminal_output_of_a_scan(dir.file("out"));
+    EXPECT_NE(shown.find("% of 1813 SNPs, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" regions, "), std::string::npos);
+    ASSERT_GE(shown.size(), 3u);
+    EXPECT_EQ(shown.substr(shown.size() - 3), "\033[K");
+
+    // The same scan with standard error not a terminal prints nothing there, and the rows are the same.
+    const auto plain = testing::run_corvane(CORVANE_EXE, CORVANE_EXAMPLES "/chr21.hap.gz",
+                                            CORVANE_EXAMPLES "/chr21.legend.gz", "0.2", dir.file("plain"));
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(testing::read_file(dir.file("plain")), testing::read_file(dir.file("out")));
+}
+
+}  // namespace
+}  // namespace corvane
