@@ -5,8 +5,8 @@
 #include "prepare/prepare_run.hpp"
 
 int main(int argc, char** argv) {
-    // htslib's own warnings (e.g. contigs missing from the header) would drown the program's messages.
-    hts_set_log_level(HTS_LOG_ERROR);
+    // Every failure is reported once, by the program; htslib's own messages would repeat or precede it.
+    hts_set_log_level(HTS_LOG_OFF);
     corvane::prepare_options options;
     corvane::prepare_status status = corvane::parse_prepare_options(argc, argv, options);
     if (status == corvane::prepare_status::ok) status = corvane::run_prepare(options);

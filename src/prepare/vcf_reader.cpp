@@ -50,6 +50,27 @@ int read_next(vcf_reader& reader) {
     return vcf_parse(&reader.line, reader.header, reader.record) == 0 ? 0 : -2;
 }
 
+// Contigs and tags missing from the header: htslib adds a definition and the record reads fine.
+constexpr int repaired_errors = BCF_ERR_CTG_UNDEF | BCF_ERR_TAG_UNDEF;
+
+record_result report_malformed_record(const vcf_reader& reader) {
+    const int errors = reader.record->errcode;
+    const char* what = "it cannot be parsed";
+    if (errors & BCF_ERR_NCOLS) what = "too few columns";
+    else if (errors & BCF_ERR_CHAR) what = "an invalid character";
+    else if (errors & BCF_ERR_LIMITS) what = "a value beyond what a VCF reader can hold";
+    else if (errors & BCF_ERR_CTG_INVALID) what = "an invalid chromosome name";
+    else if (errors & BCF_ERR_TAG_INVALID) what = "an invalid INFO or FORMAT field";
+    const char* name = reader.record->rid >= 0 ? bcf_seqname(reader.header, reader.record) : nullptr;
+    if (name != nullptr && reader.record->pos >= 0) {
+        std::fprintf(stderr, "%s: %s:%lld: malformed record: %s\n", reader.path.c_str(), name,
+                     static_cast<long long>(reader.record->pos + 1), what);
+    } else {
+        std::fprintf(stderr, "corvane-prepare: %s: malformed record: %s\n", reader.path.c_str(), what);
+    }
+    return record_result::error;
+}
+
 record_result fail(const vcf_reader& reader, const char* what) {
     std::fprintf(stderr, "%s: %s\n", record_location(reader).c_str(), what);
     return record_result::error;
@@ -99,8 +120,10 @@ record_result next_record(vcf_reader& reader) {
     if (reader.chromosome_absent) return record_result::end;
     for (;;) {
         const int got = read_next(reader);
+        // htslib parses a text record that fails with -1 too, so the error bits are checked first.
+        if (got >= -1 && (reader.record->errcode & ~repaired_errors) != 0) return report_malformed_record(reader);
         if (got == -1) return record_result::end;
-        if (got < 0 || reader.record->errcode != 0) {
+        if (got < 0) {
             std::fprintf(stderr, "corvane-prepare: %s: cannot read a record (broken or truncated file?)",
                          reader.path.c_str());
             if (reader.records > 0) {
@@ -121,6 +144,7 @@ record_result next_record(vcf_reader& reader) {
         }
         if (bcf_unpack(reader.record, BCF_UN_STR) != 0) return fail(reader, "cannot unpack the record");
         const int64_t position = reader.record->pos + 1;
+        if (position < 1) return fail(reader, "the position is not a positive whole number");
         if (reader.records > 0 && position < reader.last_position) {
             char message[160];
             std::snprintf(message, sizeof message,

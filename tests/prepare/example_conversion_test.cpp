@@ -1,0 +1,152 @@
+// Whole conversions of the shipped chr21 example: the shipped table and legend, other input and
+// output formats, sample lists, and corvane run on the result.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "prepare_test_support.hpp"
+
+namespace corvane::testing {
+namespace {
+
+const std::string example_vcf = CORVANE_EXAMPLES "/chr21.phased.vcf.gz";
+const std::string example_map = CORVANE_EXAMPLES "/chr21.b37.gmap.gz";
+
+run_result convert(const std::string& vcf, const std::string& out, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments = {"--vcf", vcf, "--chr", "21", "--map", example_map, "--out", out};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return run_prepare(arguments);
+}
+
+TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
+    scratch_dir dir;
+    const run_result result = convert(example_vcf, dir.file("chr21"));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(read_file(dir.file("chr21.hap")), read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz"));
+
+    const std::vector<std::string> made = split_lines(read_file(dir.file("chr21.legend")));
+    const std::vector<std::string> shipped = split_lines(read_gzip_file(CORVANE_EXAMPLES "/chr21.legend.gz"));
+    ASSERT_EQ(made.size(), shipped.size());
+    ASSERT_EQ(made.size(), 1814u);
+    EXPECT_EQ(made[0], "chr\tid\tcM\tbp");
+    for (size_t i = 1; i < made.size(); ++i) {
+        const std::vector<std::string> ours = split_tabs(made[i]);
+        const std::vector<std::string> theirs = split_tabs(shipped[i]);
+        ASSERT_EQ(ours.size(), 4u) << made[i];
+        ASSERT_EQ(theirs.size(), 4u);
+        EXPECT_EQ(ours[0], theirs[0]) << "row " << i;
+        EXPECT_EQ(ours[1], theirs[1]) << "row " << i;
+        EXPECT_NEAR(std::strtod(ours[2].c_str(), nullptr), std::strtod(theirs[2].c_str(), nullptr), 1e-6)
+            << "row " << i;
+        EXPECT_EQ(ours[3], theirs[3]) << "row " << i;
+    }
+    for (const char* line : {"multi-allelic sites skipped: 0\n", "not SNPs skipped: 0\n",
+                             "missing genotype skipped: 0\n", "unphased genotype skipped: 0\n",
+                             "biallelic phased SNPs kept: 1813\n"}) {
+        EXPECT_NE(result.err.find(line), std::string::npos) << line << result.err;
+    }
+    // Nothing but the two outputs is left beside them.
+    EXPECT_EQ(names_starting_with(dir.path, "chr21"), (std::vector<std::string>{"chr21.hap", "chr21.legend"}));
+}
+
+// Plain, bgzipped and BCF inputs, each with and without an index, give the same files. The
+// two-chromosome VCF checks that an index query and a filtered stream pick the same records.
+TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
+    if (!have_bcftools()) GTEST_SKIP() << "bcftools is not installed";
+    scratch_dir dir;
+    write_file(dir.file("example.vcf"), read_gzip_file(example_vcf));
+    const std::string two_chromosomes = dir.file("two.vcf");
+    std::string text = read_gzip_file(example_vcf);
+    // The same records again as chromosome 22 (declared in the header), before which chromosome 21 ends.
+    std::string copy;
+    for (const std::string& line : split_lines(text)) {
+        if (!line.empty() && line[0] != '#') copy += "22" + line.substr(2) + "\n";
+    }
+    write_file(two_chromosomes, text + copy);
+
+    for (const std::string& source : {dir.file("example.vcf"), two_chromosomes}) {
+        SCOPED_TRACE(source);
+        const std::string base = source.substr(0, source.size() - 4);
+        ASSERT_TRUE(run_bcftools({"view", "-Oz", "-o", base + ".vcf.gz", source}));
+        ASSERT_TRUE(run_bcftools({"view", "-Oz", "-o", base + ".indexed.vcf.gz", source}));
+        ASSERT_TRUE(run_bcftools({"index", "-t", base + ".indexed.vcf.gz"}));
+        ASSERT_TRUE(run_bcftools({"view", "-Ob", "-o", base + ".bcf", source}));
+        ASSERT_TRUE(run_bcftools({"view", "-Ob", "-o", base + ".indexed.bcf", source}));
+        ASSERT_TRUE(run_bcftools({"index", base + ".indexed.bcf"}));
+        ASSERT_TRUE(file_exists(base + ".indexed.vcf.gz.tbi"));
+        ASSERT_TRUE(file_exists(base + ".indexed.bcf.csi"));
+
+        const run_result reference = convert(source, base + "-plain");
+        ASSERT_EQ(reference.status, 0) << reference.err;
+        const std::string hap = read_file(base + "-plain.hap");
+        const std::string legend = read_file(base + "-plain.legend");
+        EXPECT_EQ(hap, read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz"));
+        for (const char* variant : {".vcf.gz", ".indexed.vcf.gz", ".bcf", ".indexed.bcf"}) {
+            SCOPED_TRACE(variant);
+            const run_result result = convert(base + variant, base + "-converted");
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(read_file(base + "-converted.hap"), hap);
+            EXPECT_EQ(read_file(base + "-converted.legend"), legend);
+        }
+    }
+}
+
+TEST(ExampleConversion, GzipOutputIsBgzfOfTheSameBytes) {
+    scratch_dir dir;
+    ASSERT_EQ(convert(example_vcf, dir.file("plain")).status, 0);
+    const run_result result = convert(example_vcf, dir.file("packed"), {"--gzip"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(file_exists(dir.file("packed.hap")));
+    for (const char* kind : {".hap", ".legend"}) {
+        const std::string packed = dir.file(std::string("packed") + kind + ".gz");
+        EXPECT_EQ(read_gzip_file(packed), read_file(dir.file(std::string("plain") + kind)));
+        // A BGZF block is a gzip member with the "BC" extra field.
+        const std::string head = read_file(packed).substr(0, 16);
+        ASSERT_EQ(head.size(), 16u);
+        EXPECT_EQ(head.substr(0, 4), std::string("\x1f\x8b\x08\x04", 4));
+        EXPECT_EQ(head.substr(12, 2), "BC");
+    }
+}
+
+TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
+    scratch_dir dir;
+    ASSERT_EQ(convert(example_vcf, dir.file("all")).status, 0);
+    const std::vector<std::string> all = split_lines(read_file(dir.file("all.hap")));
+    ASSERT_EQ(all.size(), 758u);
+
+    // Samples 3 and 1 of the VCF, listed out of order, with a blank line and a CR.
+    write_file(dir.file("samples.txt"), "3_HG00099\r\n\n  1_HG00096\n");
+    const run_result result = convert(example_vcf, dir.file("some"), {"--samples", dir.file("samples.txt")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(split_lines(read_file(dir.file("some.hap"))),
+              (std::vector<std::string>{all[0], all[1], all[4], all[5]}));
+    EXPECT_EQ(read_file(dir.file("some.legend")), read_file(dir.file("all.legend")));
+
+    write_file(dir.file("unknown.txt"), "1_HG00096\nNA99999\n");
+    const run_result unknown = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("unknown.txt")});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("unknown.txt:2: sample \"NA99999\" is not in"), std::string::npos) << unknown.err;
+
+    write_file(dir.file("twice.txt"), "1_HG00096\n1_HG00096\n");
+    const run_result twice = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("twice.txt")});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_NE(twice.err.find("twice.txt:2:"), std::string::npos) << twice.err;
+    EXPECT_TRUE(names_starting_with(dir.path, "bad").empty());
+}
+
+TEST(ExampleConversion, CorvaneScansTheConvertedFiles) {
+    scratch_dir dir;
+    ASSERT_EQ(convert(example_vcf, dir.file("chr21"), {"--gzip"}).status, 0);
+    const run_result scan =
+        run_corvane(CORVANE_EXE, dir.file("chr21.hap.gz"), dir.file("chr21.legend.gz"), "0.5", dir.file("regions.txt"));
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    const std::vector<std::string> rows = split_lines(read_file(dir.file("regions.txt")));
+    ASSERT_GT(rows.size(), 1u);
+    EXPECT_EQ(rows[0], "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp");
+    EXPECT_EQ(split_tabs(rows[1])[0], "21");
+}
+
+}  // namespace
+}  // namespace corvane::testing

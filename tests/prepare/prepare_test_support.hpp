@@ -1,0 +1,31 @@
+// Helpers for the corvane-prepare tests: running the converter and looking at what it left.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "test_support.hpp"
+
+namespace corvane::testing {
+
+// Runs the built corvane-prepare with `arguments`.
+run_result run_prepare(const std::vector<std::string>& arguments);
+
+// Runs bcftools with `arguments`; false when it fails or is not installed.
+bool run_bcftools(const std::vector<std::string>& arguments);
+bool have_bcftools();
+
+// The names in `directory` that start with `prefix` (outputs and any temporary left beside them).
+std::vector<std::string> names_starting_with(const std::string& directory, const std::string& prefix);
+
+// The lines of `text`, without their newlines.
+std::vector<std::string> split_lines(const std::string& text);
+
+// The tab-separated fields of `line`.
+std::vector<std::string> split_tabs(const std::string& line);
+
+// A VCF text with the given sample names and record lines (CHROM..., tab-separated, no newline).
+// The header declares contigs 1 and 2, INFO CM (Float) and FORMAT GT.
+std::string small_vcf(const std::vector<std::string>& samples, const std::vector<std::string>& records);
+
+}  // namespace corvane::testing

@@ -1,0 +1,218 @@
+// Which VCF records become rows: the skip and refuse rules with their counts, record order, cM from an
+// INFO tag, and the command line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "prepare_test_support.hpp"
+
+namespace corvane::testing {
+namespace {
+
+const char* const two_point_map = "pos\tchr\tcM\n1\t1\t0\n1000000\t1\t10\n1\t2\t0\n1000000\t2\t10\n";
+
+struct conversion {
+    scratch_dir dir;
+    run_result result;
+
+    conversion(const std::vector<std::string>& samples, const std::vector<std::string>& records,
+               std::vector<std::string> extra_arguments = {}) {
+        write_file(dir.file("in.vcf"), small_vcf(samples, records));
+        write_file(dir.file("map.txt"), two_point_map);
+        std::vector<std::string> arguments = {"--vcf", dir.file("in.vcf"), "--chr", "1", "--out", dir.file("out")};
+        bool has_cm_source = false;
+        for (const std::string& argument : extra_arguments) has_cm_source |= argument == "--cm-tag";
+        if (!has_cm_source) {
+            arguments.push_back("--map");
+            arguments.push_back(dir.file("map.txt"));
+        }
+        arguments.insert(arguments.end(), extra_arguments.begin(), extra_arguments.end());
+        result = run_prepare(arguments);
+    }
+    bool left_no_output() const { return names_starting_with(dir.path, "out").empty(); }
+    bool reports(const std::string& text) const { return result.err.find(text) != std::string::npos; }
+};
+
+TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
+    const conversion run({"s1", "s2"}, {
+                                           "1\t100\tgood1\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t200\tmulti1\tA\tG,T\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t210\tmulti2\tC\tA,G,T\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t300\tins\tA\tAT\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t310\tdel\tAT\tA\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t320\tnoalt\tA\t.\t.\t.\t.\tGT\t0|0\t0|0",
+                                           "1\t330\tsymbolic\tA\t<DEL>\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t400\tunphased\tC\tT\t.\t.\t.\tGT\t0|1\t1/0",
+                                           "1\t500\tmissing\tC\tT\t.\t.\t.\tGT\t.|.\t1|0",
+                                           "1\t510\thalfmissing\tC\tT\t.\t.\t.\tGT\t0|1\t1|.",
+                                           "1\t520\tunphasedmissing\tC\tT\t.\t.\t.\tGT\t./.\t0|0",
+                                           "1\t600\tgood2\tg\tc\t.\t.\t.\tGT\t1|1\t0|1",
+                                       });
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("multi-allelic sites skipped: 2\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("indels and other sites that are not SNPs skipped: 4\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("sites with a missing genotype skipped: 3\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("sites with an unphased genotype skipped: 1\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 2\n")) << run.result.err;
+    EXPECT_EQ(read_file(run.dir.file("out.hap")), "0\t1\n1\t1\n1\t0\n0\t1\n");
+    const std::vector<std::string> legend = split_lines(read_file(run.dir.file("out.legend")));
+    ASSERT_EQ(legend.size(), 3u);
+    EXPECT_EQ(split_tabs(legend[1])[1], "good1");
+    EXPECT_EQ(split_tabs(legend[2])[1], "good2");
+}
+
+TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
+    struct kind_case {
+        const char* kind;
+        const char* record;
+        const char* count_line;
+        const char* message;
+    };
+    const kind_case cases[] = {
+        {"multiallelic", "1\t200\tm\tA\tG,T\t.\t.\t.\tGT\t0|2", "multi-allelic sites skipped: 1",
+         "1:200: multi-allelic site refused"},
+        {"indel", "1\t200\tm\tA\tAGG\t.\t.\t.\tGT\t0|1", "not SNPs skipped: 1", "1:200: site that is not a SNP"},
+        {"missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.|1", "missing genotype skipped: 1",
+         "1:200: missing genotype of sample s1 refused"},
+        {"unphased", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0/1", "unphased genotype skipped: 1",
+         "1:200: unphased genotype of sample s1 refused"},
+    };
+    for (const kind_case& kind : cases) {
+        SCOPED_TRACE(kind.kind);
+        const std::vector<std::string> records = {"1\t100\tgood\tA\tG\t.\t.\t.\tGT\t0|1", kind.record,
+                                                  "1\t300\tgood2\tC\tG\t.\t.\t.\tGT\t1|1"};
+        const conversion skipped({"s1"}, records);
+        EXPECT_EQ(skipped.result.status, 0) << skipped.result.err;
+        EXPECT_TRUE(skipped.reports(kind.count_line)) << skipped.result.err;
+
+        const conversion refused({"s1"}, records, {"--on-bad-site", std::string(kind.kind) + "=refuse"});
+        EXPECT_EQ(refused.result.status, 1);
+        EXPECT_TRUE(refused.reports(kind.message)) << refused.result.err;
+        EXPECT_TRUE(refused.left_no_output());
+
+        // Refusing everything but this kind still skips it.
+        const conversion others({"s1"}, records,
+                                {"--on-bad-site", "refuse", "--on-bad-site=" + std::string(kind.kind) + "=skip"});
+        EXPECT_EQ(others.result.status, 0) << others.result.err;
+    }
+}
+
+TEST(SiteRules, MalformedGenotypesAreRefusedWhateverThePolicy) {
+    const conversion haploid({"s1", "s2"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\t1"});
+    EXPECT_EQ(haploid.result.status, 1);
+    EXPECT_TRUE(haploid.reports("1:100: sample s2 has a genotype that is not diploid")) << haploid.result.err;
+    EXPECT_TRUE(haploid.left_no_output());
+
+    const conversion no_gt({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t.", "1\t200\ty\tA\tG\t.\t.\t.\tDP\t3"});
+    EXPECT_EQ(no_gt.result.status, 1);
+    EXPECT_TRUE(no_gt.left_no_output());
+}
+
+TEST(SiteRules, UndeclaredContigAndGtAreAcceptedButBrokenRecordsAreNot) {
+    scratch_dir dir;
+    const std::string header = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ts1\n";
+    write_file(dir.file("map.txt"), two_point_map);
+    write_file(dir.file("bare.vcf"), header + "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\n");
+    write_file(dir.file("input-broken.vcf"), header + "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\n1\t200\ty\tA\tG\t.\t.\t.\tGT\t0|x\n");
+    const run_result bare = run_prepare(
+        {"--vcf", dir.file("bare.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("bare")});
+    EXPECT_EQ(bare.status, 0) << bare.err;
+    EXPECT_EQ(read_file(dir.file("bare.hap")), "0\n1\n");
+    const run_result broken = run_prepare(
+        {"--vcf", dir.file("input-broken.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("broken")});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("cannot read a record"), std::string::npos) << broken.err;
+    EXPECT_TRUE(names_starting_with(dir.path, "broken.").empty());
+}
+
+TEST(SiteRules, RecordsMustBeInPositionOrderAndTogether) {
+    const conversion backwards({"s1"}, {"1\t200\tx\tA\tG\t.\t.\t.\tGT\t0|1", "1\t100\ty\tA\tG\t.\t.\t.\tGT\t0|1"});
+    EXPECT_EQ(backwards.result.status, 1);
+    EXPECT_TRUE(backwards.reports("1:100: position comes after 200")) << backwards.result.err;
+    EXPECT_TRUE(backwards.left_no_output());
+
+    const conversion split({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1", "2\t100\ty\tA\tG\t.\t.\t.\tGT\t0|1",
+                                    "1\t300\tz\tA\tG\t.\t.\t.\tGT\t0|1"});
+    EXPECT_EQ(split.result.status, 1);
+    EXPECT_TRUE(split.reports("not all together")) << split.result.err;
+
+    // Records of other chromosomes before and after are passed over; a repeated position is sorted order.
+    const conversion framed({"s1"}, {"2\t100\ta\tA\tG\t.\t.\t.\tGT\t1|1", "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1",
+                                     "1\t100\tx2\tA\tC\t.\t.\t.\tGT\t1|0", "2\t50\tb\tA\tG\t.\t.\t.\tGT\t1|1"});
+    EXPECT_EQ(framed.result.status, 0) << framed.result.err;
+    EXPECT_EQ(read_file(framed.dir.file("out.hap")), "0\t1\n1\t0\n");
+}
+
+TEST(SiteRules, AChromosomeWithoutUsableSnpIsAnError) {
+    const conversion none_usable({"s1"}, {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1"});
+    EXPECT_EQ(none_usable.result.status, 1);
+    EXPECT_TRUE(none_usable.reports("none of the 1 sites of chromosome 1")) << none_usable.result.err;
+    EXPECT_TRUE(none_usable.reports("indels and other sites that are not SNPs skipped: 1")) << none_usable.result.err;
+    EXPECT_TRUE(none_usable.left_no_output());
+
+    const conversion absent({"s1"}, {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"});
+    EXPECT_EQ(absent.result.status, 1);
+    EXPECT_TRUE(absent.reports("has no records of chromosome 1")) << absent.result.err;
+    EXPECT_TRUE(absent.left_no_output());
+}
+
+TEST(SiteRules, GeneticPositionsCanComeFromAnInfoTag) {
+    const conversion tagged({"s1"}, {"1\t100\tx\tA\tG\t.\t.\tCM=0.25\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\tCM=1.5\tGT\t1|1"},
+                            {"--cm-tag", "CM"});
+    ASSERT_EQ(tagged.result.status, 0) << tagged.result.err;
+    EXPECT_EQ(read_file(tagged.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tx\t0.250000\t100\n1\ty\t1.500000\t200\n");
+
+    const conversion untagged_site({"s1"}, {"1\t100\tx\tA\tG\t.\t.\tCM=0.25\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\t.\tGT\t1|1"},
+                                   {"--cm-tag", "CM"});
+    EXPECT_EQ(untagged_site.result.status, 1);
+    EXPECT_TRUE(untagged_site.reports("1:200: INFO field CM does not hold one finite cM value"))
+        << untagged_site.result.err;
+    EXPECT_TRUE(untagged_site.left_no_output());
+
+    const conversion decreasing({"s1"}, {"1\t100\tx\tA\tG\t.\t.\tCM=2\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\tCM=1\tGT\t1|1"},
+                                {"--cm-tag", "CM"});
+    EXPECT_EQ(decreasing.result.status, 1);
+    EXPECT_TRUE(decreasing.reports("must not decrease")) << decreasing.result.err;
+
+    const conversion unknown_tag({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, {"--cm-tag", "GM"});
+    EXPECT_EQ(unknown_tag.result.status, 1);
+    EXPECT_TRUE(unknown_tag.reports("no INFO field GM")) << unknown_tag.result.err;
+}
+
+TEST(CommandLine, WrongCommandLinesExitWithStatusTwo) {
+    scratch_dir dir;
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"--vcf", "a.vcf", "--chr", "1", "--out", "o"},                                         // no cM source
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--cm-tag", "CM", "--out", "o"},        // two cM sources
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--frobnicate"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out"},                               // value missing
+        {"--vcf", "a.vcf", "--vcf", "b.vcf", "--chr", "1", "--map", "m", "--out", "o"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "drop"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "snp=skip"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--map-layout", "csv"},
+    };
+    for (const std::vector<std::string>& arguments : wrong) {
+        const run_result result = run_prepare(arguments);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
+    }
+    const run_result help = run_prepare({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--on-bad-site"), std::string::npos);
+}
+
+TEST(CommandLine, AnOutputNameThatIsAnInputIsRefused) {
+    scratch_dir dir;
+    write_file(dir.file("in.vcf"), small_vcf({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}));
+    write_file(dir.file("x.legend"), two_point_map);
+    const run_result result = run_prepare(
+        {"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("x.legend"), "--out", dir.file("x")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(read_file(dir.file("x.legend")), two_point_map);
+    EXPECT_FALSE(file_exists(dir.file("x.hap")));
+}
+
+}  // namespace
+}  // namespace corvane::testing
