@@ -66,7 +66,8 @@ line_result read_line(line_reader& reader, std::string_view& line) {
     for (;;) {
         const char* start = reader.buffer.data() + reader.begin;
         const size_t available = reader.end - reader.begin;
-        const void* newline = std::memchr(start + reader.scanned, '\n', available - reader.scanned);
+        const void* newline =
+            available > reader.scanned ? std::memchr(start + reader.scanned, '\n', available - reader.scanned) : nullptr;
         if (newline != nullptr) {
             const size_t length = static_cast<size_t>(static_cast<const char*>(newline) - start);
             line = std::string_view(start, length);
