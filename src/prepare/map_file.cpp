@@ -1,14 +1,12 @@
 // Reads a genetic map file in one of the common layouts and checks the rows of one chromosome.
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
-#include "input/line_reader.hpp"
 #include "prepare/genetic_map.hpp"
+#include "prepare/text_lines.hpp"
 
 namespace corvane {
 
@@ -127,11 +125,8 @@ bool take_row(map_reading& reading, const std::vector<std::string_view>& fields,
 
 bool read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
     map = genetic_map{};
-    line_reader reader;
-    if (!open_line_reader(reader, path)) {
-        std::fprintf(stderr, "corvane-prepare: cannot open genetic map %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
+    text_lines reader;
+    if (!open_text_lines(reader, path, "genetic map")) return false;
     map_reading reading{path};
     const std::string_view wanted = without_chr_prefix(chromosome);
     std::vector<std::string_view> fields;
@@ -139,9 +134,9 @@ bool read_genetic_map(const std::string& path, map_layout layout, const std::str
     layout_columns columns{};
     bool first_line = true;
     for (;;) {
-        const line_result result = read_line(reader, line);
-        if (result == line_result::read_error) return false;
-        if (result == line_result::end_of_file) break;
+        const text_line_result result = next_text_line(reader, line);
+        if (result == text_line_result::read_error) return false;
+        if (result == text_line_result::end_of_file) break;
         reading.line_number = reader.line_number;
         split_fields(line, fields);
         if (fields.empty() || fields[0].starts_with('#')) continue;

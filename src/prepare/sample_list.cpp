@@ -2,12 +2,11 @@
 #include "prepare/sample_list.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
-#include "input/line_reader.hpp"
+#include "prepare/text_lines.hpp"
+
 
 namespace corvane {
 
@@ -20,19 +19,16 @@ std::vector<int> all_samples(const bcf_hdr_t* header) {
 bool read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
                       std::vector<int>& samples) {
     samples.clear();
-    line_reader reader;
-    if (!open_line_reader(reader, path)) {
-        std::fprintf(stderr, "corvane-prepare: cannot open sample list %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
+    text_lines reader;
+    if (!open_text_lines(reader, path, "sample list")) return false;
     // The line each header sample was listed on, 0 when it was not listed.
     std::vector<int64_t> listed_on(static_cast<size_t>(bcf_hdr_nsamples(header)), 0);
     std::string id;
     std::string_view line;
     for (;;) {
-        const line_result result = read_line(reader, line);
-        if (result == line_result::read_error) return false;
-        if (result == line_result::end_of_file) break;
+        const text_line_result result = next_text_line(reader, line);
+        if (result == text_line_result::read_error) return false;
+        if (result == text_line_result::end_of_file) break;
         const size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos) continue;
         const size_t last = line.find_last_not_of(" \t\r");

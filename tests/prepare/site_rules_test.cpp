@@ -180,7 +180,7 @@ TEST(SiteRules, GeneticPositionsCanComeFromAnInfoTag) {
     EXPECT_TRUE(unknown_tag.reports("no INFO field GM")) << unknown_tag.result.err;
 }
 
-TEST(CommandLine, WrongCommandLinesExitWithStatusTwo) {
+TEST(PrepareCommandLine, WrongCommandLinesExitWithStatusTwo) {
     scratch_dir dir;
     const std::vector<std::vector<std::string>> wrong = {
         {},
@@ -203,7 +203,7 @@ TEST(CommandLine, WrongCommandLinesExitWithStatusTwo) {
     EXPECT_NE(help.out.find("--on-bad-site"), std::string::npos);
 }
 
-TEST(CommandLine, AnOutputNameThatIsAnInputIsRefused) {
+TEST(PrepareCommandLine, AnOutputNameThatIsAnInputIsRefused) {
     scratch_dir dir;
     write_file(dir.file("in.vcf"), small_vcf({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}));
     write_file(dir.file("x.legend"), two_point_map);
