@@ -4,9 +4,9 @@
 namespace corvane {
 
 region grow_region_fast(const allele_table& table, int32_t focal, float frequency, window_counter& counter) {
-    const auto carriers = [&](snp_window window) { return count_carriers(table, window, counter); };
-    return grow_region_by(carriers, table.snp_count, table.haplotype_count,
-                          carrier_threshold(table.haplotype_count, frequency), focal);
+    const float threshold = carrier_threshold(table.haplotype_count, frequency);
+    const auto carriers = [&](snp_window window) { return count_carriers_above(table, window, threshold, counter); };
+    return grow_region_by(carriers, table.snp_count, table.haplotype_count, threshold, focal);
 }
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // The fast window carrier count: rows grouped by a hash of their window, compared exactly.
 #include "search/fast_window_count.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstring>
@@ -65,17 +66,31 @@ bool bits_before(const uint64_t* a, const uint64_t* b, int32_t words) {
     return false;
 }
 
-int32_t count_bit_window(const allele_table& table, snp_window window, window_counter& counter) {
+bool same_words(const uint64_t* a, const uint64_t* b, int32_t words) {
+    for (int32_t j = 0; j < words; ++j) {
+        if (a[j] != b[j]) return false;
+    }
+    return true;
+}
+
+// The most common window of a bit table and the first row carrying it, with every row's window left
+// in counter.words. Ties go to the window string that comes first: every group reaches its count in
+// row order, so comparing whenever a group draws level with the best finds it.
+struct window_winner {
+    int32_t reference = 0;
+    int32_t size = 0;
+};
+
+window_winner find_bit_winner(const allele_table& table, snp_window window, window_counter& counter) {
     const int32_t rows = table.haplotype_count;
     const int32_t width = window.hi - window.lo + 1;
     const int32_t words = (width + 63) / 64;
     counter.words.resize(static_cast<size_t>(rows) * static_cast<size_t>(words));
-    const auto row_words = [&](int32_t r) { return counter.words.data() + static_cast<size_t>(r) * words; };
+    uint64_t* all_words = counter.words.data();
+    const auto row_words = [&](int32_t r) { return all_words + static_cast<size_t>(r) * words; };
 
     clear_groups(counter);
-    const auto same = [&](int32_t a, int32_t b) {
-        return std::memcmp(row_words(a), row_words(b), static_cast<size_t>(words) * sizeof(uint64_t)) == 0;
-    };
+    const auto same = [&](int32_t a, int32_t b) { return same_words(row_words(a), row_words(b), words); };
     const window_counter::slot* best = nullptr;
     for (int32_t r = 0; r < rows; ++r) {
         uint64_t* mine = row_words(r);
@@ -83,22 +98,23 @@ int32_t count_bit_window(const allele_table& table, snp_window window, window_co
         uint64_t hash = 0;
         for (int32_t j = 0; j < words; ++j) hash = mix(hash, mine[j]);
         const window_counter::slot& group = add_to_group(counter, r, hash, same);
-        // Ties go to the window string that comes first; every group reaches its count in row
-        // order, so the comparison is made whenever a group draws level with the best.
         if (best == nullptr || group.count > best->count ||
             (group.count == best->count && &group != best &&
              bits_before(row_words(group.first_row), row_words(best->first_row), words))) {
             best = &group;
         }
     }
-    const int32_t reference = best->first_row;
-    const int32_t allowance = counter.allowance[static_cast<size_t>(width)];
-    if (allowance == 0) return best->count;
+    return {best->first_row, best->count};
+}
 
-    const uint64_t* reference_words = row_words(reference);
+// Rows within `allowance` mismatches of the reference row, from the windows in counter.words.
+int32_t count_near_rows(const window_counter& counter, int32_t rows, int32_t words, int32_t reference,
+                        int32_t allowance) {
+    const uint64_t* all_words = counter.words.data();
+    const uint64_t* reference_words = all_words + static_cast<size_t>(reference) * words;
     int32_t carriers = 0;
     for (int32_t r = 0; r < rows; ++r) {
-        const uint64_t* mine = row_words(r);
+        const uint64_t* mine = all_words + static_cast<size_t>(r) * words;
         int32_t mismatches = 0;
         for (int32_t j = 0; j < words && mismatches <= allowance; ++j) {
             mismatches += std::popcount(mine[j] ^ reference_words[j]);
@@ -106,6 +122,51 @@ int32_t count_bit_window(const allele_table& table, snp_window window, window_co
         if (mismatches <= allowance) ++carriers;
     }
     return carriers;
+}
+
+int32_t count_bit_window(const allele_table& table, snp_window window, window_counter& counter) {
+    const int32_t width = window.hi - window.lo + 1;
+    const window_winner winner = find_bit_winner(table, window, counter);
+    const int32_t allowance = counter.allowance[static_cast<size_t>(width)];
+    // With no mismatch allowed the carriers are exactly the rows of the winning window.
+    if (allowance == 0) return winner.size;
+    return count_near_rows(counter, table.haplotype_count, (width + 63) / 64, winner.reference, allowance);
+}
+
+// For a bit window that allows no mismatch the carrier count is the size of the largest group of
+// equal rows, so only groups above the threshold matter: split the rows column by column and drop
+// every part that is too small. Returns the largest group's size, or 0 when none is above.
+int32_t largest_group_above(snp_window window, float threshold, window_counter& counter) {
+    const column_bits& columns = counter.columns;
+    const int32_t words = columns.words_per_column;
+    const size_t stride = static_cast<size_t>(words);
+    counter.groups.assign(counter.row_mask.begin(), counter.row_mask.end());
+    counter.group_sizes.assign(1, counter.row_count);
+    for (int32_t c = window.lo; c <= window.hi; ++c) {
+        const uint64_t* column = columns.column(c);
+        counter.next_groups.clear();
+        counter.next_group_sizes.clear();
+        for (size_t g = 0; g < counter.group_sizes.size(); ++g) {
+            const uint64_t* group = counter.groups.data() + g * stride;
+            int32_t ones = 0;
+            for (int32_t i = 0; i < words; ++i) ones += std::popcount(group[i] & column[i]);
+            const int32_t zeros = counter.group_sizes[g] - ones;
+            if (static_cast<float>(ones) > threshold) {
+                for (int32_t i = 0; i < words; ++i) counter.next_groups.push_back(group[i] & column[i]);
+                counter.next_group_sizes.push_back(ones);
+            }
+            if (static_cast<float>(zeros) > threshold) {
+                for (int32_t i = 0; i < words; ++i) counter.next_groups.push_back(group[i] & ~column[i]);
+                counter.next_group_sizes.push_back(zeros);
+            }
+        }
+        counter.groups.swap(counter.next_groups);
+        counter.group_sizes.swap(counter.next_group_sizes);
+        if (counter.group_sizes.empty()) return 0;
+    }
+    int32_t largest = 0;
+    for (const int32_t size : counter.group_sizes) largest = std::max(largest, size);
+    return largest;
 }
 
 template <typename cell>
@@ -180,6 +241,12 @@ void prepare_window_counter(const allele_table& table, window_counter& counter) 
     for (int32_t width = 1; width <= table.snp_count; ++width) {
         counter.allowance[static_cast<size_t>(width)] = mismatch_allowance(width);
     }
+    if (table.kind == cell_kind::bits) {
+        counter.columns = transpose_bits(table);
+        counter.row_count = table.haplotype_count;
+        counter.row_mask.assign(static_cast<size_t>(counter.columns.words_per_column), ~uint64_t{0});
+        if (table.haplotype_count % 64 != 0) counter.row_mask.back() = (uint64_t{1} << (table.haplotype_count % 64)) - 1;
+    }
     size_t slots = 16;
     while (slots < 2 * static_cast<size_t>(table.haplotype_count)) slots *= 2;
     counter.slots.resize(slots);
@@ -194,6 +261,20 @@ int32_t count_carriers(const allele_table& table, snp_window window, window_coun
         case cell_kind::int32: return count_value_window<int32_t>(table, window, counter);
     }
     return 0;
+}
+
+int32_t count_carriers_above(const allele_table& table, snp_window window, float threshold,
+                             window_counter& counter) {
+    assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
+    const int32_t width = window.hi - window.lo + 1;
+    // The column test keeps at most H / (threshold + 1) groups; past a few dozen, grouping the rows
+    // by hash is cheaper.
+    if (table.kind == cell_kind::bits && counter.allowance[static_cast<size_t>(width)] == 0 &&
+        (static_cast<double>(threshold) + 1.0) * 32.0 >= static_cast<double>(table.haplotype_count)) {
+        return largest_group_above(window, threshold, counter);
+    }
+    const int32_t carriers = count_carriers(table, window, counter);
+    return static_cast<float>(carriers) > threshold ? carriers : 0;
 }
 
 }  // namespace corvane

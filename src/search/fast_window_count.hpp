@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "input/allele_table.hpp"
+#include "search/column_bits.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane {
@@ -22,7 +23,13 @@ struct window_counter {
     };
     std::vector<slot> slots;         // open-addressing groups of equal windows
     uint32_t stamp = 0;
-    std::vector<int32_t> group_of_row;
+    column_bits columns;             // bit tables only
+    std::vector<uint64_t> row_mask;  // one bit per haplotype, as a column
+    int32_t row_count = 0;
+    std::vector<uint64_t> groups;    // narrow test: the row sets still in the running
+    std::vector<uint64_t> next_groups;
+    std::vector<int32_t> group_sizes;
+    std::vector<int32_t> next_group_sizes;
 };
 
 // Prepares `counter` for windows of `table`.
@@ -34,5 +41,10 @@ int32_t mismatch_allowance(int32_t width);
 
 // The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table.
 int32_t count_carriers(const allele_table& table, snp_window window, window_counter& counter);
+
+// The carrier count of `window` when it is above `threshold` (so the window passes), else 0. This is
+// all the region search needs, and it can often be settled without finding the count.
+int32_t count_carriers_above(const allele_table& table, snp_window window, float threshold,
+                             window_counter& counter);
 
 }  // namespace corvane

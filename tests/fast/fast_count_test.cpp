@@ -1,0 +1,105 @@
+// The fast table and carrier count against the plain ones, window by window.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fast/random_tables.hpp"
+#include "search/column_bits.hpp"
+#include "search/fast_window_count.hpp"
+#include "search/region.hpp"
+#include "search/window_count.hpp"
+
+namespace corvane::testing {
+namespace {
+
+TEST(FastCount, MismatchAllowanceIsTheSimilarityTestsCutOff) {
+    EXPECT_EQ(mismatch_allowance(50), 0);
+    EXPECT_EQ(mismatch_allowance(51), 1);
+    EXPECT_EQ(mismatch_allowance(100), 1);
+    EXPECT_EQ(mismatch_allowance(101), 2);
+    for (int32_t width = 1; width <= 20000; ++width) {
+        const int32_t allowed = mismatch_allowance(width);
+        ASSERT_TRUE(is_carrier(static_cast<double>(allowed), width)) << width;
+        ASSERT_FALSE(is_carrier(static_cast<double>(allowed) + 1.0, width)) << width;
+    }
+}
+
+TEST(FastCount, TableKeepsEveryValueWhileItWidens) {
+    std::mt19937_64 random(11);
+    table_rows rows = random_table(random, 70, 130, table_style::noisy_bits);
+    allele_table table = to_allele_table(rows);
+    EXPECT_EQ(table.kind, cell_kind::bits);
+    const struct {
+        int32_t value;
+        cell_kind kind;
+    } steps[] = {{-3, cell_kind::int8}, {300, cell_kind::int16}, {-70000, cell_kind::int32}};
+    for (const auto& step : steps) {
+        std::vector<int32_t> row(130, 1);
+        row[129] = step.value;
+        rows.push_back(row);
+        append_haplotype(table, row.data());
+        EXPECT_EQ(table.kind, step.kind);
+    }
+    ASSERT_EQ(table.haplotype_count, 73);
+    for (int32_t r = 0; r < 73; ++r) {
+        for (int32_t c = 0; c < 130; ++c) ASSERT_EQ(table.at(r, c), rows[r][c]) << r << "," << c;
+    }
+}
+
+TEST(FastCount, ColumnsAreTheTableTurnedOnItsSide) {
+    std::mt19937_64 random(12);
+    for (const auto& [rows, snps] : {std::pair{1, 1}, {64, 64}, {130, 200}, {65, 63}}) {
+        const allele_table table = to_allele_table(random_table(random, rows, snps, table_style::noisy_bits));
+        const column_bits columns = transpose_bits(table);
+        for (int32_t c = 0; c < snps; ++c) {
+            for (int32_t r = 0; r < columns.words_per_column * 64; ++r) {
+                const int32_t bit = static_cast<int32_t>((columns.column(c)[r / 64] >> (r % 64)) & 1u);
+                ASSERT_EQ(bit, r < rows ? table.at(r, c) : 0) << rows << "x" << snps << " " << r << "," << c;
+            }
+        }
+    }
+}
+
+// 256 has the low byte of 0, so rows 0, 1 and 3 share the winning window string; but row 1 is 65536
+// away from the reference row 0, so only rows 0 and 3 are carriers.
+TEST(FastCount, EqualLowBytesGroupButDoNotMatch) {
+    const table_rows rows = {{0, 0, 0}, {256, 0, 0}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}};
+    const genotype_matrix matrix = to_matrix(rows);
+    const allele_table table = to_allele_table(rows);
+    window_counter counter;
+    prepare_window_counter(table, counter);
+    EXPECT_EQ(count_similar_haplotypes(matrix, {0, 2}), 2);
+    EXPECT_EQ(count_carriers(table, {0, 2}, counter), 2);
+}
+
+TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
+    std::mt19937_64 random(13);
+    int32_t windows = 0;
+    for (int32_t t = 0; t < 120; ++t) {
+        const auto style = static_cast<table_style>(t % 4);
+        const int32_t rows = 1 + static_cast<int32_t>(random() % 90);
+        const int32_t snps = 2 + static_cast<int32_t>(random() % 260);
+        const table_rows cells = random_table(random, rows, snps, style);
+        const genotype_matrix matrix = to_matrix(cells);
+        const allele_table table = to_allele_table(cells);
+        window_counter counter;
+        prepare_window_counter(table, counter);
+        for (int32_t w = 0; w < 25; ++w) {
+            int32_t lo = static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1));
+            int32_t hi = lo + 1 + static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1 - lo));
+            if (w % 5 == 0) hi = std::min(snps - 1, lo + 1 + static_cast<int32_t>(random() % 60));
+            const int32_t plain = count_similar_haplotypes(matrix, {lo, hi});
+            ASSERT_EQ(count_carriers(table, {lo, hi}, counter), plain) << t << ": " << lo << ".." << hi;
+            for (const int32_t threshold : {0, rows / 20, rows / 5, rows / 2, rows - 1}) {
+                const float limit = static_cast<float>(threshold);
+                const int32_t above = count_carriers_above(table, {lo, hi}, limit, counter);
+                ASSERT_EQ(above, static_cast<float>(plain) > limit ? plain : 0) << t << ": " << lo << ".." << hi;
+            }
+            ++windows;
+        }
+    }
+    EXPECT_EQ(windows, 3000);
+}
+
+}  // namespace
+}  // namespace corvane::testing

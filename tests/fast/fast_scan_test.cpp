@@ -1,0 +1,135 @@
+// Whole searches and whole runs of the fast path against the plain path on random tables.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <cstdio>
+#include <set>
+
+#include "fast/random_tables.hpp"
+#include "fast_run.hpp"
+#include "reference_run.hpp"
+#include "search/fast_region.hpp"
+#include "search/region.hpp"
+#include "test_support.hpp"
+
+namespace corvane::testing {
+namespace {
+
+TEST(FastScan, EveryFocalSnpGrowsThePlainRegion) {
+    std::mt19937_64 random(21);
+    for (int32_t t = 0; t < 60; ++t) {
+        const auto style = static_cast<table_style>(t % 4);
+        const int32_t rows = 1 + static_cast<int32_t>(random() % 60);
+        const int32_t snps = 2 + static_cast<int32_t>(random() % 200);
+        const table_rows cells = random_table(random, rows, snps, style);
+        const genotype_matrix matrix = to_matrix(cells);
+        const allele_table table = to_allele_table(cells);
+        window_counter counter;
+        prepare_window_counter(table, counter);
+        const int32_t threshold = static_cast<int32_t>(random() % static_cast<uint64_t>(rows));
+        const std::string frequency_text = frequency_for_threshold(rows, threshold);
+        ASSERT_FALSE(frequency_text.empty());
+        const auto frequency = static_cast<float>(std::atof(frequency_text.c_str()));
+        for (int32_t focal = 0; focal + 1 < snps; ++focal) {
+            const region plain = grow_region(matrix, focal, frequency);
+            const region fast = grow_region_fast(table, focal, frequency, counter);
+            ASSERT_EQ(fast.start, plain.start) << "table " << t << " focal " << focal;
+            ASSERT_EQ(fast.end, plain.end) << "table " << t << " focal " << focal;
+        }
+    }
+}
+
+struct run_outcome {
+    run_status status;
+    std::string output;
+};
+
+// Every run writes a new file: rewriting a file just truncated makes some file systems wait for the disk.
+run_outcome run_in_process(run_status (*run)(int, const char* const*, scan_settings&), const scratch_dir& dir,
+                           const std::string& frequency) {
+    static int32_t run_number = 0;
+    const std::string genotypes = dir.file("table.hap"), legend = dir.file("table.legend");
+    const std::string output = dir.file("out" + std::to_string(++run_number) + ".tsv");
+    const char* argv[] = {"corvane", "-hap", genotypes.c_str(), "-legend", legend.c_str(),
+                          "-freq", frequency.c_str(), "-out", output.c_str()};
+    scan_settings settings;
+    const run_status status = run(9, argv, settings);
+    run_outcome outcome{status, read_file(output)};
+    std::remove(output.c_str());
+    return outcome;
+}
+
+// A random table of 1 to 300 SNPs for draw `t`: the four styles in turn, mostly up to 12 haplotypes
+// so that every threshold of those sizes comes up.
+table_rows table_for_draw(std::mt19937_64& random, int32_t t) {
+    const auto style = static_cast<table_style>(t % 4);
+    const int32_t rows = 1 + static_cast<int32_t>(random() % (t % 10 == 0 ? 40 : 12));
+    const int32_t snps = 1 + static_cast<int32_t>(random() % (t % 50 == 0 ? 300 : 90));
+    return random_table(random, rows, snps, style);
+}
+
+// The thresholds tried on a table of `rows` haplotypes: one drawn from 0 to H - 1, or both ends.
+std::vector<int32_t> thresholds_for_draw(std::mt19937_64& random, int32_t t, int32_t rows) {
+    if (t % 5 == 0) return {0, rows - 1};
+    return {static_cast<int32_t>(random() % static_cast<uint64_t>(rows))};
+}
+
+// 1,000 random tables walked as the scan walks them (each next focal SNP the second after the
+// region's end): the fast search finds every plain region.
+TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
+    std::mt19937_64 random(23);
+    int32_t scans = 0;
+    std::set<std::pair<int32_t, int32_t>> thresholds_seen;  // (H, threshold) for H <= 12
+    for (int32_t t = 0; t < 1000; ++t) {
+        const table_rows cells = table_for_draw(random, t);
+        const auto rows = static_cast<int32_t>(cells.size());
+        const auto snps = static_cast<int32_t>(cells.front().size());
+        const genotype_matrix matrix = to_matrix(cells);
+        const allele_table table = to_allele_table(cells);
+        window_counter counter;
+        prepare_window_counter(table, counter);
+        for (const int32_t threshold : thresholds_for_draw(random, t, rows)) {
+            const std::string frequency_text = frequency_for_threshold(rows, threshold);
+            ASSERT_FALSE(frequency_text.empty()) << rows << " " << threshold;
+            const auto frequency = static_cast<float>(std::atof(frequency_text.c_str()));
+            for (int32_t focal = 0; focal < snps - 1;) {
+                const region plain = grow_region(matrix, focal, frequency);
+                const region fast = grow_region_fast(table, focal, frequency, counter);
+                ASSERT_EQ(fast.start, plain.start) << "table " << t << " focal " << focal;
+                ASSERT_EQ(fast.end, plain.end) << "table " << t << " focal " << focal;
+                if (plain.end + 1 >= snps - 1) break;
+                focal = plain.end + 2;
+            }
+            if (rows <= 12) thresholds_seen.insert({rows, threshold});
+            ++scans;
+        }
+    }
+    EXPECT_GE(scans, 1000);
+    EXPECT_EQ(thresholds_seen.size(), static_cast<size_t>(12 * 13 / 2)) << "every threshold of every small size";
+}
+
+// Whole runs in-process (files, legend, output) on 200 more random tables: the same status and bytes.
+TEST(FastScan, RandomTablesGiveThePlainOutputFile) {
+    std::mt19937_64 random(22);
+    scratch_dir dir;
+    for (int32_t t = 0; t < 200; ++t) {
+        const table_rows cells = table_for_draw(random, t);
+        const auto rows = static_cast<int32_t>(cells.size());
+        std::remove(dir.file("table.hap").c_str());
+        std::remove(dir.file("table.legend").c_str());
+        write_file(dir.file("table.hap"), genotype_text(cells));
+        write_file(dir.file("table.legend"), legend_text(static_cast<int32_t>(cells.front().size()), random));
+        for (const int32_t threshold : thresholds_for_draw(random, t, rows)) {
+            const std::string frequency = frequency_for_threshold(rows, threshold);
+            ASSERT_FALSE(frequency.empty()) << rows << " " << threshold;
+            const run_outcome plain = run_in_process(run_reference, dir, frequency);
+            const run_outcome fast = run_in_process(run_fast, dir, frequency);
+            ASSERT_EQ(plain.status, run_status::run_ok) << "table " << t;
+            ASSERT_EQ(fast.status, plain.status) << "table " << t;
+            ASSERT_EQ(fast.output, plain.output) << "table " << t << " threshold " << threshold;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace corvane::testing

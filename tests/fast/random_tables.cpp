@@ -1,0 +1,106 @@
+// Random haplotype tables for the equivalence tests.
+#include "fast/random_tables.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "search/region.hpp"
+
+namespace corvane::testing {
+
+namespace {
+
+// Allele codes that stress the plain path's rules: equal low bytes with different values, negative
+// values, and squares far beyond 32 bits.
+const int32_t unusual_values[] = {0, 1, 2, -1, 255, 256, 257, -256, 512, 65536, 65537,
+                                  std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
+
+}  // namespace
+
+table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, table_style style) {
+    const auto chance = [&](double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(random) < p; };
+    const auto pick = [&](int32_t n) { return static_cast<int32_t>(random() % static_cast<uint64_t>(n)); };
+    table_rows table(static_cast<size_t>(rows), std::vector<int32_t>(static_cast<size_t>(snps)));
+    if (style == table_style::noisy_bits) {
+        for (auto& row : table) {
+            for (auto& allele : row) allele = pick(2);
+        }
+        return table;
+    }
+    const bool values = style == table_style::mosaic_values;
+    const int32_t value_count = 2 + pick(static_cast<int32_t>(std::size(unusual_values)) - 1);
+    const auto random_allele = [&] { return values ? unusual_values[pick(value_count)] : pick(2); };
+    const int32_t founder_count = style == table_style::identical_bits ? 1 : 1 + pick(4);
+    table_rows founders(static_cast<size_t>(founder_count), std::vector<int32_t>(static_cast<size_t>(snps)));
+    for (auto& founder : founders) {
+        for (auto& allele : founder) allele = random_allele();
+    }
+    const double switch_rate = style == table_style::identical_bits ? 0.0 : 0.002 + 0.05 * (pick(100) / 100.0);
+    const double flip_rate = style == table_style::identical_bits ? 0.0 : 0.01 * pick(3);
+    for (auto& row : table) {
+        int32_t founder = pick(founder_count);
+        for (int32_t s = 0; s < snps; ++s) {
+            if (chance(switch_rate)) founder = pick(founder_count);
+            row[static_cast<size_t>(s)] = chance(flip_rate) ? random_allele() : founders[static_cast<size_t>(founder)][static_cast<size_t>(s)];
+        }
+    }
+    return table;
+}
+
+genotype_matrix to_matrix(const table_rows& table) {
+    genotype_matrix matrix;
+    matrix.haplotype_count = static_cast<int32_t>(table.size());
+    matrix.snp_count = static_cast<int32_t>(table.front().size());
+    for (const auto& row : table) matrix.cells.insert(matrix.cells.end(), row.begin(), row.end());
+    return matrix;
+}
+
+allele_table to_allele_table(const table_rows& table) {
+    allele_table result;
+    result.snp_count = static_cast<int32_t>(table.front().size());
+    result.words_per_row = (static_cast<size_t>(result.snp_count) + 63) / 64 + 1;
+    for (const auto& row : table) append_haplotype(result, row.data());
+    return result;
+}
+
+std::string genotype_text(const table_rows& table) {
+    std::string text;
+    for (const auto& row : table) {
+        for (size_t s = 0; s < row.size(); ++s) {
+            if (s > 0) text += '\t';
+            text += std::to_string(row[s]);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::string legend_text(int32_t snps, std::mt19937_64& random) {
+    std::string text = "chr\tid\tcM\tbp\n";
+    int64_t position = 1000 + static_cast<int64_t>(random() % 1000);
+    double genetic = 0.0;
+    for (int32_t s = 0; s < snps; ++s) {
+        position += 1 + static_cast<int64_t>(random() % 500);
+        genetic += static_cast<double>(random() % 1000) * 1e-4;
+        char line[96];
+        std::snprintf(line, sizeof line, "7\trs%d\t%.6f\t%lld\n", s, genetic, static_cast<long long>(position));
+        text += line;
+    }
+    return text;
+}
+
+std::string frequency_for_threshold(int32_t rows, int32_t threshold) {
+    for (const double offset : {0.5, 0.25, 0.75, 0.1, 0.9}) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.17g", (threshold + offset) / rows);
+        const auto frequency = static_cast<float>(std::atof(text));
+        if (frequency > 0.0f && frequency < 1.0f && carrier_threshold(rows, frequency) == static_cast<float>(threshold)) {
+            return text;
+        }
+    }
+    return "";
+}
+
+}  // namespace corvane::testing

@@ -1,0 +1,38 @@
+// Random haplotype tables for the equivalence tests, and their text files.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "input/allele_table.hpp"
+#include "input/genotype_matrix.hpp"
+
+namespace corvane::testing {
+
+using table_rows = std::vector<std::vector<int32_t>>;
+
+// How a random table is made.
+enum class table_style {
+    mosaic_bits,     // rows copy a few founders in long stretches with rare flips: long regions
+    noisy_bits,      // independent random 0/1: short regions
+    identical_bits,  // every row the same: every window passes
+    mosaic_values,   // a mosaic over other allele values: negatives, values 256 apart, large codes
+};
+
+table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, table_style style);
+
+// The table as the plain path and as the fast path hold it.
+genotype_matrix to_matrix(const table_rows& table);
+allele_table to_allele_table(const table_rows& table);
+
+// The genotype file text (tab-separated) and a matching legend text.
+std::string genotype_text(const table_rows& table);
+std::string legend_text(int32_t snps, std::mt19937_64& random);
+
+// A frequency, as it is written on the command line, whose carrier threshold for `rows` haplotypes is
+// `threshold` (0 <= threshold < rows); empty when none of the tried values gives it.
+std::string frequency_for_threshold(int32_t rows, int32_t threshold);
+
+}  // namespace corvane::testing
