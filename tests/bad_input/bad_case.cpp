@@ -1,0 +1,164 @@
+// Runs a bad-input case against each scan tool and compares what they did.
+#include "bad_case.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include <gtest/gtest.h>
+
+#include "../test_support.hpp"
+
+namespace corvane::testing {
+
+namespace {
+
+struct tool_path {
+    const char* name;
+    const char* path;
+};
+
+std::vector<tool_path> scan_tools() {
+    std::vector<tool_path> tools = {{"corvane", CORVANE_EXE}};
+#ifdef CORVANE_REFERENCE_EXE
+    tools.push_back({"corvane-reference", CORVANE_REFERENCE_EXE});
+#endif
+    return tools;
+}
+
+// What a path holds, as far as a run could change it.
+struct path_state {
+    bool exists = false;
+    bool directory = false;
+    std::string bytes;
+    bool operator==(const path_state&) const = default;
+};
+
+path_state state_of(const std::string& path) {
+    path_state state;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    state.exists = !error && std::filesystem::exists(status);
+    state.directory = state.exists && std::filesystem::is_directory(status);
+    if (state.exists && std::filesystem::is_regular_file(status)) state.bytes = read_file(path);
+    return state;
+}
+
+case_outcome run_one(const tool_path& tool, const bad_case& to_run, bool output_existed) {
+    std::vector<path_state> before;
+    for (const std::string& input : to_run.inputs) before.push_back(state_of(input));
+    std::error_code ignored;
+    if (!output_existed && !to_run.output.empty()) std::filesystem::remove(to_run.output, ignored);
+
+    const tool_outcome ran = run_tool(tool.path, to_run.arguments, to_run.limits);
+    EXPECT_FALSE(ran.timed_out) << tool.name << " did not finish within " << to_run.limits.seconds << " s";
+    EXPECT_LT(ran.status, 128) << tool.name << " was killed by signal " << ran.status - 128 << "\n" << ran.err;
+    for (size_t i = 0; i < to_run.inputs.size(); ++i) {
+        EXPECT_TRUE(state_of(to_run.inputs[i]) == before[i]) << tool.name << " changed input " << to_run.inputs[i];
+    }
+
+    case_outcome outcome;
+    outcome.status = ran.status;
+    outcome.timed_out = ran.timed_out;
+    outcome.out = ran.out;
+    outcome.err = ran.err;
+    if (!to_run.output.empty()) {
+        const path_state output = state_of(to_run.output);
+        outcome.output_exists = output.exists;
+        outcome.output = output.bytes;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+std::vector<std::string> scan_arguments(const std::string& genotypes, const std::string& legend,
+                                        const std::string& frequency, const std::string& output) {
+    return {"-hap", genotypes, "-legend", legend, "-freq", frequency, "-out", output};
+}
+
+bad_case scan_case(const std::string& genotypes, const std::string& legend, const std::string& frequency,
+                   const std::string& output) {
+    bad_case to_run;
+    to_run.arguments = scan_arguments(genotypes, legend, frequency, output);
+    to_run.inputs = {genotypes, legend};
+    to_run.output = output;
+    return to_run;
+}
+
+case_outcome run_bad_case(const bad_case& to_run) {
+    const bool output_existed = !to_run.output.empty() && state_of(to_run.output).exists;
+    const std::vector<tool_path> tools = scan_tools();
+    const case_outcome first = run_one(tools[0], to_run, output_existed);
+    for (size_t t = 1; t < tools.size(); ++t) {
+        const case_outcome other = run_one(tools[t], to_run, output_existed);
+        const std::string pair = std::string(tools[t].name) + " against " + tools[0].name;
+        EXPECT_EQ(other.status, first.status) << pair;
+        if (to_run.same_messages) {
+            EXPECT_EQ(other.out, first.out) << pair;
+            EXPECT_EQ(other.err, first.err) << pair;
+        }
+        EXPECT_EQ(other.output_exists, first.output_exists) << pair;
+        EXPECT_TRUE(other.output == first.output) << pair << ": output files differ";
+    }
+    return first;
+}
+
+std::vector<std::string> directory_names(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string panel_text(const allele_rows& rows, const std::string& separator, const std::string& line_end) {
+    std::string text;
+    for (const auto& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) text += separator;
+            text += std::to_string(row[i]);
+        }
+        text += line_end;
+    }
+    return text;
+}
+
+std::string legend_text(int32_t snp_count, const std::string& line_end) {
+    std::string text = "chr\tid\tcM\tbp" + line_end;
+    for (int32_t snp = 0; snp < snp_count; ++snp) {
+        text += "21\trs" + std::to_string(snp + 1) + "\t" + std::to_string(0.125 * snp) + "\t" +
+                std::to_string(10000 + 250 * snp) + line_end;
+    }
+    return text;
+}
+
+allele_rows identical_rows(int32_t haplotypes, int32_t snps) {
+    std::vector<int32_t> row(static_cast<size_t>(snps));
+    for (int32_t snp = 0; snp < snps; ++snp) row[static_cast<size_t>(snp)] = (snp * 7 / 3) % 2;
+    return allele_rows(static_cast<size_t>(haplotypes), row);
+}
+
+allele_rows shared_stretch_panel() {
+    constexpr int32_t haplotypes = 12, snps = 90;
+    uint32_t state = 12345;
+    const auto next_bit = [&] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int32_t>((state >> 16) & 1u);
+    };
+    allele_rows rows(haplotypes, std::vector<int32_t>(snps));
+    for (auto& row : rows) {
+        for (auto& allele : row) allele = next_bit();
+    }
+    // Rows 0..k-1 copy row 0 over a stretch whose length shrinks with k.
+    const int32_t stretches[][3] = {{8, 5, 45}, {7, 50, 62}, {9, 66, 88}};
+    for (const auto& stretch : stretches) {
+        for (int32_t r = 1; r < stretch[0]; ++r) {
+            for (int32_t snp = stretch[1]; snp <= stretch[2]; ++snp) rows[r][snp] = rows[0][snp];
+        }
+    }
+    return rows;
+}
+
+}  // namespace corvane::testing
