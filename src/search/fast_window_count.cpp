@@ -1,6 +1,8 @@
 // The fast window carrier count: rows grouped by a hash of their window, compared exactly.
 #include "search/fast_window_count.hpp"
 
+#include "search/cpu_features.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cassert>
@@ -108,6 +110,7 @@ window_winner find_bit_winner(const allele_table& table, snp_window window, wind
 }
 
 // Rows within `allowance` mismatches of the reference row, from the windows in counter.words.
+CORVANE_WITH_POPCOUNT
 int32_t count_near_rows(const window_counter& counter, int32_t rows, int32_t words, int32_t reference,
                         int32_t allowance) {
     const uint64_t* all_words = counter.words.data();
@@ -136,6 +139,7 @@ int32_t count_bit_window(const allele_table& table, snp_window window, window_co
 // For a bit window that allows no mismatch the carrier count is the size of the largest group of
 // equal rows, so only groups above the threshold matter: split the rows column by column and drop
 // every part that is too small. Returns the largest group's size, or 0 when none is above.
+CORVANE_WITH_POPCOUNT
 int32_t largest_group_above(snp_window window, float threshold, window_counter& counter) {
     const column_bits& columns = counter.columns;
     const int32_t words = columns.words_per_column;
@@ -272,6 +276,15 @@ int32_t count_carriers_above(const allele_table& table, snp_window window, float
     if (table.kind == cell_kind::bits && counter.allowance[static_cast<size_t>(width)] == 0 &&
         (static_cast<double>(threshold) + 1.0) * 32.0 >= static_cast<double>(table.haplotype_count)) {
         return largest_group_above(window, threshold, counter);
+    }
+    if (table.kind == cell_kind::bits) {
+        // A wide window of a search extends the last one that passed: grow that one's partition.
+        partition_window(table, counter.columns, counter.passed, window, counter.trial, counter.partition_work);
+        const int32_t carriers = count_partition_carriers(table, counter.trial, counter.allowance[static_cast<size_t>(width)],
+                                                          counter.partition_work);
+        if (static_cast<float>(carriers) <= threshold) return 0;
+        std::swap(counter.passed, counter.trial);
+        return carriers;
     }
     const int32_t carriers = count_carriers(table, window, counter);
     return static_cast<float>(carriers) > threshold ? carriers : 0;

@@ -6,6 +6,7 @@
 
 #include "input/allele_table.hpp"
 #include "search/column_bits.hpp"
+#include "search/window_partition.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane {
@@ -30,6 +31,9 @@ struct window_counter {
     std::vector<uint64_t> next_groups;
     std::vector<int32_t> group_sizes;
     std::vector<int32_t> next_group_sizes;
+    window_partition passed;         // wide windows: the partition of the last passing one
+    window_partition trial;
+    partition_scratch partition_work;
 };
 
 // Prepares `counter` for windows of `table`.
