@@ -1,8 +1,6 @@
 // Grows the sorted partition of a window by column blocks: right blocks split groups, left blocks
-// re-sort all rows (the leftmost column decides string order first).
+// re-sort the rows (the leftmost column decides string order first).
 #include "search/window_partition.hpp"
-
-#include "search/cpu_features.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -10,34 +8,24 @@
 #include <cstddef>
 #include <numeric>
 
+#include "search/cpu_features.hpp"
+
 namespace corvane {
 
 namespace {
 
-// Columns sorted in one step: a block's bits, as a key, fit in 32 bits beside a 32-bit row.
+// Columns sorted in one step.
 constexpr int32_t block_columns = 32;
 
-void transpose_block(uint64_t block[64]) {
-    uint64_t mask = 0x00000000ffffffffull;
-    for (int step = 32; step != 0; step >>= 1, mask ^= mask << step) {
-        for (int i = 0; i < 64; i = (i + step + 1) & ~step) {
-            const uint64_t swap = ((block[i] >> step) ^ block[i + step]) & mask;
-            block[i] ^= swap << step;
-            block[i + step] ^= swap;
-        }
-    }
-}
-
-// out[r] = the alleles of row r at columns first..first+count-1 (count <= 64), column first at bit 0.
-void read_column_block(const column_bits& columns, int32_t rows, int32_t first, int32_t count,
-                       std::vector<uint64_t>& out) {
-    out.resize(static_cast<size_t>(rows));
-    uint64_t block[64];
-    for (int32_t b = 0; b < columns.words_per_column; ++b) {
-        for (int32_t j = 0; j < 64; ++j) block[j] = j < count ? columns.column(first + j)[b] : 0;
-        transpose_block(block);
-        for (int32_t i = 0; i < 64 && b * 64 + i < rows; ++i) out[static_cast<size_t>(b * 64 + i)] = block[i];
-    }
+// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0.
+uint64_t gather_bits(const column_bits& columns, int32_t row, int32_t first, int32_t count) {
+    const size_t word = static_cast<size_t>(row >> 6);
+    const int bit = row & 63;
+    const size_t stride = static_cast<size_t>(columns.words_per_column);
+    const uint64_t* cell = columns.words.data() + static_cast<size_t>(first) * stride + word;
+    uint64_t bits = 0;
+    for (int32_t j = 0; j < count; ++j, cell += stride) bits |= ((*cell >> bit) & 1u) << j;
+    return bits;
 }
 
 // The bits of a block (column 0 at bit 0) as a number that orders blocks as their strings order.
@@ -70,10 +58,10 @@ void radix_sort(std::vector<int32_t>& order, std::vector<int32_t>& group, size_t
         }
         return;
     }
-    scratch.order.resize(order.size());
-    scratch.group.resize(group.size());
     constexpr int32_t digit_bits = 11;
     constexpr uint64_t digit_mask = (uint64_t{1} << digit_bits) - 1;
+    scratch.order.resize(order.size());
+    scratch.group.resize(group.size());
     scratch.counts.resize(digit_mask + 2);
     for (int32_t shift = 0; shift < bits; shift += digit_bits) {
         std::fill(scratch.counts.begin(), scratch.counts.end(), 0);
@@ -94,55 +82,113 @@ void radix_sort(std::vector<int32_t>& order, std::vector<int32_t>& group, size_t
     }
 }
 
-// Numbers the groups again: a new group starts where the old group or the key changes.
-void renumber_groups(window_partition& partition, const std::vector<uint64_t>& keys) {
-    int32_t number = 0;
-    int32_t previous_group = partition.group.empty() ? 0 : partition.group[0];
-    uint64_t previous_key = partition.order.empty() ? 0 : keys[static_cast<size_t>(partition.order[0])];
-    for (size_t i = 0; i < partition.order.size(); ++i) {
-        const uint64_t key = keys[static_cast<size_t>(partition.order[i])];
-        if (partition.group[i] != previous_group || key != previous_key) ++number;
-        previous_group = partition.group[i];
-        previous_key = key;
-        partition.group[i] = number;
+// Numbers the groups again, a new group where the old group or the key changes, and drops the rows
+// left alone in their group.
+void regroup(window_partition& partition, const std::vector<uint64_t>& keys) {
+    const size_t size = partition.order.size();
+    const auto key_at = [&](size_t i) { return keys[static_cast<size_t>(partition.order[i])]; };
+    const auto same_as_previous = [&](size_t i) {
+        return i > 0 && partition.group[i] == partition.group[i - 1] && key_at(i) == key_at(i - 1);
+    };
+    size_t kept = 0;
+    int32_t number = -1;
+    for (size_t i = 0; i < size;) {
+        size_t j = i + 1;
+        while (j < size && same_as_previous(j)) ++j;
+        if (j - i >= 2) {
+            ++number;
+            for (size_t k = i; k < j; ++k) {
+                partition.order[kept] = partition.order[k];
+                partition.group[kept] = number;
+                ++kept;
+            }
+        }
+        i = j;
+    }
+    partition.order.resize(kept);
+    partition.group.resize(kept);
+}
+
+void fill_keys(const column_bits& columns, const window_partition& partition, int32_t first, int32_t count,
+               partition_scratch& scratch) {
+    for (const int32_t row : partition.order) {
+        scratch.keys[static_cast<size_t>(row)] = string_order_key(gather_bits(columns, row, first, count), count);
     }
 }
 
-// Appends `count` (<= block_columns) columns on the right, whose bits are in scratch.sort_keys: each
-// group splits by its rows' new bits, in string order.
-void extend_right(window_partition& partition, int32_t count, partition_scratch& scratch) {
-    const auto rows = static_cast<int32_t>(partition.order.size());
-    scratch.keys.resize(static_cast<size_t>(rows));
-    for (int32_t r = 0; r < rows; ++r) scratch.keys[static_cast<size_t>(r)] = string_order_key(scratch.sort_keys[static_cast<size_t>(r)], count);
+// Appends columns first..first+count-1 (count <= block_columns) on the right: each group splits by
+// its rows' new bits, in string order.
+void extend_right(const column_bits& columns, window_partition& partition, int32_t first, int32_t count,
+                  partition_scratch& scratch) {
+    fill_keys(columns, partition, first, count, scratch);
     for (size_t i = 0; i < partition.order.size();) {
         size_t j = i + 1;
         while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
         radix_sort(partition.order, partition.group, i, j, scratch.keys, count, scratch);
         i = j;
     }
-    renumber_groups(partition, scratch.keys);
+    regroup(partition, scratch.keys);
 }
 
-// Prepends `count` (<= block_columns) columns on the left, whose bits are in scratch.sort_keys: they
-// come first in every string, so all rows are sorted by them, equal ones keeping their order.
-void extend_left(window_partition& partition, int32_t count, partition_scratch& scratch) {
-    const auto rows = static_cast<int32_t>(partition.order.size());
-    scratch.keys.resize(static_cast<size_t>(rows));
-    for (int32_t r = 0; r < rows; ++r) scratch.keys[static_cast<size_t>(r)] = string_order_key(scratch.sort_keys[static_cast<size_t>(r)], count);
+// Prepends columns first..first+count-1 (count <= block_columns) on the left: they come first in every
+// string, so the rows are sorted by them, equal ones keeping their order.
+void extend_left(const column_bits& columns, window_partition& partition, int32_t first, int32_t count,
+                 partition_scratch& scratch) {
+    fill_keys(columns, partition, first, count, scratch);
     radix_sort(partition.order, partition.group, 0, partition.order.size(), scratch.keys, count, scratch);
-    renumber_groups(partition, scratch.keys);
+    regroup(partition, scratch.keys);
 }
 
-// Adds the block's bits, read into scratch.sort_keys, to `bits` at bit `offset`.
-void keep_block_bits(int32_t rows, int32_t offset, std::vector<uint64_t>& bits, const partition_scratch& scratch) {
-    for (int32_t r = 0; r < rows; ++r) bits[static_cast<size_t>(r)] |= scratch.sort_keys[static_cast<size_t>(r)] << offset;
+// Mismatches of `row` with `reference` over `window`, counted until they pass `allowance`.
+CORVANE_WITH_POPCOUNT
+int32_t window_mismatches(const allele_table& table, int32_t row, int32_t reference, snp_window window,
+                          int32_t allowance, bool& complete) {
+    // Both rows share the window's offset, so their words are compared unshifted, with the stray
+    // bits at either end masked off.
+    const int shift = window.lo & 63;
+    const int32_t width = window.hi - window.lo + 1;
+    const uint64_t* mine = table.bit_row(row) + (window.lo >> 6);
+    const uint64_t* theirs = table.bit_row(reference) + (window.lo >> 6);
+    const int32_t spanned = (shift + width + 63) / 64;
+    const int end_bits = (shift + width) & 63;
+    int32_t mismatches = 0;
+    int32_t j = 0;
+    for (; j < spanned && mismatches <= allowance; ++j) {
+        uint64_t differ = mine[j] ^ theirs[j];
+        if (j == 0) differ &= ~uint64_t{0} << shift;
+        if (j == spanned - 1 && end_bits != 0) differ &= (uint64_t{1} << end_bits) - 1;
+        mismatches += std::popcount(differ);
+    }
+    complete = j == spanned;
+    return mismatches;
+}
+
+// True when row a's window string comes before row b's.
+bool string_before(const allele_table& table, int32_t a, int32_t b, snp_window window) {
+    const int shift = window.lo & 63;
+    const int32_t width = window.hi - window.lo + 1;
+    const uint64_t* x = table.bit_row(a) + (window.lo >> 6);
+    const uint64_t* y = table.bit_row(b) + (window.lo >> 6);
+    const int32_t spanned = (shift + width + 63) / 64;
+    const int end_bits = (shift + width) & 63;
+    for (int32_t j = 0; j < spanned; ++j) {
+        uint64_t differ = x[j] ^ y[j];
+        if (j == 0) differ &= ~uint64_t{0} << shift;
+        if (j == spanned - 1 && end_bits != 0) differ &= (uint64_t{1} << end_bits) - 1;
+        if (differ != 0) return ((x[j] >> std::countr_zero(differ)) & 1u) == 0;
+    }
+    return false;
+}
+
+CORVANE_WITH_POPCOUNT
+int32_t block_mismatches(const column_bits& columns, int32_t row, uint64_t reference_bits, int32_t first, int32_t count) {
+    return count <= 0 ? 0 : std::popcount(gather_bits(columns, row, first, count) ^ reference_bits);
 }
 
 }  // namespace
 
-void partition_window(const allele_table& table, const column_bits& columns, const window_partition& base,
-                      snp_window window, window_partition& next, partition_scratch& scratch) {
-    const int32_t rows = table.haplotype_count;
+void partition_window(const column_bits& columns, int32_t rows, const window_partition& base, snp_window window,
+                      window_partition& next, partition_scratch& scratch) {
     const bool extends = base.window.lo <= base.window.hi && base.window.lo >= window.lo && base.window.hi <= window.hi;
     if (extends) {
         next = base;
@@ -152,106 +198,107 @@ void partition_window(const allele_table& table, const column_bits& columns, con
         std::iota(next.order.begin(), next.order.end(), 0);
         next.group.assign(static_cast<size_t>(rows), 0);
         next.reference = -1;
+        next.near_allowance = -1;
+        next.measured = {0, -1};
+        next.near.clear();
         next.distance.assign(static_cast<size_t>(rows), 0);
-        next.known.assign(static_cast<size_t>(rows), 0);
     }
+    scratch.keys.resize(static_cast<size_t>(rows));
     const int32_t old_lo = next.window.lo, old_hi = next.window.hi;
-
-    // The added columns of each side, kept per row so distances can be brought up to date.
-    const bool keep = extends && old_lo - window.lo <= 64 && window.hi - old_hi <= 64;
-    scratch.blocks_kept = keep;
-    if (keep) {
-        scratch.left_bits.assign(static_cast<size_t>(rows), 0);
-        scratch.right_bits.assign(static_cast<size_t>(rows), 0);
-    } else {
-        next.known.assign(static_cast<size_t>(rows), 0);  // the old distances stay lower bounds
-    }
-
     for (int32_t first = old_hi + 1; first <= window.hi; first += block_columns) {
-        const int32_t count = std::min(block_columns, window.hi - first + 1);
-        read_column_block(columns, rows, first, count, scratch.sort_keys);
-        if (keep) keep_block_bits(rows, first - (old_hi + 1), scratch.right_bits, scratch);
-        extend_right(next, count, scratch);
+        extend_right(columns, next, first, std::min(block_columns, window.hi - first + 1), scratch);
     }
     for (int32_t end = old_lo; end > window.lo; end -= block_columns) {
         const int32_t first = std::max(window.lo, end - block_columns);
-        read_column_block(columns, rows, first, end - first, scratch.sort_keys);
-        if (keep) keep_block_bits(rows, first - window.lo, scratch.left_bits, scratch);
-        extend_left(next, end - first, scratch);
+        extend_left(columns, next, first, end - first, scratch);
     }
     next.window = window;
-    next.group_of_row.resize(static_cast<size_t>(rows));
-    for (size_t i = 0; i < next.order.size(); ++i) next.group_of_row[static_cast<size_t>(next.order[i])] = next.group[i];
 }
 
-CORVANE_WITH_POPCOUNT
-int32_t count_partition_carriers(const allele_table& table, window_partition& partition, int32_t allowance,
-                                 const partition_scratch& scratch) {
+int32_t count_partition_carriers(const allele_table& table, const column_bits& columns, window_partition& partition,
+                                 int32_t allowance, partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
+    const snp_window window = partition.window;
     // The largest group, the first in string order among equals; its first row is the reference.
-    int32_t best_start = 0, best_size = 0;
-    for (int32_t i = 0; i < rows;) {
-        int32_t j = i + 1;
-        while (j < rows && partition.group[static_cast<size_t>(j)] == partition.group[static_cast<size_t>(i)]) ++j;
+    // With every window unique, the reference is the row whose window string comes first.
+    size_t best_start = 0, best_size = 0;
+    for (size_t i = 0; i < partition.order.size();) {
+        size_t j = i + 1;
+        while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
         if (j - i > best_size) {
             best_size = j - i;
             best_start = i;
         }
         i = j;
     }
-    const int32_t reference = partition.order[static_cast<size_t>(best_start)];
-    if (allowance == 0) return best_size;
-
-    // Rows equal to the old reference over the old window are as far from the new one as from it,
-    // so its distances only need the added columns.
-    const auto r0 = static_cast<size_t>(reference);
-    if (partition.reference >= 0 && scratch.blocks_kept && partition.known[r0] && partition.distance[r0] == 0) {
-        const uint64_t left = scratch.left_bits[r0], right = scratch.right_bits[r0];
-        for (size_t r = 0; r < static_cast<size_t>(rows); ++r) {
-            partition.distance[r] += std::popcount(scratch.left_bits[r] ^ left) + std::popcount(scratch.right_bits[r] ^ right);
-        }
+    int32_t reference = 0;
+    if (best_size > 0) {
+        reference = partition.order[best_start];
     } else {
-        std::fill(partition.known.begin(), partition.known.end(), 0);
+        best_size = 1;
+        for (int32_t r = 1; r < rows; ++r) {
+            if (string_before(table, r, reference, window)) reference = r;
+        }
+    }
+    if (allowance == 0) return static_cast<int32_t>(best_size);
+
+    // Rows equal to the old reference over the measured window are exactly as far from the new
+    // one there, so the near rows only need the columns added since; other rows keep lower bounds.
+    const snp_window measured = partition.measured;
+    const auto r0 = static_cast<size_t>(reference);
+    const bool near_old = partition.reference >= 0 && measured.lo - window.lo <= 64 && window.hi - measured.hi <= 64 &&
+                          std::find(partition.near.begin(), partition.near.end(), reference) != partition.near.end() &&
+                          partition.distance[r0] == 0;
+    bool scan_all = true;
+    if (near_old) {
+        const int32_t left_count = measured.lo - window.lo, right_count = window.hi - measured.hi;
+        const uint64_t left = left_count > 0 ? gather_bits(columns, reference, window.lo, left_count) : 0;
+        const uint64_t right = right_count > 0 ? gather_bits(columns, reference, measured.hi + 1, right_count) : 0;
+        for (const int32_t row : partition.near) {
+            partition.distance[static_cast<size_t>(row)] += block_mismatches(columns, row, left, window.lo, left_count) +
+                                                            block_mismatches(columns, row, right, measured.hi + 1, right_count);
+        }
+        // Every other row was already beyond the old allowance.
+        scan_all = allowance > partition.near_allowance;
+    } else {
+        partition.near.clear();
         std::fill(partition.distance.begin(), partition.distance.end(), 0);
     }
-    partition.reference = reference;
 
-    const snp_window window = partition.window;
-    const int32_t width = window.hi - window.lo + 1;
-    const uint64_t* reference_row = table.bit_row(reference);
-    const int shift = window.lo & 63;
-    const int32_t reference_group = partition.group_of_row[r0];
-    int32_t carriers = 0;
-    for (int32_t r = 0; r < rows; ++r) {
-        const auto index = static_cast<size_t>(r);
-        if (partition.group_of_row[index] == reference_group) {
-            partition.distance[index] = 0;
-            partition.known[index] = 1;
-            ++carriers;
-            continue;
-        }
-        if (!partition.known[index]) {
-            if (partition.distance[index] > allowance) continue;  // a lower bound already too far
-            // Both rows share the window's offset, so their words can be compared unshifted
-            // once the stray bits at either end are masked off.
-            const uint64_t* row = table.bit_row(r) + (window.lo >> 6);
-            const uint64_t* reference_words = reference_row + (window.lo >> 6);
-            const int32_t spanned = (shift + width + 63) / 64;
-            const int32_t end_bits = (shift + width) & 63;
-            int32_t mismatches = 0;
-            int32_t j = 0;
-            for (; j < spanned && mismatches <= allowance; ++j) {
-                uint64_t differ = row[j] ^ reference_words[j];
-                if (j == 0) differ &= ~uint64_t{0} << shift;
-                if (j == spanned - 1 && end_bits != 0) differ &= (uint64_t{1} << end_bits) - 1;
-                mismatches += std::popcount(differ);
-            }
-            partition.distance[index] = mismatches;
-            partition.known[index] = j == spanned;
-        }
-        if (partition.known[index] && partition.distance[index] <= allowance) ++carriers;
+    scratch.mark.resize(static_cast<size_t>(rows));
+    if (++scratch.mark_stamp == 0) {
+        std::fill(scratch.mark.begin(), scratch.mark.end(), 0);
+        scratch.mark_stamp = 1;
     }
-    return carriers;
+    scratch.near.clear();
+    const auto take = [&](int32_t row) {
+        scratch.mark[static_cast<size_t>(row)] = scratch.mark_stamp;
+        scratch.near.push_back(row);
+    };
+    for (size_t i = best_start; i < best_start + best_size; ++i) {
+        const int32_t row = best_size == 1 && partition.order.empty() ? reference : partition.order[i];
+        partition.distance[static_cast<size_t>(row)] = 0;
+        take(row);
+    }
+    for (const int32_t row : partition.near) {
+        if (scratch.mark[static_cast<size_t>(row)] != scratch.mark_stamp && partition.distance[static_cast<size_t>(row)] <= allowance) {
+            take(row);
+        }
+    }
+    if (scan_all) {
+        for (int32_t row = 0; row < rows; ++row) {
+            const auto index = static_cast<size_t>(row);
+            if (scratch.mark[index] == scratch.mark_stamp || partition.distance[index] > allowance) continue;
+            bool complete = false;
+            partition.distance[index] = window_mismatches(table, row, reference, window, allowance, complete);
+            if (complete && partition.distance[index] <= allowance) take(row);
+        }
+    }
+    partition.near.swap(scratch.near);
+    partition.reference = reference;
+    partition.near_allowance = allowance;
+    partition.measured = window;
+    return static_cast<int32_t>(partition.near.size());
 }
 
 }  // namespace corvane

@@ -11,37 +11,40 @@
 
 namespace corvane {
 
-// The state of one window lo..hi of a bit table.
+// The state of one window lo..hi of a bit table. Rows whose window is unique can never join a group
+// again as the window grows, so only rows in groups of two or more are kept in order.
 struct window_partition {
-    snp_window window{0, -1};        // hi < lo: no window yet
-    std::vector<int32_t> order;      // rows by window string; equal windows in row order
-    std::vector<int32_t> group;      // per position in `order`: its group, counting from 0
-    std::vector<int32_t> group_of_row;
-    // Mismatches of each row with `reference` over the window: exact where `known`, else a lower bound.
+    snp_window window{0, -1};   // hi < lo: no window yet
+    std::vector<int32_t> order;  // rows of groups of two or more, by window string; equal ones by row
+    std::vector<int32_t> group;  // per position in `order`: its group number, rising along `order`
+
+    // Mismatches of rows with `reference`: exact for the `near` rows (those within `near_allowance`),
+    // a lower bound for every other row. Measured over `measured`, a window inside `window`.
     int32_t reference = -1;
+    int32_t near_allowance = -1;
+    snp_window measured{0, -1};
+    std::vector<int32_t> near;
     std::vector<int32_t> distance;
-    std::vector<uint8_t> known;
 };
 
 // Scratch space of the partition steps.
 struct partition_scratch {
-    bool blocks_kept = false;                     // left_bits and right_bits hold the added columns
-    std::vector<uint64_t> left_bits, right_bits;  // per row: the columns added on each side
-    std::vector<uint64_t> keys;
-    std::vector<int32_t> order, group;
-    std::vector<uint64_t> sort_keys;
-    std::vector<int32_t> counts;
+    std::vector<uint64_t> keys;  // per row
+    std::vector<int32_t> order, group, counts;
+    std::vector<uint32_t> mark;  // per row: equal to mark_stamp when in the new near list
+    uint32_t mark_stamp = 0;
+    std::vector<int32_t> near;
 };
 
 // Makes `next` the partition of `window`: extended from `base` when base's window lies inside it,
-// else built from nothing. Distances are carried over only where they stay meaningful.
-void partition_window(const allele_table& table, const column_bits& columns, const window_partition& base,
-                      snp_window window, window_partition& next, partition_scratch& scratch);
+// else built from nothing.
+void partition_window(const column_bits& columns, int32_t rows, const window_partition& base, snp_window window,
+                      window_partition& next, partition_scratch& scratch);
 
-// The carrier count of the partitioned window: the first row of the largest group (ties to the group
-// whose window string comes first) is the reference row, and a row is a carrier when it has at most
-// `allowance` mismatches with it. Brings `partition`'s distances up to date for later windows.
-int32_t count_partition_carriers(const allele_table& table, window_partition& partition, int32_t allowance,
-                                 const partition_scratch& scratch);
+// The carrier count of the partitioned window: the first row of the largest group of equal windows
+// (ties to the one whose window string comes first) is the reference row, and a row is a carrier when
+// it has at most `allowance` mismatches with it. Brings the distances up to date for later windows.
+int32_t count_partition_carriers(const allele_table& table, const column_bits& columns, window_partition& partition,
+                                 int32_t allowance, partition_scratch& scratch);
 
 }  // namespace corvane
