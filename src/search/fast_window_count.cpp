@@ -279,10 +279,9 @@ int32_t count_carriers_above(const allele_table& table, snp_window window, float
     }
     if (table.kind == cell_kind::bits) {
         // A wide window of a search extends the last one that passed: grow that one's partition.
-        partition_window(counter.columns, table.haplotype_count, counter.passed, window, counter.trial,
-                         counter.partition_work);
-        const int32_t carriers = count_partition_carriers(table, counter.columns, counter.trial,
-                                                          counter.allowance[static_cast<size_t>(width)], counter.partition_work);
+        partition_window(table, counter.passed, window, counter.trial, counter.partition_work);
+        const int32_t carriers = count_partition_carriers(table, counter.trial, counter.allowance[static_cast<size_t>(width)],
+                                                          counter.partition_work);
         if (static_cast<float>(carriers) <= threshold) return 0;
         std::swap(counter.passed, counter.trial);
         return carriers;

@@ -17,17 +17,6 @@ namespace {
 // Columns sorted in one step.
 constexpr int32_t block_columns = 32;
 
-// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0.
-uint64_t gather_bits(const column_bits& columns, int32_t row, int32_t first, int32_t count) {
-    const size_t word = static_cast<size_t>(row >> 6);
-    const int bit = row & 63;
-    const size_t stride = static_cast<size_t>(columns.words_per_column);
-    const uint64_t* cell = columns.words.data() + static_cast<size_t>(first) * stride + word;
-    uint64_t bits = 0;
-    for (int32_t j = 0; j < count; ++j, cell += stride) bits |= ((*cell >> bit) & 1u) << j;
-    return bits;
-}
-
 // The bits of a block (column 0 at bit 0) as a number that orders blocks as their strings order.
 uint64_t string_order_key(uint64_t bits, int32_t count) {
     uint64_t reversed = bits;
@@ -43,6 +32,10 @@ void radix_sort(std::vector<int32_t>& order, std::vector<int32_t>& group, size_t
                 const std::vector<uint64_t>& keys, int32_t bits, partition_scratch& scratch) {
     const size_t count = last - first;
     if (count < 2) return;
+    const uint64_t first_key = keys[static_cast<size_t>(order[first])];
+    size_t differing = first + 1;
+    while (differing < last && keys[static_cast<size_t>(order[differing])] == first_key) ++differing;
+    if (differing == last) return;  // one key throughout: nothing moves (most groups, most steps)
     if (count <= 32) {
         // Insertion sort: stable, and quick on the short runs that most groups are.
         for (size_t i = first + 1; i < last; ++i) {
@@ -58,8 +51,28 @@ void radix_sort(std::vector<int32_t>& order, std::vector<int32_t>& group, size_t
         }
         return;
     }
-    constexpr int32_t digit_bits = 11;
-    constexpr uint64_t digit_mask = (uint64_t{1} << digit_bits) - 1;
+    if (count < 128 || (count < 1024 && bits > 11)) {
+        // Sorting keys tagged with their position keeps equal keys in order without a counting pass
+        // over two thousand digit values.
+        scratch.tagged.resize(count);
+        for (size_t i = first; i < last; ++i) {
+            scratch.tagged[i - first] = (keys[static_cast<size_t>(order[i])] << 32) | (i - first);
+        }
+        std::sort(scratch.tagged.begin(), scratch.tagged.begin() + static_cast<ptrdiff_t>(count));
+        scratch.order.resize(count);
+        scratch.group.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t from = first + (scratch.tagged[i] & 0xffffffffu);
+            scratch.order[i] = order[from];
+            scratch.group[i] = group[from];
+        }
+        std::copy(scratch.order.begin(), scratch.order.begin() + static_cast<ptrdiff_t>(count), order.begin() + static_cast<ptrdiff_t>(first));
+        std::copy(scratch.group.begin(), scratch.group.begin() + static_cast<ptrdiff_t>(count), group.begin() + static_cast<ptrdiff_t>(first));
+        return;
+    }
+    // Digits of at most 11 bits: a step's block of 10 columns is sorted in one counting pass.
+    const int32_t digit_bits = std::min(bits, 11);
+    const uint64_t digit_mask = (uint64_t{1} << digit_bits) - 1;
     scratch.order.resize(order.size());
     scratch.group.resize(group.size());
     scratch.counts.resize(digit_mask + 2);
@@ -109,18 +122,28 @@ void regroup(window_partition& partition, const std::vector<uint64_t>& keys) {
     partition.group.resize(kept);
 }
 
-void fill_keys(const column_bits& columns, const window_partition& partition, int32_t first, int32_t count,
+// The rows' bits at first..first+count-1 as sort keys. Read from the rows themselves: the words a
+// search works on stay in cache from one window to the next.
+void fill_keys(const allele_table& table, const window_partition& partition, int32_t first, int32_t count,
                partition_scratch& scratch) {
-    for (const int32_t row : partition.order) {
-        scratch.keys[static_cast<size_t>(row)] = string_order_key(gather_bits(columns, row, first, count), count);
+    const size_t word = static_cast<size_t>(first >> 6);
+    const int shift = first & 63;
+    const uint64_t mask = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+    const size_t size = partition.order.size();
+    for (size_t i = 0; i < size; ++i) {
+        if (i + 16 < size) __builtin_prefetch(table.bit_row(partition.order[i + 16]) + word);
+        const int32_t row = partition.order[i];
+        const uint64_t* words = table.bit_row(row) + word;
+        const uint64_t bits = shift == 0 ? words[0] : (words[0] >> shift) | (words[1] << (64 - shift));
+        scratch.keys[static_cast<size_t>(row)] = string_order_key(bits & mask, count);
     }
 }
 
 // Appends columns first..first+count-1 (count <= block_columns) on the right: each group splits by
 // its rows' new bits, in string order.
-void extend_right(const column_bits& columns, window_partition& partition, int32_t first, int32_t count,
+void extend_right(const allele_table& table, window_partition& partition, int32_t first, int32_t count,
                   partition_scratch& scratch) {
-    fill_keys(columns, partition, first, count, scratch);
+    fill_keys(table, partition, first, count, scratch);
     for (size_t i = 0; i < partition.order.size();) {
         size_t j = i + 1;
         while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
@@ -132,9 +155,9 @@ void extend_right(const column_bits& columns, window_partition& partition, int32
 
 // Prepends columns first..first+count-1 (count <= block_columns) on the left: they come first in every
 // string, so the rows are sorted by them, equal ones keeping their order.
-void extend_left(const column_bits& columns, window_partition& partition, int32_t first, int32_t count,
+void extend_left(const allele_table& table, window_partition& partition, int32_t first, int32_t count,
                  partition_scratch& scratch) {
-    fill_keys(columns, partition, first, count, scratch);
+    fill_keys(table, partition, first, count, scratch);
     radix_sort(partition.order, partition.group, 0, partition.order.size(), scratch.keys, count, scratch);
     regroup(partition, scratch.keys);
 }
@@ -180,15 +203,36 @@ bool string_before(const allele_table& table, int32_t a, int32_t b, snp_window w
     return false;
 }
 
+// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0.
+uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t count) {
+    if (count <= 0) return 0;
+    const uint64_t* words = table.bit_row(row) + (first >> 6);
+    const int shift = first & 63;
+    const uint64_t bits = shift == 0 ? words[0] : (words[0] >> shift) | (words[1] << (64 - shift));
+    return count == 64 ? bits : bits & ((uint64_t{1} << count) - 1);
+}
+
+// Adds to each near row's distance its mismatches with the reference over the two added blocks.
 CORVANE_WITH_POPCOUNT
-int32_t block_mismatches(const column_bits& columns, int32_t row, uint64_t reference_bits, int32_t first, int32_t count) {
-    return count <= 0 ? 0 : std::popcount(gather_bits(columns, row, first, count) ^ reference_bits);
+void add_block_mismatches(const allele_table& table, window_partition& partition, int32_t reference,
+                          int32_t left_first, int32_t left_count, int32_t right_first, int32_t right_count) {
+    const uint64_t left = row_bits(table, reference, left_first, left_count);
+    const uint64_t right = row_bits(table, reference, right_first, right_count);
+    const size_t size = partition.near.size();
+    for (size_t i = 0; i < size; ++i) {
+        if (i + 16 < size) __builtin_prefetch(table.bit_row(partition.near[i + 16]) + (right_first >> 6));
+        const int32_t row = partition.near[i];
+        partition.distance[static_cast<size_t>(row)] +=
+            std::popcount(row_bits(table, row, left_first, left_count) ^ left) +
+            std::popcount(row_bits(table, row, right_first, right_count) ^ right);
+    }
 }
 
 }  // namespace
 
-void partition_window(const column_bits& columns, int32_t rows, const window_partition& base, snp_window window,
+void partition_window(const allele_table& table, const window_partition& base, snp_window window,
                       window_partition& next, partition_scratch& scratch) {
+    const int32_t rows = table.haplotype_count;
     const bool extends = base.window.lo <= base.window.hi && base.window.lo >= window.lo && base.window.hi <= window.hi;
     if (extends) {
         next = base;
@@ -206,17 +250,17 @@ void partition_window(const column_bits& columns, int32_t rows, const window_par
     scratch.keys.resize(static_cast<size_t>(rows));
     const int32_t old_lo = next.window.lo, old_hi = next.window.hi;
     for (int32_t first = old_hi + 1; first <= window.hi; first += block_columns) {
-        extend_right(columns, next, first, std::min(block_columns, window.hi - first + 1), scratch);
+        extend_right(table, next, first, std::min(block_columns, window.hi - first + 1), scratch);
     }
     for (int32_t end = old_lo; end > window.lo; end -= block_columns) {
         const int32_t first = std::max(window.lo, end - block_columns);
-        extend_left(columns, next, first, end - first, scratch);
+        extend_left(table, next, first, end - first, scratch);
     }
     next.window = window;
 }
 
-int32_t count_partition_carriers(const allele_table& table, const column_bits& columns, window_partition& partition,
-                                 int32_t allowance, partition_scratch& scratch) {
+int32_t count_partition_carriers(const allele_table& table, window_partition& partition, int32_t allowance,
+                                 partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const snp_window window = partition.window;
     // The largest group, the first in string order among equals; its first row is the reference.
@@ -251,13 +295,8 @@ int32_t count_partition_carriers(const allele_table& table, const column_bits& c
                           partition.distance[r0] == 0;
     bool scan_all = true;
     if (near_old) {
-        const int32_t left_count = measured.lo - window.lo, right_count = window.hi - measured.hi;
-        const uint64_t left = left_count > 0 ? gather_bits(columns, reference, window.lo, left_count) : 0;
-        const uint64_t right = right_count > 0 ? gather_bits(columns, reference, measured.hi + 1, right_count) : 0;
-        for (const int32_t row : partition.near) {
-            partition.distance[static_cast<size_t>(row)] += block_mismatches(columns, row, left, window.lo, left_count) +
-                                                            block_mismatches(columns, row, right, measured.hi + 1, right_count);
-        }
+        add_block_mismatches(table, partition, reference, window.lo, measured.lo - window.lo, measured.hi + 1,
+                             window.hi - measured.hi);
         // Every other row was already beyond the old allowance.
         scan_all = allowance > partition.near_allowance;
     } else {

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "input/allele_table.hpp"
-#include "search/column_bits.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane {
@@ -30,6 +29,7 @@ struct window_partition {
 // Scratch space of the partition steps.
 struct partition_scratch {
     std::vector<uint64_t> keys;  // per row
+    std::vector<uint64_t> tagged;
     std::vector<int32_t> order, group, counts;
     std::vector<uint32_t> mark;  // per row: equal to mark_stamp when in the new near list
     uint32_t mark_stamp = 0;
@@ -38,13 +38,13 @@ struct partition_scratch {
 
 // Makes `next` the partition of `window`: extended from `base` when base's window lies inside it,
 // else built from nothing.
-void partition_window(const column_bits& columns, int32_t rows, const window_partition& base, snp_window window,
+void partition_window(const allele_table& table, const window_partition& base, snp_window window,
                       window_partition& next, partition_scratch& scratch);
 
 // The carrier count of the partitioned window: the first row of the largest group of equal windows
 // (ties to the one whose window string comes first) is the reference row, and a row is a carrier when
 // it has at most `allowance` mismatches with it. Brings the distances up to date for later windows.
-int32_t count_partition_carriers(const allele_table& table, const column_bits& columns, window_partition& partition,
-                                 int32_t allowance, partition_scratch& scratch);
+int32_t count_partition_carriers(const allele_table& table, window_partition& partition, int32_t allowance,
+                                 partition_scratch& scratch);
 
 }  // namespace corvane
