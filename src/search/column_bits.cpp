@@ -28,9 +28,11 @@ column_bits transpose_bits(const allele_table& table) {
     const int32_t snps = table.snp_count;
     columns.words_per_column = (rows + 63) / 64;
     columns.words.assign(static_cast<size_t>(snps) * static_cast<size_t>(columns.words_per_column), 0);
+    // Column blocks outside, row blocks inside: each column is then written front to back, and the
+    // row words read for one column block are still in cache for the next.
     uint64_t block[64];
-    for (int32_t row_block = 0; row_block < columns.words_per_column; ++row_block) {
-        for (int32_t column_block = 0; column_block * 64 < snps; ++column_block) {
+    for (int32_t column_block = 0; column_block * 64 < snps; ++column_block) {
+        for (int32_t row_block = 0; row_block < columns.words_per_column; ++row_block) {
             for (int32_t i = 0; i < 64; ++i) {
                 const int32_t r = row_block * 64 + i;
                 block[i] = r < rows ? table.bit_row(r)[column_block] : 0;

@@ -17,8 +17,22 @@ namespace {
 // Columns sorted in one step.
 constexpr int32_t block_columns = 32;
 
+// Bits 0..10 of a number in reverse order.
+struct reversed_digits {
+    uint16_t of[2048];
+    constexpr reversed_digits() : of() {
+        for (uint32_t value = 0; value < 2048; ++value) {
+            uint32_t reversed = 0;
+            for (int bit = 0; bit < 11; ++bit) reversed |= ((value >> bit) & 1u) << (10 - bit);
+            of[value] = static_cast<uint16_t>(reversed);
+        }
+    }
+};
+constexpr reversed_digits reversed_11_bits;
+
 // The bits of a block (column 0 at bit 0) as a number that orders blocks as their strings order.
 uint64_t string_order_key(uint64_t bits, int32_t count) {
+    if (count <= 11) return reversed_11_bits.of[bits] >> (11 - count);
     uint64_t reversed = bits;
     reversed = ((reversed >> 1) & 0x5555555555555555ull) | ((reversed & 0x5555555555555555ull) << 1);
     reversed = ((reversed >> 2) & 0x3333333333333333ull) | ((reversed & 0x3333333333333333ull) << 2);
@@ -76,17 +90,33 @@ void radix_sort(std::vector<int32_t>& order, std::vector<int32_t>& group, size_t
     scratch.order.resize(order.size());
     scratch.group.resize(group.size());
     scratch.counts.resize(digit_mask + 2);
+    // Equal digits come in runs (rows of a group mostly share their new columns), so digits are
+    // counted and moved a run at a time rather than one increment per row.
+    const auto digit_at = [&](size_t i, int32_t shift) { return (keys[static_cast<size_t>(order[i])] >> shift) & digit_mask; };
     for (int32_t shift = 0; shift < bits; shift += digit_bits) {
         std::fill(scratch.counts.begin(), scratch.counts.end(), 0);
-        for (size_t i = first; i < last; ++i) ++scratch.counts[((keys[static_cast<size_t>(order[i])] >> shift) & digit_mask) + 1];
-        if (scratch.counts[((keys[static_cast<size_t>(order[first])] >> shift) & digit_mask) + 1] == static_cast<int32_t>(count)) {
+        for (size_t i = first; i < last;) {
+            const uint64_t digit = digit_at(i, shift);
+            size_t j = i + 1;
+            while (j < last && digit_at(j, shift) == digit) ++j;
+            scratch.counts[digit + 1] += static_cast<int32_t>(j - i);
+            i = j;
+        }
+        if (scratch.counts[digit_at(first, shift) + 1] == static_cast<int32_t>(count)) {
             continue;  // one digit value throughout: nothing moves
         }
         for (size_t d = 1; d < scratch.counts.size(); ++d) scratch.counts[d] += scratch.counts[d - 1];
-        for (size_t i = first; i < last; ++i) {
-            const size_t to = first + static_cast<size_t>(scratch.counts[(keys[static_cast<size_t>(order[i])] >> shift) & digit_mask]++);
-            scratch.order[to] = order[i];
-            scratch.group[to] = group[i];
+        for (size_t i = first; i < last;) {
+            const uint64_t digit = digit_at(i, shift);
+            size_t j = i + 1;
+            while (j < last && digit_at(j, shift) == digit) ++j;
+            const size_t to = first + static_cast<size_t>(scratch.counts[digit]);
+            scratch.counts[digit] += static_cast<int32_t>(j - i);
+            std::copy(order.begin() + static_cast<ptrdiff_t>(i), order.begin() + static_cast<ptrdiff_t>(j),
+                      scratch.order.begin() + static_cast<ptrdiff_t>(to));
+            std::copy(group.begin() + static_cast<ptrdiff_t>(i), group.begin() + static_cast<ptrdiff_t>(j),
+                      scratch.group.begin() + static_cast<ptrdiff_t>(to));
+            i = j;
         }
         std::copy(scratch.order.begin() + static_cast<ptrdiff_t>(first), scratch.order.begin() + static_cast<ptrdiff_t>(last),
                   order.begin() + static_cast<ptrdiff_t>(first));
@@ -162,10 +192,10 @@ void extend_left(const allele_table& table, window_partition& partition, int32_t
     regroup(partition, scratch.keys);
 }
 
-// Mismatches of `row` with `reference` over `window`, counted until they pass `allowance`.
+// Mismatches of `row` with `reference` over `window`, counted until they pass `limit`.
 CORVANE_WITH_POPCOUNT
 int32_t window_mismatches(const allele_table& table, int32_t row, int32_t reference, snp_window window,
-                          int32_t allowance, bool& complete) {
+                          int32_t limit, bool& complete) {
     // Both rows share the window's offset, so their words are compared unshifted, with the stray
     // bits at either end masked off.
     const int shift = window.lo & 63;
@@ -176,7 +206,7 @@ int32_t window_mismatches(const allele_table& table, int32_t row, int32_t refere
     const int end_bits = (shift + width) & 63;
     int32_t mismatches = 0;
     int32_t j = 0;
-    for (; j < spanned && mismatches <= allowance; ++j) {
+    for (; j < spanned && mismatches <= limit; ++j) {
         uint64_t differ = mine[j] ^ theirs[j];
         if (j == 0) differ &= ~uint64_t{0} << shift;
         if (j == spanned - 1 && end_bits != 0) differ &= (uint64_t{1} << end_bits) - 1;
@@ -328,8 +358,10 @@ int32_t count_partition_carriers(const allele_table& table, window_partition& pa
         for (int32_t row = 0; row < rows; ++row) {
             const auto index = static_cast<size_t>(row);
             if (scratch.mark[index] == scratch.mark_stamp || partition.distance[index] > allowance) continue;
+            // Counting on a little past the allowance gives a lower bound that stays above it while
+            // the window grows, so the row is not read again at each step.
             bool complete = false;
-            partition.distance[index] = window_mismatches(table, row, reference, window, allowance, complete);
+            partition.distance[index] = window_mismatches(table, row, reference, window, allowance + 32, complete);
             if (complete && partition.distance[index] <= allowance) take(row);
         }
     }
