@@ -41,7 +41,7 @@ void convert_table(allele_table& table, cell_kind kind) {
             const uint64_t* words = table.bit_row(static_cast<int32_t>(r));
             for (size_t c = 0; c < snps; ++c) cells[r * snps + c] = static_cast<int8_t>((words[c / 64] >> (c % 64)) & 1u);
         }
-        std::vector<uint64_t>().swap(table.bits);
+        decltype(table.bits)().swap(table.bits);
         table.cells8 = std::move(cells);
         table.kind = cell_kind::int8;
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "input/huge_page_allocator.hpp"
 #include "run_status.hpp"
 
 namespace corvane {
@@ -21,7 +22,7 @@ struct allele_table {
     int32_t snp_count = 0;        // S
     cell_kind kind = cell_kind::bits;
     size_t words_per_row = 0;     // bits only: S / 64 rounded up, plus the zero word
-    std::vector<uint64_t> bits;
+    std::vector<uint64_t, huge_page_allocator<uint64_t>> bits;
     std::vector<int8_t> cells8;
     std::vector<int16_t> cells16;
     std::vector<int32_t> cells32;

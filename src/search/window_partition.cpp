@@ -1,5 +1,4 @@
-// Grows the sorted partition of a window by column blocks: right blocks split groups, left blocks
-// re-sort the rows (the leftmost column decides string order first).
+// Grows the partition of a window into groups of equal rows by the column blocks added on each side.
 #include "search/window_partition.hpp"
 
 #include <algorithm>
@@ -17,179 +16,112 @@ namespace {
 // Columns sorted in one step.
 constexpr int32_t block_columns = 32;
 
-// Bits 0..10 of a number in reverse order.
-struct reversed_digits {
-    uint16_t of[2048];
-    constexpr reversed_digits() : of() {
-        for (uint32_t value = 0; value < 2048; ++value) {
-            uint32_t reversed = 0;
-            for (int bit = 0; bit < 11; ++bit) reversed |= ((value >> bit) & 1u) << (10 - bit);
-            of[value] = static_cast<uint16_t>(reversed);
-        }
-    }
-};
-constexpr reversed_digits reversed_11_bits;
-
-// The bits of a block (column 0 at bit 0) as a number that orders blocks as their strings order.
-uint64_t string_order_key(uint64_t bits, int32_t count) {
-    if (count <= 11) return reversed_11_bits.of[bits] >> (11 - count);
-    uint64_t reversed = bits;
-    reversed = ((reversed >> 1) & 0x5555555555555555ull) | ((reversed & 0x5555555555555555ull) << 1);
-    reversed = ((reversed >> 2) & 0x3333333333333333ull) | ((reversed & 0x3333333333333333ull) << 2);
-    reversed = ((reversed >> 4) & 0x0f0f0f0f0f0f0f0full) | ((reversed & 0x0f0f0f0f0f0f0f0full) << 4);
-    reversed = __builtin_bswap64(reversed);
-    return reversed >> (64 - count);
-}
-
-// Stable sort of order[first..last) by keys[row] (below 2^bits), carrying group[] along.
-void radix_sort(std::vector<int32_t>& order, std::vector<int32_t>& group, size_t first, size_t last,
-                const std::vector<uint64_t>& keys, int32_t bits, partition_scratch& scratch) {
+// Brings the rows order[first..last) with equal keys together, each run in row order: every row gets
+// the number of its key's part, then a counting pass moves the rows. A group usually splits into a
+// few parts, found by a short list of the keys seen; a group built from nothing may split into
+// thousands, found by an open-addressing table.
+void gather_equal_keys(std::vector<int32_t>& order, size_t first, size_t last, const std::vector<uint64_t>& keys,
+                       partition_scratch& scratch) {
+    constexpr size_t few_parts = 16;
     const size_t count = last - first;
-    if (count < 2) return;
-    const uint64_t first_key = keys[static_cast<size_t>(order[first])];
-    size_t differing = first + 1;
-    while (differing < last && keys[static_cast<size_t>(order[differing])] == first_key) ++differing;
-    if (differing == last) return;  // one key throughout: nothing moves (most groups, most steps)
-    if (count <= 32) {
-        // Insertion sort: stable, and quick on the short runs that most groups are.
-        for (size_t i = first + 1; i < last; ++i) {
-            const int32_t row = order[i], row_group = group[i];
-            const uint64_t key = keys[static_cast<size_t>(row)];
-            size_t j = i;
-            for (; j > first && keys[static_cast<size_t>(order[j - 1])] > key; --j) {
-                order[j] = order[j - 1];
-                group[j] = group[j - 1];
+    uint64_t seen[few_parts];
+    size_t parts = 0;
+    scratch.part.resize(count);
+    size_t i = first;
+    for (; i < last; ++i) {
+        const uint64_t key = keys[static_cast<size_t>(order[i])];
+        size_t p = 0;
+        while (p < parts && seen[p] != key) ++p;
+        if (p == few_parts) break;
+        if (p == parts) seen[parts++] = key;
+        scratch.part[i - first] = static_cast<uint32_t>(p);
+    }
+    if (i < last) {
+        size_t slots = 64;
+        while (slots < 2 * count) slots *= 2;
+        scratch.slot_keys.resize(slots);
+        scratch.slot_parts.assign(slots, -1);
+        parts = 0;
+        for (i = first; i < last; ++i) {
+            const uint64_t key = keys[static_cast<size_t>(order[i])];
+            size_t slot = static_cast<size_t>((key * 0x9e3779b97f4a7c15ull) >> 40) & (slots - 1);
+            while (scratch.slot_parts[slot] >= 0 && scratch.slot_keys[slot] != key) slot = (slot + 1) & (slots - 1);
+            if (scratch.slot_parts[slot] < 0) {
+                scratch.slot_keys[slot] = key;
+                scratch.slot_parts[slot] = static_cast<int32_t>(parts++);
             }
-            order[j] = row;
-            group[j] = row_group;
+            scratch.part[i - first] = static_cast<uint32_t>(scratch.slot_parts[slot]);
         }
-        return;
     }
-    if (count < 128 || (count < 1024 && bits > 11)) {
-        // Sorting keys tagged with their position keeps equal keys in order without a counting pass
-        // over two thousand digit values.
-        scratch.tagged.resize(count);
-        for (size_t i = first; i < last; ++i) {
-            scratch.tagged[i - first] = (keys[static_cast<size_t>(order[i])] << 32) | (i - first);
-        }
-        std::sort(scratch.tagged.begin(), scratch.tagged.begin() + static_cast<ptrdiff_t>(count));
-        scratch.order.resize(count);
-        scratch.group.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const size_t from = first + (scratch.tagged[i] & 0xffffffffu);
-            scratch.order[i] = order[from];
-            scratch.group[i] = group[from];
-        }
-        std::copy(scratch.order.begin(), scratch.order.begin() + static_cast<ptrdiff_t>(count), order.begin() + static_cast<ptrdiff_t>(first));
-        std::copy(scratch.group.begin(), scratch.group.begin() + static_cast<ptrdiff_t>(count), group.begin() + static_cast<ptrdiff_t>(first));
-        return;
-    }
-    // Digits of at most 11 bits: a step's block of 10 columns is sorted in one counting pass.
-    const int32_t digit_bits = std::min(bits, 11);
-    const uint64_t digit_mask = (uint64_t{1} << digit_bits) - 1;
-    scratch.order.resize(order.size());
-    scratch.group.resize(group.size());
-    scratch.counts.resize(digit_mask + 2);
-    // Equal digits come in runs (rows of a group mostly share their new columns), so digits are
-    // counted and moved a run at a time rather than one increment per row.
-    const auto digit_at = [&](size_t i, int32_t shift) { return (keys[static_cast<size_t>(order[i])] >> shift) & digit_mask; };
-    for (int32_t shift = 0; shift < bits; shift += digit_bits) {
-        std::fill(scratch.counts.begin(), scratch.counts.end(), 0);
-        for (size_t i = first; i < last;) {
-            const uint64_t digit = digit_at(i, shift);
-            size_t j = i + 1;
-            while (j < last && digit_at(j, shift) == digit) ++j;
-            scratch.counts[digit + 1] += static_cast<int32_t>(j - i);
-            i = j;
-        }
-        if (scratch.counts[digit_at(first, shift) + 1] == static_cast<int32_t>(count)) {
-            continue;  // one digit value throughout: nothing moves
-        }
-        for (size_t d = 1; d < scratch.counts.size(); ++d) scratch.counts[d] += scratch.counts[d - 1];
-        for (size_t i = first; i < last;) {
-            const uint64_t digit = digit_at(i, shift);
-            size_t j = i + 1;
-            while (j < last && digit_at(j, shift) == digit) ++j;
-            const size_t to = first + static_cast<size_t>(scratch.counts[digit]);
-            scratch.counts[digit] += static_cast<int32_t>(j - i);
-            std::copy(order.begin() + static_cast<ptrdiff_t>(i), order.begin() + static_cast<ptrdiff_t>(j),
-                      scratch.order.begin() + static_cast<ptrdiff_t>(to));
-            std::copy(group.begin() + static_cast<ptrdiff_t>(i), group.begin() + static_cast<ptrdiff_t>(j),
-                      scratch.group.begin() + static_cast<ptrdiff_t>(to));
-            i = j;
-        }
-        std::copy(scratch.order.begin() + static_cast<ptrdiff_t>(first), scratch.order.begin() + static_cast<ptrdiff_t>(last),
-                  order.begin() + static_cast<ptrdiff_t>(first));
-        std::copy(scratch.group.begin() + static_cast<ptrdiff_t>(first), scratch.group.begin() + static_cast<ptrdiff_t>(last),
-                  group.begin() + static_cast<ptrdiff_t>(first));
-    }
+    scratch.starts.assign(parts + 1, 0);
+    for (size_t k = 0; k < count; ++k) ++scratch.starts[scratch.part[k] + 1];
+    for (size_t p = 1; p <= parts; ++p) scratch.starts[p] += scratch.starts[p - 1];
+    scratch.moved.resize(count);
+    for (size_t k = first; k < last; ++k) scratch.moved[scratch.starts[scratch.part[k - first]]++] = order[k];
+    std::copy(scratch.moved.begin(), scratch.moved.end(), order.begin() + static_cast<ptrdiff_t>(first));
 }
 
-// Numbers the groups again, a new group where the old group or the key changes, and drops the rows
-// left alone in their group.
-void regroup(window_partition& partition, const std::vector<uint64_t>& keys) {
-    const size_t size = partition.order.size();
-    const auto key_at = [&](size_t i) { return keys[static_cast<size_t>(partition.order[i])]; };
-    const auto same_as_previous = [&](size_t i) {
-        return i > 0 && partition.group[i] == partition.group[i - 1] && key_at(i) == key_at(i - 1);
-    };
+// Brings each group's rows with equal keys together (in row order), splits the groups where keys
+// differ and drops the rows left alone. Most groups agree on the new columns and are not touched.
+void split_groups(window_partition& partition, const std::vector<uint64_t>& keys, partition_scratch& scratch) {
+    std::vector<int32_t>& order = partition.order;
+    const size_t size = order.size();
+    const auto key_of = [&](size_t i) { return keys[static_cast<size_t>(order[i])]; };
+    for (size_t first = 0; first < size;) {
+        size_t last = first + 1;
+        bool differ = false;
+        while (last < size && partition.group[last] == partition.group[first]) {
+            differ = differ || key_of(last) != key_of(first);
+            ++last;
+        }
+        if (differ) gather_equal_keys(order, first, last, keys, scratch);
+        first = last;
+    }
+    // New numbers: a new group where the old group or the key changes; single rows leave.
     size_t kept = 0;
     int32_t number = -1;
     for (size_t i = 0; i < size;) {
         size_t j = i + 1;
-        while (j < size && same_as_previous(j)) ++j;
+        while (j < size && partition.group[j] == partition.group[i] && key_of(j) == key_of(i)) ++j;
         if (j - i >= 2) {
             ++number;
             for (size_t k = i; k < j; ++k) {
-                partition.order[kept] = partition.order[k];
+                order[kept] = order[k];
                 partition.group[kept] = number;
                 ++kept;
             }
         }
         i = j;
     }
-    partition.order.resize(kept);
+    order.resize(kept);
     partition.group.resize(kept);
 }
 
-// The rows' bits at first..first+count-1 as sort keys. Read from the rows themselves: the words a
-// search works on stay in cache from one window to the next.
-void fill_keys(const allele_table& table, const window_partition& partition, int32_t first, int32_t count,
-               partition_scratch& scratch) {
-    const size_t word = static_cast<size_t>(first >> 6);
+// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0.
+uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t count) {
+    if (count <= 0) return 0;
+    const uint64_t* words = table.bit_row(row) + (first >> 6);
     const int shift = first & 63;
-    const uint64_t mask = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+    const uint64_t bits = shift == 0 ? words[0] : (words[0] >> shift) | (words[1] << (64 - shift));
+    return count == 64 ? bits : bits & ((uint64_t{1} << count) - 1);
+}
+
+// Splits the groups by the columns added on the left (first `left_count` from `left_first`) and on
+// the right, up to 32 of each at once. The rows' words for a search's columns stay in cache from one
+// window to the next, so the bits are read from the rows.
+void add_columns(const allele_table& table, window_partition& partition, int32_t left_first, int32_t left_count,
+                 int32_t right_first, int32_t right_count, partition_scratch& scratch) {
     const size_t size = partition.order.size();
     for (size_t i = 0; i < size; ++i) {
-        if (i + 16 < size) __builtin_prefetch(table.bit_row(partition.order[i + 16]) + word);
+        if (i + 16 < size) {
+            __builtin_prefetch(table.bit_row(partition.order[i + 16]) + (left_first >> 6));
+            __builtin_prefetch(table.bit_row(partition.order[i + 16]) + (right_first >> 6));
+        }
         const int32_t row = partition.order[i];
-        const uint64_t* words = table.bit_row(row) + word;
-        const uint64_t bits = shift == 0 ? words[0] : (words[0] >> shift) | (words[1] << (64 - shift));
-        scratch.keys[static_cast<size_t>(row)] = string_order_key(bits & mask, count);
+        scratch.keys[static_cast<size_t>(row)] =
+            (row_bits(table, row, left_first, left_count) << 32) | row_bits(table, row, right_first, right_count);
     }
-}
-
-// Appends columns first..first+count-1 (count <= block_columns) on the right: each group splits by
-// its rows' new bits, in string order.
-void extend_right(const allele_table& table, window_partition& partition, int32_t first, int32_t count,
-                  partition_scratch& scratch) {
-    fill_keys(table, partition, first, count, scratch);
-    for (size_t i = 0; i < partition.order.size();) {
-        size_t j = i + 1;
-        while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
-        radix_sort(partition.order, partition.group, i, j, scratch.keys, count, scratch);
-        i = j;
-    }
-    regroup(partition, scratch.keys);
-}
-
-// Prepends columns first..first+count-1 (count <= block_columns) on the left: they come first in every
-// string, so the rows are sorted by them, equal ones keeping their order.
-void extend_left(const allele_table& table, window_partition& partition, int32_t first, int32_t count,
-                 partition_scratch& scratch) {
-    fill_keys(table, partition, first, count, scratch);
-    radix_sort(partition.order, partition.group, 0, partition.order.size(), scratch.keys, count, scratch);
-    regroup(partition, scratch.keys);
+    split_groups(partition, scratch.keys, scratch);
 }
 
 // Mismatches of `row` with `reference` over `window`, counted until they pass `limit`.
@@ -233,15 +165,6 @@ bool string_before(const allele_table& table, int32_t a, int32_t b, snp_window w
     return false;
 }
 
-// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0.
-uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t count) {
-    if (count <= 0) return 0;
-    const uint64_t* words = table.bit_row(row) + (first >> 6);
-    const int shift = first & 63;
-    const uint64_t bits = shift == 0 ? words[0] : (words[0] >> shift) | (words[1] << (64 - shift));
-    return count == 64 ? bits : bits & ((uint64_t{1} << count) - 1);
-}
-
 // Adds to each near row's distance its mismatches with the reference over the two added blocks.
 CORVANE_WITH_POPCOUNT
 void add_block_mismatches(const allele_table& table, window_partition& partition, int32_t reference,
@@ -279,12 +202,15 @@ void partition_window(const allele_table& table, const window_partition& base, s
     }
     scratch.keys.resize(static_cast<size_t>(rows));
     const int32_t old_lo = next.window.lo, old_hi = next.window.hi;
-    for (int32_t first = old_hi + 1; first <= window.hi; first += block_columns) {
-        extend_right(table, next, first, std::min(block_columns, window.hi - first + 1), scratch);
-    }
-    for (int32_t end = old_lo; end > window.lo; end -= block_columns) {
-        const int32_t first = std::max(window.lo, end - block_columns);
-        extend_left(table, next, first, end - first, scratch);
+    // Equal windows are equal column by column, so the order the columns are added in does not
+    // matter: both sides go in the same pass, 32 columns of each at a time.
+    int32_t left_end = old_lo, right_first = old_hi + 1;
+    while (left_end > window.lo || right_first <= window.hi) {
+        const int32_t left_count = std::min(block_columns, left_end - window.lo);
+        const int32_t right_count = std::min(block_columns, window.hi - right_first + 1);
+        add_columns(table, next, left_end - left_count, left_count, right_first, right_count, scratch);
+        left_end -= left_count;
+        right_first += right_count;
     }
     next.window = window;
 }
@@ -299,7 +225,8 @@ int32_t count_partition_carriers(const allele_table& table, window_partition& pa
     for (size_t i = 0; i < partition.order.size();) {
         size_t j = i + 1;
         while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
-        if (j - i > best_size) {
+        if (j - i > best_size ||
+            (j - i == best_size && string_before(table, partition.order[i], partition.order[best_start], window))) {
             best_size = j - i;
             best_start = i;
         }

@@ -1,5 +1,5 @@
-// The rows of a 0/1 table sorted by their window and split into groups of equal windows, grown
-// column block by column block, so a search's overlapping windows need not be sorted afresh.
+// The rows of a 0/1 table split into groups of equal windows, grown column block by column block, so
+// a search's overlapping windows need not be grouped afresh.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace corvane {
 // again as the window grows, so only rows in groups of two or more are kept in order.
 struct window_partition {
     snp_window window{0, -1};   // hi < lo: no window yet
-    std::vector<int32_t> order;  // rows of groups of two or more, by window string; equal ones by row
+    std::vector<int32_t> order;  // rows of groups of two or more, a group's rows together and in row order
     std::vector<int32_t> group;  // per position in `order`: its group number, rising along `order`
 
     // Mismatches of rows with `reference`: exact for the `near` rows (those within `near_allowance`),
@@ -29,8 +29,11 @@ struct window_partition {
 // Scratch space of the partition steps.
 struct partition_scratch {
     std::vector<uint64_t> keys;  // per row
-    std::vector<uint64_t> tagged;
-    std::vector<int32_t> order, group, counts;
+    std::vector<uint32_t> part;  // per row of a group: the part of its key
+    std::vector<size_t> starts;
+    std::vector<int32_t> moved;
+    std::vector<uint64_t> slot_keys;
+    std::vector<int32_t> slot_parts;
     std::vector<uint32_t> mark;  // per row: equal to mark_stamp when in the new near list
     uint32_t mark_stamp = 0;
     std::vector<int32_t> near;
