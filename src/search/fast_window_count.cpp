@@ -1,4 +1,5 @@
-// The fast window carrier count: rows grouped by a hash of their window, compared exactly.
+// The fast window carrier count: exact counts by hashed groups of rows; the search's pass test by
+// column splits for narrow bit windows and by a growing partition for the others.
 #include "search/fast_window_count.hpp"
 
 #include "search/cpu_features.hpp"
@@ -271,14 +272,14 @@ int32_t count_carriers_above(const allele_table& table, snp_window window, float
                              window_counter& counter) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
     const int32_t width = window.hi - window.lo + 1;
-    // The column test keeps at most H / (threshold + 1) groups; past a few dozen, grouping the rows
-    // by hash is cheaper.
+    // The column test keeps at most H / (threshold + 1) groups; past a few dozen, the partition of
+    // the rows below is cheaper.
     if (table.kind == cell_kind::bits && counter.allowance[static_cast<size_t>(width)] == 0 &&
         (static_cast<double>(threshold) + 1.0) * 32.0 >= static_cast<double>(table.haplotype_count)) {
         return largest_group_above(window, threshold, counter);
     }
     if (table.kind == cell_kind::bits) {
-        // A wide window of a search extends the last one that passed: grow that one's partition.
+        // A search's other windows extend the last one that passed: grow that window's partition.
         partition_window(table, counter.passed, window, counter.trial, counter.partition_work);
         const int32_t carriers = count_partition_carriers(table, counter.trial, counter.allowance[static_cast<size_t>(width)],
                                                           counter.partition_work);

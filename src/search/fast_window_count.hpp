@@ -14,8 +14,7 @@ namespace corvane {
 // Scratch space and caches reused by every count of one table.
 struct window_counter {
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
-    std::vector<uint64_t> words;     // the window of every row, row by row
-    std::vector<uint64_t> hashes;    // per row
+    std::vector<uint64_t> words;     // exact count: the window of every row, row by row
     struct slot {
         uint64_t hash = 0;
         uint32_t stamp = 0;
@@ -31,7 +30,7 @@ struct window_counter {
     std::vector<uint64_t> next_groups;
     std::vector<int32_t> group_sizes;
     std::vector<int32_t> next_group_sizes;
-    window_partition passed;         // wide windows: the partition of the last passing one
+    window_partition passed;         // the partition of the last bit window that passed
     window_partition trial;
     partition_scratch partition_work;
 };

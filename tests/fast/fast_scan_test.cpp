@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <bit>
 #include <cstdio>
 #include <set>
 
@@ -79,6 +80,7 @@ std::vector<int32_t> thresholds_for_draw(std::mt19937_64& random, int32_t t, int
 TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
     std::mt19937_64 random(23);
     int32_t scans = 0;
+    int32_t from_first = 0, to_last = 0, inside = 0;  // regions touching each edge, and neither
     std::set<std::pair<int32_t, int32_t>> thresholds_seen;  // (H, threshold) for H <= 12
     for (int32_t t = 0; t < 1000; ++t) {
         const table_rows cells = table_for_draw(random, t);
@@ -97,6 +99,9 @@ TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
                 const region fast = grow_region_fast(table, focal, frequency, counter);
                 ASSERT_EQ(fast.start, plain.start) << "table " << t << " focal " << focal;
                 ASSERT_EQ(fast.end, plain.end) << "table " << t << " focal " << focal;
+                from_first += plain.start == 0;
+                to_last += plain.end == snps - 1;
+                inside += plain.start > 0 && plain.end < snps - 1;
                 if (plain.end + 1 >= snps - 1) break;
                 focal = plain.end + 2;
             }
@@ -106,6 +111,47 @@ TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
     }
     EXPECT_GE(scans, 1000);
     EXPECT_EQ(thresholds_seen.size(), static_cast<size_t>(12 * 13 / 2)) << "every threshold of every small size";
+    EXPECT_GT(from_first, 100);
+    EXPECT_GT(to_last, 100);
+    EXPECT_GT(inside, 100);
+}
+
+// A panel big enough for windows of hundreds of columns over hundreds of rows: groups split into
+// many parts, the partition is carried across long chains of windows, and the reference row moves.
+TEST(FastScan, LongSharedSegmentsGiveThePlainRegionSequence) {
+    std::mt19937_64 random(24);
+    // Rows copy one of 12 founders (founder k about twice as common as founder k + 1) for stretches
+    // of 20 to 400 SNPs, with one allele in 300 flipped.
+    table_rows founders = random_table(random, 12, 900, table_style::noisy_bits);
+    table_rows cells(160, std::vector<int32_t>(900));
+    const auto pick_founder = [&] { return std::min<int32_t>(11, std::countr_zero(random() | (uint64_t{1} << 11))); };
+    for (auto& row : cells) {
+        int32_t founder = pick_founder(), left = 0;
+        for (size_t s = 0; s < row.size(); ++s) {
+            if (left-- <= 0) {
+                founder = pick_founder();
+                left = 20 + static_cast<int32_t>(random() % 380);
+            }
+            row[s] = founders[static_cast<size_t>(founder)][s] ^ (random() % 300 == 0 ? 1 : 0);
+        }
+    }
+    const genotype_matrix matrix = to_matrix(cells);
+    const allele_table table = to_allele_table(cells);
+    window_counter counter;
+    prepare_window_counter(table, counter);
+    for (const float frequency : {0.05f, 0.3f, 0.6f}) {
+        int32_t regions = 0;
+        for (int32_t focal = 0; focal < 899;) {
+            const region plain = grow_region(matrix, focal, frequency);
+            const region fast = grow_region_fast(table, focal, frequency, counter);
+            ASSERT_EQ(fast.start, plain.start) << frequency << " focal " << focal;
+            ASSERT_EQ(fast.end, plain.end) << frequency << " focal " << focal;
+            ++regions;
+            if (plain.end + 1 >= 899) break;
+            focal = plain.end + 2;
+        }
+        EXPECT_GT(regions, 1) << frequency;
+    }
 }
 
 // Whole runs in-process (files, legend, output) on 200 more random tables: the same status and bytes.
