@@ -4,7 +4,7 @@
 set -eu
 export DEBIAN_FRONTEND=noninteractive
 packages="g++ cmake make pkg-config libeigen3-dev libgtest-dev zlib1g-dev libhts-dev \
-bcftools tabix python3 python3-matplotlib snakemake clang libclang-rt-14-dev"
+bcftools tabix python3 python3-matplotlib snakemake clang libclang-rt-14-dev time"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
