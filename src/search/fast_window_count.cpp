@@ -2,12 +2,12 @@
 // column splits for narrow bit windows and by a growing partition for the others.
 #include "search/fast_window_count.hpp"
 
-#include "search/cpu_features.hpp"
-
 #include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstring>
+
+#include "search/cpu_features.hpp"
 
 namespace corvane {
 

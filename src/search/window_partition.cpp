@@ -13,7 +13,7 @@ namespace corvane {
 
 namespace {
 
-// Columns sorted in one step.
+// Columns added on each side in one step: the two blocks share one 64-bit key.
 constexpr int32_t block_columns = 32;
 
 // Brings the rows order[first..last) with equal keys together, each run in row order: every row gets
