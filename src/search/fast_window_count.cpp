@@ -280,7 +280,7 @@ int32_t count_carriers_above(const allele_table& table, snp_window window, float
     }
     if (table.kind == cell_kind::bits) {
         // A search's other windows extend the last one that passed: grow that window's partition.
-        partition_window(table, counter.passed, window, counter.trial, counter.partition_work);
+        partition_window(table, counter.columns, counter.passed, window, counter.trial, counter.partition_work);
         const int32_t carriers = count_partition_carriers(table, counter.trial, counter.allowance[static_cast<size_t>(width)],
                                                           counter.partition_work);
         if (static_cast<float>(carriers) <= threshold) return 0;

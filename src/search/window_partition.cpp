@@ -53,11 +53,29 @@ void gather_equal_keys(std::vector<int32_t>& order, size_t first, size_t last, c
             scratch.part[i - first] = static_cast<uint32_t>(scratch.slot_parts[slot]);
         }
     }
+    // Most rows share one part, in long runs: counting and moving a run at a time avoids a chain of
+    // increments of the same counter.
+    const auto run_end = [&](size_t k) {
+        size_t end = k + 1;
+        while (end < count && scratch.part[end] == scratch.part[k]) ++end;
+        return end;
+    };
     scratch.starts.assign(parts + 1, 0);
-    for (size_t k = 0; k < count; ++k) ++scratch.starts[scratch.part[k] + 1];
+    for (size_t k = 0; k < count;) {
+        const size_t end = run_end(k);
+        scratch.starts[scratch.part[k] + 1] += end - k;
+        k = end;
+    }
     for (size_t p = 1; p <= parts; ++p) scratch.starts[p] += scratch.starts[p - 1];
     scratch.moved.resize(count);
-    for (size_t k = first; k < last; ++k) scratch.moved[scratch.starts[scratch.part[k - first]]++] = order[k];
+    for (size_t k = 0; k < count;) {
+        const size_t end = run_end(k);
+        size_t& to = scratch.starts[scratch.part[k]];
+        std::copy(order.begin() + static_cast<ptrdiff_t>(first + k), order.begin() + static_cast<ptrdiff_t>(first + end),
+                  scratch.moved.begin() + static_cast<ptrdiff_t>(to));
+        to += end - k;
+        k = end;
+    }
     std::copy(scratch.moved.begin(), scratch.moved.end(), order.begin() + static_cast<ptrdiff_t>(first));
 }
 
@@ -106,20 +124,39 @@ uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t
     return count == 64 ? bits : bits & ((uint64_t{1} << count) - 1);
 }
 
+// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0, from the
+// transposed table.
+uint64_t column_block_bits(const column_bits& columns, int32_t row, int32_t first, int32_t count) {
+    const size_t stride = static_cast<size_t>(columns.words_per_column);
+    const uint64_t* cell = columns.words.data() + static_cast<size_t>(first) * stride + static_cast<size_t>(row >> 6);
+    const int bit = row & 63;
+    uint64_t bits = 0;
+    for (int32_t j = 0; j < count; ++j, cell += stride) bits |= ((*cell >> bit) & 1u) << j;
+    return bits;
+}
+
 // Splits the groups by the columns added on the left (first `left_count` from `left_first`) and on
-// the right, up to 32 of each at once. The rows' words for a search's columns stay in cache from one
-// window to the next, so the bits are read from the rows.
-void add_columns(const allele_table& table, window_partition& partition, int32_t left_first, int32_t left_count,
-                 int32_t right_first, int32_t right_count, partition_scratch& scratch) {
+// the right, up to 32 of each at once. A few columns are read from the transposed table, where they
+// sit in the nearest cache; wider blocks from the rows, one or two words each.
+void add_columns(const allele_table& table, const column_bits& columns, window_partition& partition,
+                 int32_t left_first, int32_t left_count, int32_t right_first, int32_t right_count,
+                 partition_scratch& scratch) {
     const size_t size = partition.order.size();
-    for (size_t i = 0; i < size; ++i) {
-        if (i + 16 < size) {
-            __builtin_prefetch(table.bit_row(partition.order[i + 16]) + (left_first >> 6));
-            __builtin_prefetch(table.bit_row(partition.order[i + 16]) + (right_first >> 6));
+    if (left_count + right_count <= 4) {
+        for (const int32_t row : partition.order) {
+            scratch.keys[static_cast<size_t>(row)] = (column_block_bits(columns, row, left_first, left_count) << 32) |
+                                                     column_block_bits(columns, row, right_first, right_count);
         }
-        const int32_t row = partition.order[i];
-        scratch.keys[static_cast<size_t>(row)] =
-            (row_bits(table, row, left_first, left_count) << 32) | row_bits(table, row, right_first, right_count);
+    } else {
+        for (size_t i = 0; i < size; ++i) {
+            if (i + 32 < size) {
+                __builtin_prefetch(table.bit_row(partition.order[i + 32]) + (left_first >> 6));
+                __builtin_prefetch(table.bit_row(partition.order[i + 32]) + (right_first >> 6));
+            }
+            const int32_t row = partition.order[i];
+            scratch.keys[static_cast<size_t>(row)] =
+                (row_bits(table, row, left_first, left_count) << 32) | row_bits(table, row, right_first, right_count);
+        }
     }
     split_groups(partition, scratch.keys, scratch);
 }
@@ -183,8 +220,8 @@ void add_block_mismatches(const allele_table& table, window_partition& partition
 
 }  // namespace
 
-void partition_window(const allele_table& table, const window_partition& base, snp_window window,
-                      window_partition& next, partition_scratch& scratch) {
+void partition_window(const allele_table& table, const column_bits& columns, const window_partition& base,
+                      snp_window window, window_partition& next, partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const bool extends = base.window.lo <= base.window.hi && base.window.lo >= window.lo && base.window.hi <= window.hi;
     if (extends) {
@@ -208,7 +245,7 @@ void partition_window(const allele_table& table, const window_partition& base, s
     while (left_end > window.lo || right_first <= window.hi) {
         const int32_t left_count = std::min(block_columns, left_end - window.lo);
         const int32_t right_count = std::min(block_columns, window.hi - right_first + 1);
-        add_columns(table, next, left_end - left_count, left_count, right_first, right_count, scratch);
+        add_columns(table, columns, next, left_end - left_count, left_count, right_first, right_count, scratch);
         left_end -= left_count;
         right_first += right_count;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "input/allele_table.hpp"
+#include "search/column_bits.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane {
@@ -41,8 +42,8 @@ struct partition_scratch {
 
 // Makes `next` the partition of `window`: extended from `base` when base's window lies inside it,
 // else built from nothing.
-void partition_window(const allele_table& table, const window_partition& base, snp_window window,
-                      window_partition& next, partition_scratch& scratch);
+void partition_window(const allele_table& table, const column_bits& columns, const window_partition& base,
+                      snp_window window, window_partition& next, partition_scratch& scratch);
 
 // The carrier count of the partitioned window: the first row of the largest group of equal windows
 // (ties to the one whose window string comes first) is the reference row, and a row is a carrier when
