@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,14 +20,23 @@ namespace corvane::fuzzing {
 namespace {
 
 // Where the output goes; both drivers write the same path so their messages can match byte for byte.
-const std::string& scratch_directory() {
-    static const std::string directory = [] {
-        std::string pattern = "/dev/shm/corvane-fuzz-XXXXXX";
-        if (access("/dev/shm", W_OK) != 0) pattern = "/tmp/corvane-fuzz-XXXXXX";
+// Removed when the fuzzer ends normally.
+struct scratch_space {
+    std::string directory;
+    scratch_space() {
+        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/corvane-fuzz-XXXXXX" : "/tmp/corvane-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) fail("mkdtemp failed");
-        return pattern;
-    }();
-    return directory;
+        directory = pattern;
+    }
+    ~scratch_space() {
+        unlink((directory + "/out.tsv").c_str());
+        rmdir(directory.c_str());
+    }
+};
+
+const std::string& scratch_directory() {
+    static const scratch_space space;
+    return space.directory;
 }
 
 // A well-formed legend with one row per field of the first genotype line, for inputs without their own.
