@@ -77,6 +77,16 @@ TEST_F(legend_input, short_row_fails_only_where_a_region_uses_it) {
     }
 }
 
+TEST_F(legend_input, binary_garbage_fails_on_the_first_row_a_region_uses) {
+    std::string garbage = "\x7f" "ELF\x02\x01\n";
+    for (int32_t snp = 0; snp < snps; ++snp) garbage += std::string("\xff\xfe\x00\x01\x1b[0m\n", 9);
+    write_file(legend, garbage);
+    const case_outcome ran = run();
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, legend + ":2: expected at least 4 fields (chr, id, cM, bp), found 1\n");
+    EXPECT_EQ(ran.output, output_header);
+}
+
 TEST_F(legend_input, missing_final_newline_still_counts_the_last_row) {
     std::string text = legend_text(snps);
     text.pop_back();
