@@ -60,9 +60,17 @@ run_status check_output_is_not_an_input(const scan_settings& settings) {
 run_status start_run(int argc, const char* const* argv, scan_settings& settings, output_file& output) {
     run_status status = parse_command_line(argc, argv, settings);
     if (status == run_status::run_ok) status = check_output_is_not_an_input(settings);
-    if (status == run_status::run_ok) status = create_output(output, settings.output_path);
-    if (status == run_status::run_ok) status = write_header_row(output);
-    return status;
+    if (status != run_status::run_ok) return status;
+    status = create_output(output, settings.output_path);
+    if (status != run_status::run_ok) return status;
+    // An input that did not exist may have been created just now under the output's name: refuse
+    // that too, and take back the empty file.
+    status = check_output_is_not_an_input(settings);
+    if (status != run_status::run_ok) {
+        discard_output(output);
+        return status;
+    }
+    return write_header_row(output);
 }
 
 run_status check_threshold(const scan_settings& settings, int32_t haplotype_count) {

@@ -102,6 +102,14 @@ TEST(CommandLine, OutputMustNotBeAnInput) {
         EXPECT_NE(result.err.find("refusing to overwrite an input"), std::string::npos) << output;
         in.expect_inputs_unchanged();
     }
+
+    // An input that does not exist yet is not created by naming it as the output.
+    const std::string absent = in.dir.file("absent-legend");
+    const auto result = run_corvane(CORVANE_EXE, in.genotype_path, absent, "0.5", absent);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "corvane: output file " + absent + " is the legend file " + absent +
+                              "; refusing to overwrite an input\n");
+    EXPECT_FALSE(file_exists(absent));
 }
 
 TEST(CommandLine, OutputThatCannotBeWritten) {
@@ -135,6 +143,11 @@ TEST(CommandLine, GenotypeFileFaults) {
     EXPECT_EQ(malformed.err, in.dir.file("bad.txt") + ":2: expected 2 alleles, found 3\n");
     EXPECT_EQ(malformed.out, "");
     EXPECT_EQ(read_file(in.output_path), header);
+
+    // A file without line ends ends in a message, not in all the memory of the machine.
+    const auto endless = run_corvane(CORVANE_EXE, "/dev/zero", in.legend_path, "0.5", in.output_path);
+    EXPECT_EQ(endless.status, 1);
+    EXPECT_EQ(endless.err, "/dev/zero:1: line longer than 256 MiB; is this a text file?\n");
 
     // A legend named as the genotype file fails on its header line.
     const auto swapped = run_corvane(CORVANE_EXE, in.legend_path, in.genotype_path, "0.5", in.output_path);

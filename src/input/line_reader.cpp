@@ -1,6 +1,7 @@
 // Chunked line reader over zlib's transparent reader (plain files pass through unchanged).
 #include "input/line_reader.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,11 @@ namespace corvane {
 
 namespace {
 
-constexpr size_t chunk_bytes = size_t{1} << 22;
+// The buffer starts small (files are opened once per region by the plain legend lookup) and doubles
+// while a line does not fit, up to a limit that no real panel comes near: a file without line ends
+// (binary data, /dev/zero) must end in a message, not in all the memory of the machine.
+constexpr size_t initial_buffer_bytes = size_t{1} << 16;
+constexpr size_t largest_read_bytes = size_t{1} << 22;
 
 void report_read_error(line_reader& reader) {
     int zlib_error = Z_OK;
@@ -22,15 +27,23 @@ void report_read_error(line_reader& reader) {
     std::fprintf(stderr, "corvane: %s: cannot read: %s\n", reader.path.c_str(), reason);
 }
 
-// Appends the next chunk of the file to the buffer. False on a read error.
+// Appends the next chunk of the file to the buffer. False on a read error or an overlong line.
 bool fill_buffer(line_reader& reader) {
     if (reader.begin > 0) {
         std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
         reader.end -= reader.begin;
         reader.begin = 0;
     }
-    if (reader.buffer.size() - reader.end < chunk_bytes) reader.buffer.resize(reader.end + chunk_bytes);
-    const int got = gzread(reader.file, reader.buffer.data() + reader.end, static_cast<unsigned>(chunk_bytes));
+    if (reader.end == reader.buffer.size()) {
+        if (reader.end >= max_line_bytes) {
+            std::fprintf(stderr, "%s:%lld: line longer than %zu MiB; is this a text file?\n", reader.path.c_str(),
+                         static_cast<long long>(reader.line_number + 1), max_line_bytes >> 20);
+            return false;
+        }
+        reader.buffer.resize(reader.buffer.empty() ? initial_buffer_bytes : 2 * reader.buffer.size());
+    }
+    const size_t room = std::min(reader.buffer.size() - reader.end, largest_read_bytes);
+    const int got = gzread(reader.file, reader.buffer.data() + reader.end, static_cast<unsigned>(room));
     if (got < 0) {
         report_read_error(reader);
         return false;

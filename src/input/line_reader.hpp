@@ -27,14 +27,18 @@ struct line_reader {
     ~line_reader();
 };
 
+// Longest line the reader accepts (a million alleles take about 2 MiB).
+constexpr size_t max_line_bytes = size_t{1} << 28;
+
 enum class line_result { line, end_of_file, read_error };
 
 // False when the file cannot be opened; errno then says why.
 bool open_line_reader(line_reader& reader, const std::string& path);
 
 // The next line without its newline; a last line without a newline is returned too. The view stays
-// valid until the next call. On a read error the message "corvane: PATH: cannot read: REASON" has
-// already been printed on standard error.
+// valid until the next call. On a read error the message "corvane: PATH: cannot read: REASON" (or,
+// for a line beyond max_line_bytes, "PATH:LINE: line longer than ...") has already been printed on
+// standard error.
 line_result read_line(line_reader& reader, std::string_view& line);
 
 }  // namespace corvane

@@ -51,6 +51,12 @@ run_status write_region_row(output_file& output, const region_row& row) {
     return write_line(output, line);
 }
 
+void discard_output(output_file& output) {
+    std::fclose(output.stream);
+    output.stream = nullptr;
+    std::remove(output.path.c_str());
+}
+
 run_status close_output(output_file& output) {
     std::FILE* stream = output.stream;
     output.stream = nullptr;

@@ -39,6 +39,9 @@ run_status write_header_row(output_file& output);
 // interrupted run leaves every row found so far.
 run_status write_region_row(output_file& output, const region_row& row);
 
+// Closes and removes a file that was created but must not be used.
+void discard_output(output_file& output);
+
 // Closes the file; a failure to write its last bytes is a failed run.
 run_status close_output(output_file& output);
 
