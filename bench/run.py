@@ -69,6 +69,7 @@ def main():
           " RSS = peak resident memory")
     header = ("panel", "H", "S", "MB", "freq", "ref s", "fast s", "ratio", "ref load", "fast load",
               "ref scan", "fast scan", "scan ratio", "parse MB/s", "ref RSS MB", "fast RSS MB", "rows")
+    search_notes = []
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     for name, haplotypes, snps, with_reference, repeat in PANELS:
@@ -116,7 +117,13 @@ def main():
             cells += [f"{megabytes / fast_load:.0f}", f"{reference_rss:.0f}" if with_reference else "-",
                       f"{fast_rss:.0f}", str(rows)]
             print("| " + " | ".join(cells) + " |", flush=True)
+        searches = subprocess.run([tool("corvane-scan-bench"), genotypes] + FREQUENCIES, capture_output=True, text=True,
+                                  check=True).stdout
+        search_notes.append(f"{name}: " + "; ".join(searches.strip().splitlines()))
     print("reference skipped on panel-5000x200k: the plain path would take hours there")
+    print("search alone (corvane-scan-bench, processor seconds, shortest of 3; prepare = transposed table):")
+    for note in search_notes:
+        print("  " + note)
 
 
 if __name__ == "__main__":
