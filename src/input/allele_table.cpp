@@ -2,8 +2,8 @@
 #include "input/allele_table.hpp"
 
 #include <algorithm>
-#include <limits>
 #include <cassert>
+#include <limits>
 #include <new>
 #include <span>
 

@@ -1,11 +1,11 @@
-// The fast window carrier count: exact counts by hashed groups of rows; the search's pass test by
-// column splits for narrow bit windows and by a growing partition for the others.
+// The fast window carrier count: for bit tables by partitions of the rows into groups of equal
+// windows (and, for the search's narrow windows, by column splits); for other tables by groups of rows
+// found through a hash of their window.
 #include "search/fast_window_count.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <cassert>
-#include <cstring>
 
 #include "search/cpu_features.hpp"
 
@@ -18,20 +18,6 @@ constexpr uint64_t hash_multiplier = 0x9e3779b97f4a7c15ull;
 uint64_t mix(uint64_t hash, uint64_t word) {
     hash = (hash ^ word) * hash_multiplier;
     return hash ^ (hash >> 31);
-}
-
-// Copies the bits lo..lo+width-1 of `row` into `out` (width rounded up to whole words, the bits past
-// the window cleared).
-void read_window(const uint64_t* row, int32_t lo, int32_t width, uint64_t* out) {
-    const int32_t words = (width + 63) / 64;
-    const uint64_t* source = row + (lo >> 6);
-    const int shift = lo & 63;
-    if (shift == 0) {
-        for (int32_t j = 0; j < words; ++j) out[j] = source[j];
-    } else {
-        for (int32_t j = 0; j < words; ++j) out[j] = (source[j] >> shift) | (source[j + 1] << (64 - shift));
-    }
-    if ((width & 63) != 0) out[words - 1] &= (uint64_t{1} << (width & 63)) - 1;
 }
 
 // Starts a fresh set of groups; slots of earlier windows become empty by their stamp.
@@ -60,81 +46,13 @@ window_counter::slot& add_to_group(window_counter& counter, int32_t row, uint64_
     }
 }
 
-// True when row a's window string comes before row b's, both given as window words.
-bool bits_before(const uint64_t* a, const uint64_t* b, int32_t words) {
-    for (int32_t j = 0; j < words; ++j) {
-        const uint64_t differ = a[j] ^ b[j];
-        if (differ != 0) return ((a[j] >> std::countr_zero(differ)) & 1u) == 0;
-    }
-    return false;
-}
-
-bool same_words(const uint64_t* a, const uint64_t* b, int32_t words) {
-    for (int32_t j = 0; j < words; ++j) {
-        if (a[j] != b[j]) return false;
-    }
-    return true;
-}
-
-// The most common window of a bit table and the first row carrying it, with every row's window left
-// in counter.words. Ties go to the window string that comes first: every group reaches its count in
-// row order, so comparing whenever a group draws level with the best finds it.
-struct window_winner {
-    int32_t reference = 0;
-    int32_t size = 0;
-};
-
-window_winner find_bit_winner(const allele_table& table, snp_window window, window_counter& counter) {
-    const int32_t rows = table.haplotype_count;
-    const int32_t width = window.hi - window.lo + 1;
-    const int32_t words = (width + 63) / 64;
-    counter.words.resize(static_cast<size_t>(rows) * static_cast<size_t>(words));
-    uint64_t* all_words = counter.words.data();
-    const auto row_words = [&](int32_t r) { return all_words + static_cast<size_t>(r) * words; };
-
-    clear_groups(counter);
-    const auto same = [&](int32_t a, int32_t b) { return same_words(row_words(a), row_words(b), words); };
-    const window_counter::slot* best = nullptr;
-    for (int32_t r = 0; r < rows; ++r) {
-        uint64_t* mine = row_words(r);
-        read_window(table.bit_row(r), window.lo, width, mine);
-        uint64_t hash = 0;
-        for (int32_t j = 0; j < words; ++j) hash = mix(hash, mine[j]);
-        const window_counter::slot& group = add_to_group(counter, r, hash, same);
-        if (best == nullptr || group.count > best->count ||
-            (group.count == best->count && &group != best &&
-             bits_before(row_words(group.first_row), row_words(best->first_row), words))) {
-            best = &group;
-        }
-    }
-    return {best->first_row, best->count};
-}
-
-// Rows within `allowance` mismatches of the reference row, from the windows in counter.words.
-CORVANE_WITH_POPCOUNT
-int32_t count_near_rows(const window_counter& counter, int32_t rows, int32_t words, int32_t reference,
-                        int32_t allowance) {
-    const uint64_t* all_words = counter.words.data();
-    const uint64_t* reference_words = all_words + static_cast<size_t>(reference) * words;
-    int32_t carriers = 0;
-    for (int32_t r = 0; r < rows; ++r) {
-        const uint64_t* mine = all_words + static_cast<size_t>(r) * words;
-        int32_t mismatches = 0;
-        for (int32_t j = 0; j < words && mismatches <= allowance; ++j) {
-            mismatches += std::popcount(mine[j] ^ reference_words[j]);
-        }
-        if (mismatches <= allowance) ++carriers;
-    }
-    return carriers;
-}
-
+// The exact carrier count of a bit window: its partition built afresh.
 int32_t count_bit_window(const allele_table& table, snp_window window, window_counter& counter) {
-    const int32_t width = window.hi - window.lo + 1;
-    const window_winner winner = find_bit_winner(table, window, counter);
-    const int32_t allowance = counter.allowance[static_cast<size_t>(width)];
-    // With no mismatch allowed the carriers are exactly the rows of the winning window.
-    if (allowance == 0) return winner.size;
-    return count_near_rows(counter, table.haplotype_count, (width + 63) / 64, winner.reference, allowance);
+    const window_partition nothing;
+    window_partition partition;
+    partition_window(table, counter.columns, nothing, window, partition, counter.partition_work);
+    return count_partition_carriers(table, partition, counter.allowance[static_cast<size_t>(window.hi - window.lo + 1)],
+                                    counter.partition_work);
 }
 
 // For a bit window that allows no mismatch the carrier count is the size of the largest group of

@@ -14,7 +14,6 @@ namespace corvane {
 // Scratch space and caches reused by every count of one table.
 struct window_counter {
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
-    std::vector<uint64_t> words;     // exact count: the window of every row, row by row
     struct slot {
         uint64_t hash = 0;
         uint32_t stamp = 0;
