@@ -15,6 +15,9 @@ namespace {
 
 constexpr uint64_t hash_multiplier = 0x9e3779b97f4a7c15ull;
 
+// Transposed blocks of 64 SNPs kept at once: a search needs the few near its windows' ends.
+constexpr int32_t kept_column_blocks = 32;
+
 uint64_t mix(uint64_t hash, uint64_t word) {
     hash = (hash ^ word) * hash_multiplier;
     return hash ^ (hash >> 31);
@@ -60,7 +63,7 @@ int32_t count_bit_window(const allele_table& table, snp_window window, window_co
 // every part that is too small. Returns the largest group's size, or 0 when none is above.
 CORVANE_WITH_POPCOUNT
 int32_t largest_group_above(snp_window window, float threshold, window_counter& counter) {
-    const column_bits& columns = counter.columns;
+    column_bits& columns = counter.columns;
     const int32_t words = columns.words_per_column;
     const size_t stride = static_cast<size_t>(words);
     counter.groups.assign(counter.row_mask.begin(), counter.row_mask.end());
@@ -165,7 +168,7 @@ void prepare_window_counter(const allele_table& table, window_counter& counter) 
         counter.allowance[static_cast<size_t>(width)] = mismatch_allowance(width);
     }
     if (table.kind == cell_kind::bits) {
-        counter.columns = transpose_bits(table);
+        prepare_column_bits(table, kept_column_blocks, counter.columns);
         counter.row_count = table.haplotype_count;
         counter.row_mask.assign(static_cast<size_t>(counter.columns.words_per_column), ~uint64_t{0});
         if (table.haplotype_count % 64 != 0) counter.row_mask.back() = (uint64_t{1} << (table.haplotype_count % 64)) - 1;

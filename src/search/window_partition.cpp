@@ -124,28 +124,33 @@ uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t
     return count == 64 ? bits : bits & ((uint64_t{1} << count) - 1);
 }
 
-// The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0, from the
-// transposed table.
-uint64_t column_block_bits(const column_bits& columns, int32_t row, int32_t first, int32_t count) {
-    const size_t stride = static_cast<size_t>(columns.words_per_column);
-    const uint64_t* cell = columns.words.data() + static_cast<size_t>(first) * stride + static_cast<size_t>(row >> 6);
-    const int bit = row & 63;
-    uint64_t bits = 0;
-    for (int32_t j = 0; j < count; ++j, cell += stride) bits |= ((*cell >> bit) & 1u) << j;
-    return bits;
-}
-
 // Splits the groups by the columns added on the left (first `left_count` from `left_first`) and on
 // the right, up to 32 of each at once. A few columns are read from the transposed table, where they
 // sit in the nearest cache; wider blocks from the rows, one or two words each.
-void add_columns(const allele_table& table, const column_bits& columns, window_partition& partition,
+void add_columns(const allele_table& table, column_bits& columns, window_partition& partition,
                  int32_t left_first, int32_t left_count, int32_t right_first, int32_t right_count,
                  partition_scratch& scratch) {
     const size_t size = partition.order.size();
-    if (left_count + right_count <= 4) {
+    constexpr int32_t few_columns = 4;
+    if (left_count + right_count <= few_columns) {
+        // Key bit j is column left_first + j, bit 32 + j column right_first + j.
+        const uint64_t* column[few_columns];
+        int shift[few_columns];
+        int32_t count = 0;
+        for (int32_t j = 0; j < left_count; ++j, ++count) {
+            column[count] = columns.column(left_first + j);
+            shift[count] = 32 + j;
+        }
+        for (int32_t j = 0; j < right_count; ++j, ++count) {
+            column[count] = columns.column(right_first + j);
+            shift[count] = j;
+        }
         for (const int32_t row : partition.order) {
-            scratch.keys[static_cast<size_t>(row)] = (column_block_bits(columns, row, left_first, left_count) << 32) |
-                                                     column_block_bits(columns, row, right_first, right_count);
+            const size_t word = static_cast<size_t>(row >> 6);
+            const int bit = row & 63;
+            uint64_t key = 0;
+            for (int32_t k = 0; k < count; ++k) key |= ((column[k][word] >> bit) & 1u) << shift[k];
+            scratch.keys[static_cast<size_t>(row)] = key;
         }
     } else {
         for (size_t i = 0; i < size; ++i) {
@@ -220,7 +225,7 @@ void add_block_mismatches(const allele_table& table, window_partition& partition
 
 }  // namespace
 
-void partition_window(const allele_table& table, const column_bits& columns, const window_partition& base,
+void partition_window(const allele_table& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const bool extends = base.window.lo <= base.window.hi && base.window.lo >= window.lo && base.window.hi <= window.hi;

@@ -42,7 +42,7 @@ struct partition_scratch {
 
 // Makes `next` the partition of `window`: extended from `base` when base's window lies inside it,
 // else built from nothing.
-void partition_window(const allele_table& table, const column_bits& columns, const window_partition& base,
+void partition_window(const allele_table& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch);
 
 // The carrier count of the partitioned window: the first row of the largest group of equal windows
