@@ -121,7 +121,7 @@ def main():
                                   check=True).stdout
         search_notes.append(f"{name}: " + "; ".join(searches.strip().splitlines()))
     print("reference skipped on panel-5000x200k: the plain path would take hours there")
-    print("search alone (corvane-scan-bench, processor seconds, shortest of 3; prepare = transposed table):")
+    print("search alone (corvane-scan-bench, processor seconds, shortest of 3; prepare = per-table setup):")
     for note in search_notes:
         print("  " + note)
 
