@@ -16,7 +16,7 @@ namespace {
 constexpr uint64_t hash_multiplier = 0x9e3779b97f4a7c15ull;
 
 // Transposed blocks of 64 SNPs kept at once: a search needs the few near its windows' ends.
-constexpr int32_t kept_column_blocks = 32;
+constexpr int32_t kept_column_blocks = 16;
 
 uint64_t mix(uint64_t hash, uint64_t word) {
     hash = (hash ^ word) * hash_multiplier;
