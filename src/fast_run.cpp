@@ -2,12 +2,10 @@
 #include "fast_run.hpp"
 
 #include <cstdint>
-#include <new>
 
 #include "report/legend_table.hpp"
 #include "report/progress.hpp"
 #include "search/fast_region.hpp"
-#include "search/scan_memory.hpp"
 
 namespace corvane {
 
@@ -43,21 +41,7 @@ run_status run_fast_scan(const allele_table& table, const scan_settings& setting
 }
 
 run_status run_fast(int argc, const char* const* argv, scan_settings& settings) {
-    output_file output;
-    run_status status = start_run(argc, argv, settings, output);
-    if (status != run_status::run_ok) return status;
-    allele_table table;
-    status = load_allele_table(settings.genotype_path, table);
-    if (status == run_status::run_ok) status = check_threshold(settings, table.haplotype_count);
-    if (status == run_status::run_ok) {
-        try {
-            status = run_fast_scan(table, settings, output);
-        } catch (const std::bad_alloc&) {
-            status = report_scan_out_of_memory();
-        }
-    }
-    const run_status closed = close_output(output);
-    return status == run_status::run_ok ? closed : status;
+    return run_program<allele_table>(argc, argv, settings, load_allele_table, run_fast_scan);
 }
 
 }  // namespace corvane

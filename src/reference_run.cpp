@@ -2,11 +2,9 @@
 #include "reference_run.hpp"
 
 #include <cstdint>
-#include <new>
 
 #include "report/legend_span.hpp"
 #include "search/region.hpp"
-#include "search/scan_memory.hpp"
 
 namespace corvane {
 
@@ -26,21 +24,7 @@ run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings
 }
 
 run_status run_reference(int argc, const char* const* argv, scan_settings& settings) {
-    output_file output;
-    run_status status = start_run(argc, argv, settings, output);
-    if (status != run_status::run_ok) return status;
-    genotype_matrix matrix;
-    status = load_genotype_matrix(settings.genotype_path, matrix);
-    if (status == run_status::run_ok) status = check_threshold(settings, matrix.haplotype_count);
-    if (status == run_status::run_ok) {
-        try {
-            status = run_scan(matrix, settings, output);
-        } catch (const std::bad_alloc&) {
-            status = report_scan_out_of_memory();
-        }
-    }
-    const run_status closed = close_output(output);
-    return status == run_status::run_ok ? closed : status;
+    return run_program<genotype_matrix>(argc, argv, settings, load_genotype_matrix, run_scan);
 }
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <new>
 #include <string>
 
 #include "report/output_file.hpp"
@@ -29,6 +31,30 @@ run_status start_run(int argc, const char* const* argv, scan_settings& settings,
 
 // Refuses a frequency that leaves no carrier count able to pass for `haplotype_count` haplotypes.
 run_status check_threshold(const scan_settings& settings, int32_t haplotype_count);
+
+// A whole run around a scan, the same for both drivers: setup, loading the table with
+// `load(path, table)`, the threshold check, `scan(table, settings, output)`, closing the output.
+// Running out of memory during the scan is reported as such, never a crash.
+template <typename table_type, typename load_function, typename scan_function>
+run_status run_program(int argc, const char* const* argv, scan_settings& settings, load_function&& load,
+                       scan_function&& scan) {
+    output_file output;
+    run_status status = start_run(argc, argv, settings, output);
+    if (status != run_status::run_ok) return status;
+    table_type table;
+    status = load(settings.genotype_path, table);
+    if (status == run_status::run_ok) status = check_threshold(settings, table.haplotype_count);
+    if (status == run_status::run_ok) {
+        try {
+            status = scan(table, settings, output);
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "corvane: not enough memory for the region search\n");
+            status = run_status::out_of_memory;
+        }
+    }
+    const run_status closed = close_output(output);
+    return status == run_status::run_ok ? closed : status;
+}
 
 // Prints what `main` owes the user for `status` and returns the process exit status.
 int finish_run(run_status status, const scan_settings& settings);

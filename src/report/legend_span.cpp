@@ -11,6 +11,13 @@
 
 namespace corvane {
 
+run_status open_legend(line_reader& reader, const std::string& path) {
+    if (open_line_reader(reader, path)) return run_status::run_ok;
+    std::printf("Input legend file not found: %s\n", path.c_str());
+    std::fflush(stdout);
+    return run_status::legend_missing;
+}
+
 float legend_genetic_position(const std::string& field) {
     const double value = std::atof(field.c_str());
     // Beyond float's range the conversion is undefined; such positions are infinite.
@@ -52,11 +59,7 @@ region_row make_region_row(const field_list& start_fields, const field_list& end
 
 run_status lookup_legend_span(const std::string& path, region found, int32_t snp_count, region_row& row) {
     line_reader reader;
-    if (!open_line_reader(reader, path)) {
-        std::printf("Input legend file not found: %s\n", path.c_str());
-        std::fflush(stdout);
-        return run_status::legend_missing;
-    }
+    if (const run_status opened = open_legend(reader, path); opened != run_status::run_ok) return opened;
     std::string_view line;
     line_result got = read_line(reader, line);  // the header
     field_list start_fields, end_fields;

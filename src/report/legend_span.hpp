@@ -11,6 +11,12 @@
 
 namespace corvane {
 
+struct line_reader;
+
+// Opens the legend; when it cannot be opened, prints "Input legend file not found: PATH" on standard
+// output and returns legend_missing.
+run_status open_legend(line_reader& reader, const std::string& path);
+
 // Genetic position (legend field 2): atof, narrowed to single precision.
 float legend_genetic_position(const std::string& field);
 // Physical position (legend field 3): atoi, kept to 32 bits.

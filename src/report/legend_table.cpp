@@ -28,11 +28,7 @@ run_status read_legend_table(const std::string& path, int32_t snp_count, legend_
     table = legend_table{};
     table.path = path;
     line_reader reader;
-    if (!open_line_reader(reader, path)) {
-        std::printf("Input legend file not found: %s\n", path.c_str());
-        std::fflush(stdout);
-        return run_status::legend_missing;
-    }
+    if (const run_status opened = open_legend(reader, path); opened != run_status::run_ok) return opened;
     std::string_view line;
     line_result got = read_line(reader, line);  // the header
     field_list fields;
