@@ -16,7 +16,7 @@ using testing::run_program;
 using testing::scratch_dir;
 using testing::write_file;
 
-const std::string header = "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp\n";
+const std::string& header = testing::result_header;
 const std::string genotypes = "0\t0\t1\n0\t0\t1\n1\t1\t0\n";
 const std::string legend = "chr\tid\tcM\tbp\n1\ta\t0.1\t100\n1\tb\t0.2\t200\n1\tc\t0.3\t300\n";
 

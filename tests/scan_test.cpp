@@ -15,7 +15,7 @@ using testing::run_corvane;
 using testing::scratch_dir;
 using testing::write_file;
 
-const std::string header = "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp\n";
+const std::string& header = testing::result_header;
 
 // Rows 0-5 all 0 except row 4 (1 at SNPs 33-39) and row 5 (1 at 25-39); rows 6-9 all 1.
 std::string example_genotypes() {

@@ -6,6 +6,9 @@
 
 namespace corvane::testing {
 
+// The header line of every result file.
+inline const std::string result_header = "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp\n";
+
 // A fresh directory under the system's temporary folder, removed with its contents at destruction.
 struct scratch_dir {
     std::string path;

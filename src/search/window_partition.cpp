@@ -166,43 +166,48 @@ void add_columns(const allele_table& table, column_bits& columns, window_partiti
     split_groups(partition, scratch.keys, scratch);
 }
 
+// The words of two bit rows over a window, compared unshifted (both rows share the window's offset),
+// with the stray bits at either end masked off: differ(j) is the XOR of word j within the window.
+struct window_words {
+    const uint64_t* x;
+    const uint64_t* y;
+    int shift;
+    int end_bits;
+    int32_t spanned;
+
+    window_words(const allele_table& table, int32_t a, int32_t b, snp_window window)
+        : x(table.bit_row(a) + (window.lo >> 6)), y(table.bit_row(b) + (window.lo >> 6)), shift(window.lo & 63) {
+        const int32_t width = window.hi - window.lo + 1;
+        spanned = (shift + width + 63) / 64;
+        end_bits = (shift + width) & 63;
+    }
+
+    uint64_t differ(int32_t j) const {
+        uint64_t bits = x[j] ^ y[j];
+        if (j == 0) bits &= ~uint64_t{0} << shift;
+        if (j == spanned - 1 && end_bits != 0) bits &= (uint64_t{1} << end_bits) - 1;
+        return bits;
+    }
+};
+
 // Mismatches of `row` with `reference` over `window`, counted until they pass `limit`.
 CORVANE_WITH_POPCOUNT
 int32_t window_mismatches(const allele_table& table, int32_t row, int32_t reference, snp_window window,
                           int32_t limit, bool& complete) {
-    // Both rows share the window's offset, so their words are compared unshifted, with the stray
-    // bits at either end masked off.
-    const int shift = window.lo & 63;
-    const int32_t width = window.hi - window.lo + 1;
-    const uint64_t* mine = table.bit_row(row) + (window.lo >> 6);
-    const uint64_t* theirs = table.bit_row(reference) + (window.lo >> 6);
-    const int32_t spanned = (shift + width + 63) / 64;
-    const int end_bits = (shift + width) & 63;
+    const window_words words(table, row, reference, window);
     int32_t mismatches = 0;
     int32_t j = 0;
-    for (; j < spanned && mismatches <= limit; ++j) {
-        uint64_t differ = mine[j] ^ theirs[j];
-        if (j == 0) differ &= ~uint64_t{0} << shift;
-        if (j == spanned - 1 && end_bits != 0) differ &= (uint64_t{1} << end_bits) - 1;
-        mismatches += std::popcount(differ);
-    }
-    complete = j == spanned;
+    for (; j < words.spanned && mismatches <= limit; ++j) mismatches += std::popcount(words.differ(j));
+    complete = j == words.spanned;
     return mismatches;
 }
 
 // True when row a's window string comes before row b's.
 bool string_before(const allele_table& table, int32_t a, int32_t b, snp_window window) {
-    const int shift = window.lo & 63;
-    const int32_t width = window.hi - window.lo + 1;
-    const uint64_t* x = table.bit_row(a) + (window.lo >> 6);
-    const uint64_t* y = table.bit_row(b) + (window.lo >> 6);
-    const int32_t spanned = (shift + width + 63) / 64;
-    const int end_bits = (shift + width) & 63;
-    for (int32_t j = 0; j < spanned; ++j) {
-        uint64_t differ = x[j] ^ y[j];
-        if (j == 0) differ &= ~uint64_t{0} << shift;
-        if (j == spanned - 1 && end_bits != 0) differ &= (uint64_t{1} << end_bits) - 1;
-        if (differ != 0) return ((x[j] >> std::countr_zero(differ)) & 1u) == 0;
+    const window_words words(table, a, b, window);
+    for (int32_t j = 0; j < words.spanned; ++j) {
+        const uint64_t differ = words.differ(j);
+        if (differ != 0) return ((words.x[j] >> std::countr_zero(differ)) & 1u) == 0;
     }
     return false;
 }
