@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang++ (ASan + UBSan + libFuzzer) in their own tree, replays the
 # committed seed corpus, then fuzzes each target for a fixed time into a scratch corpus.
 #   sh fuzz/run-fuzzers.sh [--seconds N] [--build-dir DIR] [--work-dir DIR] [TARGET...]
-# TARGET is field_split, genotype_parser, legend or whole_run (default: all four).
+# TARGET is field_split, genotype_parser, legend, whole_run or bit_panel (default: all five).
 set -eu
 fuzz_dir=$(cd "$(dirname "$0")" && pwd)
 seconds=30
@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
     *) targets="$targets $1"; shift ;;
   esac
 done
-[ -n "$targets" ] || targets="field_split genotype_parser legend whole_run"
+[ -n "$targets" ] || targets="field_split genotype_parser legend whole_run bit_panel"
 
 command -v clang++ >/dev/null || { echo "run-fuzzers: clang++ not found (scripts/install-deps.sh installs it)" >&2; exit 1; }
 mkdir -p "$work_dir"

@@ -7,6 +7,7 @@
 #include <new>
 #include <span>
 
+#include "input/bit_panel.hpp"
 #include "input/genotype_matrix.hpp"
 #include "input/genotype_parser.hpp"
 
@@ -117,8 +118,24 @@ void append_haplotype(allele_table& table, const int32_t* alleles) {
     ++table.haplotype_count;
 }
 
+namespace {
+
+// A bit panel goes straight into the table's bits: one read, no parsing.
+run_status load_bit_panel_table(const std::string& path, allele_table& table) {
+    return load_bit_panel(path, 1, [&](const bit_panel_shape& shape, size_t stride) {
+        table.haplotype_count = shape.haplotype_count;
+        table.snp_count = shape.snp_count;
+        table.words_per_row = stride;
+        table.bits.resize(static_cast<size_t>(shape.haplotype_count) * stride);
+        return table.bits.data();
+    });
+}
+
+}  // namespace
+
 run_status load_allele_table(const std::string& path, allele_table& table) {
     table = allele_table{};
+    if (is_bit_panel(path)) return load_bit_panel_table(path, table);
     const auto take_snp_count = [&](int32_t snp_count) {
         table.snp_count = snp_count;
         table.words_per_row = (static_cast<size_t>(snp_count) + 63) / 64 + 1;

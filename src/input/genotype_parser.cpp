@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/bit_panel.hpp"
 #include "input/field_split.hpp"
 #include "input/line_reader.hpp"
 
@@ -100,6 +101,7 @@ run_status parse_haplotype_line(const line_reader& reader, std::string_view line
 
 run_status parse_genotype_file(const std::string& path, const snp_count_sink& on_snp_count,
                                const haplotype_sink& on_haplotype) {
+    if (is_bit_panel(path)) return read_bit_panel_rows(path, on_snp_count, on_haplotype);
     line_reader reader;
     if (!open_line_reader(reader, path)) return run_status::genotype_missing;
 

@@ -19,6 +19,7 @@ using haplotype_sink = std::function<run_status(std::span<const int32_t> alleles
 // by blanks or tabs (a CR just before the line end is allowed); S is the field count of the first
 // line as `split_line` counts it. Any other content is reported once, as "PATH:LINE: what", on
 // standard error. A file that cannot be opened returns genotype_missing without a message.
+// A bit panel (told apart by its first byte) is read instead, its rows unpacked to 0 and 1.
 run_status parse_genotype_file(const std::string& path, const snp_count_sink& on_snp_count,
                                const haplotype_sink& on_haplotype);
 

@@ -18,7 +18,46 @@ struct genotype_fault {
     std::string message;  // after "PATH:"
 };
 
+// A bit panel: the header of `haplotypes` x `snps` (format `version`), then `rows` as they are.
+std::string bit_panel(uint64_t haplotypes, uint64_t snps, const std::string& rows, uint32_t version = 1,
+                      std::string magic = "\x89" "CVB\r\n\x1a\n") {
+    const auto little_endian = [](uint64_t value, int bytes) {
+        std::string text;
+        for (int i = 0; i < bytes; ++i) text += static_cast<char>(value >> (8 * i) & 0xff);
+        return text;
+    };
+    return magic + little_endian(version, 4) + little_endian(0, 4) + little_endian(haplotypes, 8) +
+           little_endian(snps, 8) + rows;
+}
+
+// One row of a 4-SNP bit panel, `low_byte` its first byte (SNPs 1 to 4 in bits 0 to 3).
+std::string bit_row(char low_byte) { return std::string(1, low_byte) + std::string(7, '\0'); }
+
 const genotype_fault genotype_faults[] = {
+    {"bit_panel_wrong_magic", bit_panel(2, 4, bit_row(5) + bit_row(3), 1, "\x89PNG\r\n\x1a\n"),
+     " not a genotype file: it starts with byte 0x89 but not with the bit panel's magic bytes 89 43 56 42 0D 0A 1A "
+     "0A (damaged, or another format)"},
+    // A copy in text mode turns CR LF into LF, which shifts everything after it.
+    {"bit_panel_copied_as_text", bit_panel(2, 4, bit_row(5) + bit_row(3), 1, "\x89" "CVB\n\x1a\n"),
+     " not a genotype file: it starts with byte 0x89 but not with the bit panel's magic bytes 89 43 56 42 0D 0A 1A "
+     "0A (damaged, or another format)"},
+    {"bit_panel_unknown_version", bit_panel(2, 4, bit_row(5) + bit_row(3), 2),
+     " bit panel format version 2 is not supported (this corvane reads version 1)"},
+    {"bit_panel_size_disagrees_with_h_and_s", bit_panel(2, 4, bit_row(5) + bit_row(3) + bit_row(1)),
+     " bit panel of 2 haplotypes x 4 SNPs should take 48 bytes, but the file has 56 (a wrong H or S in the header, "
+     "or bytes appended)"},
+    {"bit_panel_truncated", bit_panel(2, 4, bit_row(5) + bit_row(3)).substr(0, 44),
+     " truncated bit panel: 2 haplotypes x 4 SNPs take 48 bytes, the file has 44"},
+    {"bit_panel_truncated_in_its_header", bit_panel(2, 4, "").substr(0, 20),
+     " truncated bit panel: 20 bytes, shorter than its 32-byte header"},
+    {"bit_panel_bits_in_row_padding", bit_panel(2, 4, bit_row(5) + bit_row(0x13)),
+     " bit panel row 2 has bits set after its last SNP (4); the rest of a row's last word must be 0"},
+    {"bit_panel_without_haplotypes", bit_panel(0, 4, ""),
+     " bit panel of 0 haplotypes x 4 SNPs: it must hold at least one of each"},
+    {"bit_panel_without_snps", bit_panel(2, 0, ""),
+     " bit panel of 2 haplotypes x 0 SNPs: it must hold at least one of each"},
+    {"bit_panel_beyond_32_bits", bit_panel(uint64_t{1} << 32, 4, bit_row(5)),
+     " bit panel of 4294967296 haplotypes x 4 SNPs: at most 2147483647 of each are supported"},
     {"empty_file", "", "1: empty file: no haplotypes"},
     {"only_a_newline", "\n", "1: empty line"},
     {"empty_line", "0 1 1\n\n1 0 1\n", "2: empty line"},

@@ -47,9 +47,9 @@ struct run_outcome {
 
 // Every run writes a new file: rewriting a file just truncated makes some file systems wait for the disk.
 run_outcome run_in_process(run_status (*run)(int, const char* const*, scan_settings&), const scratch_dir& dir,
-                           const std::string& frequency) {
+                           const std::string& frequency, const char* genotype_file = "table.hap") {
     static int32_t run_number = 0;
-    const std::string genotypes = dir.file("table.hap"), legend = dir.file("table.legend");
+    const std::string genotypes = dir.file(genotype_file), legend = dir.file("table.legend");
     const std::string output = dir.file("out" + std::to_string(++run_number) + ".tsv");
     const char* argv[] = {"corvane", "-hap", genotypes.c_str(), "-legend", legend.c_str(),
                           "-freq", frequency.c_str(), "-out", output.c_str()};
@@ -154,18 +154,29 @@ TEST(FastScan, LongSharedSegmentsGiveThePlainRegionSequence) {
     }
 }
 
+// The first draws of the whole-run test: the smallest shapes and shapes at word edges.
+constexpr std::pair<int32_t, int32_t> edge_shapes[] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}, {1, 64}, {3, 65}, {65, 128}, {64, 63}};
+
 // Whole runs in-process (files, legend, output) on 200 more random tables: the same status and bytes.
+// A 0/1 table is also written as a bit panel, which both paths must read to the same bytes again.
 TEST(FastScan, RandomTablesGiveThePlainOutputFile) {
     std::mt19937_64 random(22);
     scratch_dir dir;
-    for (int32_t t = 0; t < 200; ++t) {
-        const table_rows cells = table_for_draw(random, t);
+    int32_t bit_panels = 0;
+    constexpr int32_t edge_count = static_cast<int32_t>(std::size(edge_shapes));
+    for (int32_t t = 0; t < 200 + edge_count; ++t) {
+        const table_rows cells = t < edge_count ? random_table(random, edge_shapes[t].first, edge_shapes[t].second,
+                                                               static_cast<table_style>(t % 3))
+                                                : table_for_draw(random, t - edge_count);
         const auto rows = static_cast<int32_t>(cells.size());
-        std::remove(dir.file("table.hap").c_str());
-        std::remove(dir.file("table.legend").c_str());
+        const bool bits = to_allele_table(cells).kind == cell_kind::bits;
+        for (const char* name : {"table.hap", "table.bits", "table.legend"}) std::remove(dir.file(name).c_str());
         write_file(dir.file("table.hap"), genotype_text(cells));
+        if (bits) write_file(dir.file("table.bits"), bit_panel_bytes(cells));
         write_file(dir.file("table.legend"), legend_text(static_cast<int32_t>(cells.front().size()), random));
-        for (const int32_t threshold : thresholds_for_draw(random, t, rows)) {
+        const std::vector<int32_t> thresholds = t < edge_count ? std::vector<int32_t>{0, rows - 1}
+                                                               : thresholds_for_draw(random, t - edge_count, rows);
+        for (const int32_t threshold : thresholds) {
             const std::string frequency = frequency_for_threshold(rows, threshold);
             ASSERT_FALSE(frequency.empty()) << rows << " " << threshold;
             const run_outcome plain = run_in_process(run_reference, dir, frequency);
@@ -173,8 +184,16 @@ TEST(FastScan, RandomTablesGiveThePlainOutputFile) {
             ASSERT_EQ(plain.status, run_status::run_ok) << "table " << t;
             ASSERT_EQ(fast.status, plain.status) << "table " << t;
             ASSERT_EQ(fast.output, plain.output) << "table " << t << " threshold " << threshold;
+            if (!bits) continue;
+            for (const auto run : {run_reference, run_fast}) {
+                const run_outcome from_bits = run_in_process(run, dir, frequency, "table.bits");
+                ASSERT_EQ(from_bits.status, run_status::run_ok) << "bit panel of table " << t;
+                ASSERT_EQ(from_bits.output, plain.output) << "bit panel of table " << t << " threshold " << threshold;
+            }
+            ++bit_panels;
         }
     }
+    EXPECT_GT(bit_panels, 150);
 }
 
 }  // namespace

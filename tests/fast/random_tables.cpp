@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "input/bit_panel.hpp"
 #include "search/region.hpp"
 
 namespace corvane::testing {
@@ -75,6 +76,21 @@ std::string genotype_text(const table_rows& table) {
         text += '\n';
     }
     return text;
+}
+
+std::string bit_panel_bytes(const table_rows& table) {
+    const size_t snps = table.front().size();
+    const auto header = bit_panel_header(static_cast<int64_t>(table.size()), static_cast<int64_t>(snps));
+    std::string bytes(header.begin(), header.end());
+    const size_t row_bytes = (snps + 63) / 64 * 8;
+    for (const auto& row : table) {
+        std::string packed(row_bytes, '\0');
+        for (size_t c = 0; c < snps; ++c) {
+            if (row[c] == 1) packed[c / 8] = static_cast<char>(packed[c / 8] | 1 << (c % 8));
+        }
+        bytes += packed;
+    }
+    return bytes;
 }
 
 std::string legend_text(int32_t snps, std::mt19937_64& random) {

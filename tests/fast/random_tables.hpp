@@ -30,6 +30,8 @@ allele_table to_allele_table(const table_rows& table);
 // The genotype file text (tab-separated) and a matching legend text.
 std::string genotype_text(const table_rows& table);
 std::string legend_text(int32_t snps, std::mt19937_64& random);
+// The bit panel file of a 0/1 table, built byte by byte (SNP c at bit c % 8 of row byte c / 8).
+std::string bit_panel_bytes(const table_rows& table);
 
 // A frequency, as it is written on the command line, whose carrier threshold for `rows` haplotypes is
 // `threshold` (0 <= threshold < rows); empty when none of the tried values gives it.
