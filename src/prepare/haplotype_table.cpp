@@ -18,14 +18,17 @@ void start_haplotype_table(haplotype_table& table, int64_t haplotype_count) {
 bool add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
     assert(static_cast<int64_t>(alleles.size()) == table.haplotype_count);
     try {
-        table.bits.resize(table.bits.size() + static_cast<size_t>(table.words_per_site), 0);
+        if (table.site_count % haplotype_table::sites_per_block == 0) {
+            table.blocks.emplace_back(static_cast<size_t>(haplotype_table::sites_per_block * table.words_per_site), 0);
+        }
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "corvane-prepare: not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
                      "so far)\n", static_cast<long long>(table.haplotype_count),
                      static_cast<long long>(table.site_count));
         return false;
     }
-    uint64_t* words = table.bits.data() + table.site_count * table.words_per_site;
+    uint64_t* words = table.blocks.back().data() +
+                      static_cast<size_t>(table.site_count % haplotype_table::sites_per_block * table.words_per_site);
     for (size_t h = 0; h < alleles.size(); ++h) {
         words[h / 64] |= static_cast<uint64_t>(alleles[h] & 1u) << (h % 64);
     }
@@ -48,7 +51,7 @@ bool write_haplotype_lines(const haplotype_table& table, output_target& target) 
     if (sites > 0) line[2 * sites - 1] = '\n';
     // Copying one word column out first keeps the 64 lines built from it in cache.
     for (int64_t word = 0; word < table.words_per_site; ++word) {
-        for (size_t s = 0; s < sites; ++s) column[s] = table.bits[s * static_cast<size_t>(table.words_per_site) + static_cast<size_t>(word)];
+        for (size_t s = 0; s < sites; ++s) column[s] = table.site_words(static_cast<int64_t>(s))[word];
         const int64_t first = word * 64;
         const int64_t last = std::min<int64_t>(first + 64, table.haplotype_count);
         for (int64_t h = first; h < last; ++h) {

@@ -9,13 +9,20 @@
 
 namespace corvane {
 
-// Site-major bits: site s holds words [s * words_per_site, (s + 1) * words_per_site), haplotype h in
-// bit h % 64 of word h / 64.
+// Site-major bits in blocks of 64 sites: site s holds words_per_site words at (s % 64) * words_per_site
+// of block s / 64, haplotype h in bit h % 64 of word h / 64. Grown a block at a time, so a large table
+// is never copied to a bigger one (which would hold it twice at once).
 struct haplotype_table {
+    static constexpr int64_t sites_per_block = 64;
     int64_t haplotype_count = 0;
     int64_t words_per_site = 0;
     int64_t site_count = 0;
-    std::vector<uint64_t> bits;
+    std::vector<std::vector<uint64_t>> blocks;
+
+    const uint64_t* site_words(int64_t site) const {
+        return blocks[static_cast<size_t>(site / sites_per_block)].data() +
+               static_cast<size_t>(site % sites_per_block * words_per_site);
+    }
 };
 
 void start_haplotype_table(haplotype_table& table, int64_t haplotype_count);

@@ -2,6 +2,7 @@
 #include "prepare/options.hpp"
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -10,9 +11,11 @@ namespace {
 
 constexpr const char* usage_text =
     "usage: corvane-prepare --vcf FILE --chr NAME (--map FILE | --cm-tag TAG) --out PREFIX [options]\n"
+    "       corvane-prepare --hap GENOTYPES --out PREFIX\n"
     "\n"
-    "Turns one chromosome of a phased VCF/BCF into the genotype file PREFIX.hap and the legend\n"
-    "PREFIX.legend that corvane reads (-hap PREFIX.hap -legend PREFIX.legend).\n"
+    "Turns one chromosome of a phased VCF/BCF into the bit panel PREFIX.hapbits and the legend\n"
+    "PREFIX.legend that corvane reads (-hap PREFIX.hapbits -legend PREFIX.legend). With --hap, turns\n"
+    "a text genotype file (plain or gzip) of alleles 0 and 1 into the bit panel PREFIX.hapbits.\n"
     "\n"
     "  --vcf FILE          phased VCF or BCF: plain, bgzipped or BCF, with or without an index\n"
     "  --chr NAME          the chromosome to convert, named as in the VCF\n"
@@ -25,7 +28,12 @@ constexpr const char* usage_text =
     "  --cm-tag TAG        take the cM of each site from the INFO field TAG instead of a map\n"
     "  --out PREFIX        write PREFIX.hap and PREFIX.legend\n"
     "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n"
-    "  --gzip              write PREFIX.hap.gz and PREFIX.legend.gz (BGZF, bgzip-compatible)\n"
+    "  --format F          bits (default): PREFIX.hapbits, one bit per allele, and PREFIX.legend;\n"
+    "                      text: PREFIX.hap and PREFIX.legend; gzip: PREFIX.hap.gz and\n"
+    "                      PREFIX.legend.gz (BGZF, bgzip-compatible), for tools that read text\n"
+    "  --gzip              the same as --format gzip\n"
+    "  --threads N         N extra threads for htslib's BGZF decompression and compression (default 0)\n"
+    "  --hap GENOTYPES     convert this text genotype file instead of a VCF (no --chr, --map)\n"
     "  --on-bad-site [KIND=]ACTION\n"
     "                      ACTION is skip (default) or refuse; KIND is one of multiallelic, indel,\n"
     "                      missing, unphased (without KIND: all four); may be repeated, later wins\n"
@@ -72,6 +80,20 @@ bool apply_site_action(std::string_view text, site_policy& policy) {
     return matched;
 }
 
+bool parse_format(std::string_view text, panel_format& format) {
+    if (text == "bits") format = panel_format::bits;
+    else if (text == "text") format = panel_format::text;
+    else if (text == "gzip") format = panel_format::gzip;
+    else return false;
+    return true;
+}
+
+bool parse_threads(std::string_view text, int& threads) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    threads = std::stoi(std::string(text));
+    return threads <= 256;
+}
+
 struct string_option {
     std::string_view name;
     std::string prepare_options::*field;
@@ -81,6 +103,7 @@ constexpr string_option string_options[] = {
     {"--vcf", &prepare_options::vcf_path},         {"--chr", &prepare_options::chromosome},
     {"--map", &prepare_options::map_path},         {"--cm-tag", &prepare_options::cm_tag},
     {"--out", &prepare_options::out_prefix},       {"--samples", &prepare_options::samples_path},
+    {"--hap", &prepare_options::text_panel_path},
 };
 
 }  // namespace
@@ -94,7 +117,7 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
             return prepare_status::help_shown;
         }
         if (name == "--gzip") {
-            options.gzip = true;
+            options.format = panel_format::gzip;
             continue;
         }
         std::string_view value;
@@ -109,7 +132,8 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
         for (const string_option& candidate : string_options) {
             if (candidate.name == name) text_option = &candidate;
         }
-        if (text_option == nullptr && name != "--map-layout" && name != "--on-bad-site") {
+        if (text_option == nullptr && name != "--map-layout" && name != "--on-bad-site" && name != "--format" &&
+            name != "--threads") {
             return usage_error(std::string("unknown option ") + argv[i]);
         }
         if (!has_value) {
@@ -127,10 +151,28 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
                 return usage_error("unknown map layout \"" + std::string(value) + "\" (use auto, pos-chr-cm, plink or hapmap)");
             }
             layout_given = true;
+        } else if (name == "--format") {
+            if (!parse_format(value, options.format)) {
+                return usage_error("unknown format \"" + std::string(value) + "\" (use bits, text or gzip)");
+            }
+        } else if (name == "--threads") {
+            if (!parse_threads(value, options.threads)) {
+                return usage_error("--threads takes a whole number from 0 to 256, got \"" + std::string(value) + "\"");
+            }
         } else if (!apply_site_action(value, options.policy)) {
             return usage_error("--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
                                "indel, missing, unphased; got \"" + std::string(value) + "\"");
         }
+    }
+    if (!options.text_panel_path.empty()) {
+        if (!options.vcf_path.empty()) return usage_error("give one of --vcf FILE and --hap GENOTYPES, not both");
+        if (options.out_prefix.empty()) return usage_error("missing --out PREFIX");
+        if (options.format != panel_format::bits) return usage_error("--hap converts a text panel into a bit panel only");
+        if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
+            !options.samples_path.empty() || layout_given) {
+            return usage_error("--hap takes only --out (and --threads): the panel is converted as it is");
+        }
+        return prepare_status::ok;
     }
     if (options.vcf_path.empty()) return usage_error("missing --vcf FILE");
     if (options.chromosome.empty()) return usage_error("missing --chr NAME");
@@ -143,11 +185,16 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
 }
 
 std::string haplotype_output_path(const prepare_options& options) {
-    return options.out_prefix + (options.gzip ? ".hap.gz" : ".hap");
+    switch (options.format) {
+        case panel_format::bits: return options.out_prefix + ".hapbits";
+        case panel_format::text: return options.out_prefix + ".hap";
+        case panel_format::gzip: return options.out_prefix + ".hap.gz";
+    }
+    return "";
 }
 
 std::string legend_output_path(const prepare_options& options) {
-    return options.out_prefix + (options.gzip ? ".legend.gz" : ".legend");
+    return options.out_prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
 }
 
 }  // namespace corvane

@@ -9,6 +9,9 @@
 
 namespace corvane {
 
+// What the genotype output is: a bit panel (PREFIX.hapbits), text (PREFIX.hap) or BGZF text (PREFIX.hap.gz).
+enum class panel_format { bits, text, gzip };
+
 struct prepare_options {
     std::string vcf_path;
     std::string chromosome;
@@ -17,7 +20,9 @@ struct prepare_options {
     map_layout layout = map_layout::automatic;
     std::string out_prefix;
     std::string samples_path;  // empty: every sample of the VCF
-    bool gzip = false;
+    panel_format format = panel_format::bits;
+    int threads = 0;               // htslib's BGZF worker threads; 0: none
+    std::string text_panel_path;   // --hap: convert this genotype file into a bit panel instead of a VCF
     site_policy policy;
 };
 
@@ -26,7 +31,8 @@ struct prepare_options {
 // a message on standard error (usage_error).
 prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
 
-// The names of the two output files for `options`: PREFIX.hap and PREFIX.legend, ".gz" added under --gzip.
+// The names of the two output files for `options`: PREFIX.hapbits (or PREFIX.hap) and PREFIX.legend,
+// ".gz" added to both for gzip.
 std::string haplotype_output_path(const prepare_options& options);
 std::string legend_output_path(const prepare_options& options);
 

@@ -1,6 +1,7 @@
 // corvane-prepare: the entry point of the VCF/BCF converter.
 #include <htslib/hts_log.h>
 
+#include "prepare/bit_panel_writer.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
 
@@ -9,6 +10,10 @@ int main(int argc, char** argv) {
     hts_set_log_level(HTS_LOG_OFF);
     corvane::prepare_options options;
     corvane::prepare_status status = corvane::parse_prepare_options(argc, argv, options);
-    if (status == corvane::prepare_status::ok) status = corvane::run_prepare(options);
+    if (status == corvane::prepare_status::ok) {
+        status = options.text_panel_path.empty()
+                     ? corvane::run_prepare(options)
+                     : corvane::convert_text_panel(options.text_panel_path, corvane::haplotype_output_path(options));
+    }
     return corvane::prepare_exit_code(status);
 }

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "prepare/bit_panel_writer.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
 #include "prepare/output_target.hpp"
@@ -245,6 +246,7 @@ prepare_status run_prepare(const prepare_options& options) {
 
     vcf_reader reader;
     if (!open_vcf(reader, options.vcf_path, options.chromosome)) return prepare_status::bad_input;
+    if (options.threads > 0) hts_set_threads(reader.file, options.threads);
     if (bcf_hdr_nsamples(reader.header) == 0) {
         std::fprintf(stderr, "corvane-prepare: %s has no samples\n", options.vcf_path.c_str());
         return prepare_status::bad_input;
@@ -258,8 +260,9 @@ prepare_status run_prepare(const prepare_options& options) {
 
     output_target haplotypes;
     output_target legend;
-    if (!open_output(haplotypes, haplotype_output_path(options), options.gzip) ||
-        !open_output(legend, legend_output_path(options), options.gzip) ||
+    const bool gzip = options.format == panel_format::gzip;
+    if (!open_output(haplotypes, haplotype_output_path(options), gzip) ||
+        !open_output(legend, legend_output_path(options), gzip) ||
         !write_output(legend, "chr\tid\tcM\tbp\n")) {
         return prepare_status::output_failed;
     }
@@ -268,7 +271,13 @@ prepare_status run_prepare(const prepare_options& options) {
     conversion work{reader, samples, options.policy, cm, legend, table, {}};
     prepare_status status = convert_records(work);
     if (status != prepare_status::ok) return status;
-    if (!write_haplotype_lines(table, haplotypes)) {
+    if (gzip && options.threads > 0) {
+        bgzf_mt(haplotypes.packed, options.threads, 256);
+        bgzf_mt(legend.packed, options.threads, 256);
+    }
+    const bool written = options.format == panel_format::bits ? write_bit_panel(table, haplotypes)
+                                                               : write_haplotype_lines(table, haplotypes);
+    if (!written) {
         return haplotypes.failed ? prepare_status::output_failed : prepare_status::out_of_memory;
     }
     status = finish_outputs(haplotypes, legend);

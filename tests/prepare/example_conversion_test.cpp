@@ -24,7 +24,14 @@ TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
     scratch_dir dir;
     const run_result result = convert(example_vcf, dir.file("chr21"));
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(read_file(dir.file("chr21.hap")), read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz"));
+    const std::string shipped_panel = read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz");
+    EXPECT_EQ(bit_panel_text(dir.file("chr21.hapbits")), shipped_panel);
+    ASSERT_EQ(convert(example_vcf, dir.file("text"), {"--format", "text"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("text.hap")), shipped_panel);
+    // The shipped text panel converted on its own gives the same bit panel.
+    const run_result converted = run_prepare({"--hap", CORVANE_EXAMPLES "/chr21.hap.gz", "--out", dir.file("from-text")});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_EQ(read_file(dir.file("from-text.hapbits")), read_file(dir.file("chr21.hapbits")));
 
     const std::vector<std::string> made = split_lines(read_file(dir.file("chr21.legend")));
     const std::vector<std::string> shipped = split_lines(read_gzip_file(CORVANE_EXAMPLES "/chr21.legend.gz"));
@@ -48,7 +55,7 @@ TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
         EXPECT_NE(result.err.find(line), std::string::npos) << line << result.err;
     }
     // Nothing but the two outputs is left beside them.
-    EXPECT_EQ(names_starting_with(dir.path, "chr21"), (std::vector<std::string>{"chr21.hap", "chr21.legend"}));
+    EXPECT_EQ(names_starting_with(dir.path, "chr21"), (std::vector<std::string>{"chr21.hapbits", "chr21.legend"}));
 }
 
 // Plain, bgzipped and BCF inputs, each with and without an index, give the same files. The
@@ -80,14 +87,14 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
 
         const run_result reference = convert(source, base + "-plain");
         ASSERT_EQ(reference.status, 0) << reference.err;
-        const std::string hap = read_file(base + "-plain.hap");
+        const std::string hap = bit_panel_text(base + "-plain.hapbits");
         const std::string legend = read_file(base + "-plain.legend");
         EXPECT_EQ(hap, read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz"));
         for (const char* variant : {".vcf.gz", ".indexed.vcf.gz", ".bcf", ".indexed.bcf"}) {
             SCOPED_TRACE(variant);
             const run_result result = convert(base + variant, base + "-converted");
             ASSERT_EQ(result.status, 0) << result.err;
-            EXPECT_EQ(read_file(base + "-converted.hap"), hap);
+            EXPECT_EQ(bit_panel_text(base + "-converted.hapbits"), hap);
             EXPECT_EQ(read_file(base + "-converted.legend"), legend);
         }
     }
@@ -95,8 +102,8 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
 
 TEST(ExampleConversion, GzipOutputIsBgzfOfTheSameBytes) {
     scratch_dir dir;
-    ASSERT_EQ(convert(example_vcf, dir.file("plain")).status, 0);
-    const run_result result = convert(example_vcf, dir.file("packed"), {"--gzip"});
+    ASSERT_EQ(convert(example_vcf, dir.file("plain"), {"--format", "text"}).status, 0);
+    const run_result result = convert(example_vcf, dir.file("packed"), {"--gzip", "--threads", "2"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_FALSE(file_exists(dir.file("packed.hap")));
     for (const char* kind : {".hap", ".legend"}) {
@@ -113,14 +120,14 @@ TEST(ExampleConversion, GzipOutputIsBgzfOfTheSameBytes) {
 TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     scratch_dir dir;
     ASSERT_EQ(convert(example_vcf, dir.file("all")).status, 0);
-    const std::vector<std::string> all = split_lines(read_file(dir.file("all.hap")));
+    const std::vector<std::string> all = split_lines(bit_panel_text(dir.file("all.hapbits")));
     ASSERT_EQ(all.size(), 758u);
 
     // Samples 3 and 1 of the VCF, listed out of order, with a blank line and a CR.
     write_file(dir.file("samples.txt"), "3_HG00099\r\n\n  1_HG00096\n");
     const run_result result = convert(example_vcf, dir.file("some"), {"--samples", dir.file("samples.txt")});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(split_lines(read_file(dir.file("some.hap"))),
+    EXPECT_EQ(split_lines(bit_panel_text(dir.file("some.hapbits"))),
               (std::vector<std::string>{all[0], all[1], all[4], all[5]}));
     EXPECT_EQ(read_file(dir.file("some.legend")), read_file(dir.file("all.legend")));
 
@@ -136,9 +143,11 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     EXPECT_TRUE(names_starting_with(dir.path, "bad").empty());
 }
 
+// The bit panel and the BGZF text give corvane the same regions.
 TEST(ExampleConversion, CorvaneScansTheConvertedFiles) {
     scratch_dir dir;
     ASSERT_EQ(convert(example_vcf, dir.file("chr21"), {"--gzip"}).status, 0);
+    ASSERT_EQ(convert(example_vcf, dir.file("bits")).status, 0);
     const run_result scan =
         run_corvane(CORVANE_EXE, dir.file("chr21.hap.gz"), dir.file("chr21.legend.gz"), "0.5", dir.file("regions.txt"));
     ASSERT_EQ(scan.status, 0) << scan.err;
@@ -146,6 +155,21 @@ TEST(ExampleConversion, CorvaneScansTheConvertedFiles) {
     ASSERT_GT(rows.size(), 1u);
     EXPECT_EQ(rows[0], "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp");
     EXPECT_EQ(split_tabs(rows[1])[0], "21");
+    const run_result bit_scan =
+        run_corvane(CORVANE_EXE, dir.file("bits.hapbits"), dir.file("bits.legend"), "0.5", dir.file("bit-regions.txt"));
+    ASSERT_EQ(bit_scan.status, 0) << bit_scan.err;
+    EXPECT_EQ(read_file(dir.file("bit-regions.txt")), read_file(dir.file("regions.txt")));
+}
+
+// Allele codes other than 0 and 1 have no bit: the conversion names the first one and leaves nothing.
+TEST(ExampleConversion, TextPanelWithOtherAllelesIsNotConverted) {
+    scratch_dir dir;
+    write_file(dir.file("coded.hap"), "0 1 1\n1 0 9\n");
+    const run_result result = run_prepare({"--hap", dir.file("coded.hap"), "--out", dir.file("coded")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, dir.file("coded.hap") + ":2: allele 3 is 9, but a bit panel holds only alleles 0 and 1; "
+                                                  "corvane reads this panel as it is, as text\n");
+    EXPECT_EQ(names_starting_with(dir.path, "coded"), (std::vector<std::string>{"coded.hap"}));
 }
 
 }  // namespace

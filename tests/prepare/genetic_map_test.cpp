@@ -64,7 +64,7 @@ TEST(GeneticMap, ConversionExtrapolatesBeyondBothEndsOfTheMap) {
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(read_file(dir.file("out.legend")),
               "chr\tid\tcM\tbp\n1\tbefore\t-2.500000\t100\n1\tinside\t3.500000\t2500\n1\tafter\t14.857143\t6000\n");
-    EXPECT_EQ(read_file(dir.file("out.hap")), "0\t1\t0\n1\t1\t0\n");
+    EXPECT_EQ(bit_panel_text(dir.file("out.hapbits")), "0\t1\t0\n1\t1\t0\n");
 }
 
 // The shipped map rewritten as a PLINK map (with rows of another chromosome around it) and as a

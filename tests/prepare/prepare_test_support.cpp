@@ -26,6 +26,28 @@ std::vector<std::string> names_starting_with(const std::string& directory, const
     return names;
 }
 
+std::string bit_panel_text(const std::string& path) {
+    const std::string bytes = read_file(path);
+    if (bytes.size() < 32 || bytes.compare(0, 12, std::string("\x89" "CVB\r\n\x1a\n\x01\0\0\0", 12)) != 0) {
+        return "<not a bit panel>";
+    }
+    const auto number = [&](size_t at) {
+        uint64_t value = 0;
+        for (size_t i = 8; i-- > 0;) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+        return value;
+    };
+    const uint64_t haplotypes = number(16), snps = number(24), row_bytes = (snps + 63) / 64 * 8;
+    if (bytes.size() != 32 + haplotypes * row_bytes) return "<not a bit panel>";
+    std::string text;
+    for (uint64_t r = 0; r < haplotypes; ++r) {
+        for (uint64_t c = 0; c < snps; ++c) {
+            text += static_cast<char>('0' + (static_cast<unsigned char>(bytes[32 + r * row_bytes + c / 8]) >> (c % 8) & 1));
+            text += c + 1 < snps ? '\t' : '\n';
+        }
+    }
+    return text;
+}
+
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

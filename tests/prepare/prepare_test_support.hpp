@@ -18,6 +18,10 @@ bool have_bcftools();
 // The names in `directory` that start with `prefix` (outputs and any temporary left beside them).
 std::vector<std::string> names_starting_with(const std::string& directory, const std::string& prefix);
 
+// The bit panel at `path` written out as a text genotype file (tab-separated, one line per
+// haplotype), decoded byte by byte from the layout; "<not a bit panel>" when its header is wrong.
+std::string bit_panel_text(const std::string& path);
+
 // The lines of `text`, without their newlines.
 std::vector<std::string> split_lines(const std::string& text);
 

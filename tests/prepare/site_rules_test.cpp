@@ -55,7 +55,7 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
     EXPECT_TRUE(run.reports("sites with a missing genotype skipped: 3\n")) << run.result.err;
     EXPECT_TRUE(run.reports("sites with an unphased genotype skipped: 1\n")) << run.result.err;
     EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 2\n")) << run.result.err;
-    EXPECT_EQ(read_file(run.dir.file("out.hap")), "0\t1\n1\t1\n1\t0\n0\t1\n");
+    EXPECT_EQ(bit_panel_text(run.dir.file("out.hapbits")), "0\t1\n1\t1\n1\t0\n0\t1\n");
     const std::vector<std::string> legend = split_lines(read_file(run.dir.file("out.legend")));
     ASSERT_EQ(legend.size(), 3u);
     EXPECT_EQ(split_tabs(legend[1])[1], "good1");
@@ -118,7 +118,7 @@ TEST(SiteRules, UndeclaredContigAndGtAreAcceptedButBrokenRecordsAreNot) {
     const run_result bare = run_prepare(
         {"--vcf", dir.file("bare.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("bare")});
     EXPECT_EQ(bare.status, 0) << bare.err;
-    EXPECT_EQ(read_file(dir.file("bare.hap")), "0\n1\n");
+    EXPECT_EQ(bit_panel_text(dir.file("bare.hapbits")), "0\n1\n");
     const run_result broken = run_prepare(
         {"--vcf", dir.file("input-broken.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("broken")});
     EXPECT_EQ(broken.status, 1);
@@ -141,7 +141,7 @@ TEST(SiteRules, RecordsMustBeInPositionOrderAndTogether) {
     const conversion framed({"s1"}, {"2\t100\ta\tA\tG\t.\t.\t.\tGT\t1|1", "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1",
                                      "1\t100\tx2\tA\tC\t.\t.\t.\tGT\t1|0", "2\t50\tb\tA\tG\t.\t.\t.\tGT\t1|1"});
     EXPECT_EQ(framed.result.status, 0) << framed.result.err;
-    EXPECT_EQ(read_file(framed.dir.file("out.hap")), "0\t1\n1\t0\n");
+    EXPECT_EQ(bit_panel_text(framed.dir.file("out.hapbits")), "0\t1\n1\t0\n");
 }
 
 TEST(SiteRules, AChromosomeWithoutUsableSnpIsAnError) {
@@ -192,6 +192,11 @@ TEST(PrepareCommandLine, WrongCommandLinesExitWithStatusTwo) {
         {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "drop"},
         {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "snp=skip"},
         {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--map-layout", "csv"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--format", "binary"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--threads", "-1"},
+        {"--hap", "p.hap", "--vcf", "a.vcf", "--out", "o"},                                     // two inputs
+        {"--hap", "p.hap", "--out", "o", "--format", "text"},                                    // text to text
+        {"--hap", "p.hap", "--chr", "1", "--out", "o"},
     };
     for (const std::vector<std::string>& arguments : wrong) {
         const run_result result = run_prepare(arguments);
@@ -211,7 +216,7 @@ TEST(PrepareCommandLine, AnOutputNameThatIsAnInputIsRefused) {
         {"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("x.legend"), "--out", dir.file("x")});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(read_file(dir.file("x.legend")), two_point_map);
-    EXPECT_FALSE(file_exists(dir.file("x.hap")));
+    EXPECT_FALSE(file_exists(dir.file("x.hapbits")));
 }
 
 }  // namespace

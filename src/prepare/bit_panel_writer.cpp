@@ -1,0 +1,132 @@
+// Bit panel output: the table turned haplotype-major by 64 x 64 bit transposes, or text rows packed as read.
+#include "prepare/bit_panel_writer.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "input/bit_panel.hpp"
+#include "input/genotype_parser.hpp"
+
+namespace corvane {
+
+namespace {
+
+// a[i] bit j becomes a[j] bit i.
+void transpose_64(uint64_t a[64]) {
+    uint64_t mask = 0x00000000ffffffffull;
+    for (unsigned j = 32; j != 0; j >>= 1, mask ^= mask << j) {
+        for (unsigned k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+            const uint64_t swapped = ((a[k] >> j) ^ a[k | j]) & mask;
+            a[k] ^= swapped << j;
+            a[k | j] ^= swapped;
+        }
+    }
+}
+
+bool write_words(output_target& target, const uint64_t* words, size_t count) {
+    if constexpr (std::endian::native != std::endian::little) {
+        std::vector<unsigned char> bytes(count * 8);
+        for (size_t i = 0; i < count * 8; ++i) bytes[i] = static_cast<unsigned char>(words[i / 8] >> (8 * (i % 8)));
+        return write_output(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    return write_output(target, std::string_view(reinterpret_cast<const char*>(words), count * 8));
+}
+
+bool write_header(output_target& target, int64_t haplotypes, int64_t snps) {
+    const auto header = bit_panel_header(haplotypes, snps);
+    return write_output(target, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+}
+
+}  // namespace
+
+bool write_bit_panel(const haplotype_table& table, output_target& target) {
+    const size_t row_words = bit_panel_row_words(table.site_count);
+    const size_t haplotypes = static_cast<size_t>(table.haplotype_count);
+    std::vector<uint64_t> rows;  // 64 haplotypes' rows at a time: one word column of the table
+    try {
+        rows.resize(64 * row_words);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "corvane-prepare: not enough memory to write the bit panel\n");
+        return false;
+    }
+    if (!write_header(target, table.haplotype_count, table.site_count)) return false;
+    uint64_t square[64];
+    for (size_t word = 0; word < static_cast<size_t>(table.words_per_site); ++word) {
+        for (size_t block = 0; block < row_words; ++block) {
+            const int64_t first_site = static_cast<int64_t>(block) * 64;
+            const int64_t sites = std::min<int64_t>(64, table.site_count - first_site);
+            const uint64_t* source = table.site_words(first_site) + word;
+            for (int64_t s = 0; s < sites; ++s) square[s] = source[s * table.words_per_site];
+            std::fill(square + sites, square + 64, uint64_t{0});
+            transpose_64(square);
+            for (size_t h = 0; h < 64; ++h) rows[h * row_words + block] = square[h];
+        }
+        const size_t in_column = std::min<size_t>(64, haplotypes - word * 64);
+        if (!write_words(target, rows.data(), in_column * row_words)) return false;
+    }
+    return true;
+}
+
+prepare_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path) {
+    struct stat input_info {}, output_info {};
+    if (stat(output_path.c_str(), &output_info) == 0 && stat(text_panel_path.c_str(), &input_info) == 0 &&
+        input_info.st_dev == output_info.st_dev && input_info.st_ino == output_info.st_ino) {
+        std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
+                     output_path.c_str(), text_panel_path.c_str());
+        return prepare_status::bad_input;
+    }
+    output_target target;
+    if (!open_output(target, output_path, false)) return prepare_status::output_failed;
+    int64_t snps = 0, haplotypes = 0;
+    std::vector<uint64_t> row;
+    const auto take_snp_count = [&](int32_t snp_count) {
+        snps = snp_count;
+        row.resize(bit_panel_row_words(snps));
+        // H is not known yet: the header is written again at the end.
+        return write_header(target, 0, snps) ? run_status::run_ok : run_status::output_failed;
+    };
+    const auto take_haplotype = [&](std::span<const int32_t> alleles) {
+        std::fill(row.begin(), row.end(), uint64_t{0});
+        for (size_t c = 0; c < alleles.size(); ++c) {
+            if ((alleles[c] & ~1) != 0) {
+                std::fprintf(stderr,
+                             "%s:%lld: allele %zu is %d, but a bit panel holds only alleles 0 and 1; corvane reads "
+                             "this panel as it is, as text\n",
+                             text_panel_path.c_str(), static_cast<long long>(haplotypes + 1), c + 1, alleles[c]);
+                return run_status::genotype_malformed;
+            }
+            row[c / 64] |= static_cast<uint64_t>(alleles[c]) << (c % 64);
+        }
+        ++haplotypes;
+        return write_words(target, row.data(), row.size()) ? run_status::run_ok : run_status::output_failed;
+    };
+    const run_status read = parse_genotype_file(text_panel_path, take_snp_count, take_haplotype);
+    if (read == run_status::genotype_missing) {
+        std::fprintf(stderr, "corvane-prepare: cannot open the genotype file %s: %s\n", text_panel_path.c_str(),
+                     std::strerror(errno));
+    }
+    if (read == run_status::output_failed) return prepare_status::output_failed;
+    if (read == run_status::out_of_memory) return prepare_status::out_of_memory;
+    if (read != run_status::run_ok) return prepare_status::bad_input;
+    if (std::fflush(target.plain) != 0 || std::fseek(target.plain, 0, SEEK_SET) != 0) {
+        std::fprintf(stderr, "corvane-prepare: cannot write %s: %s\n", output_path.c_str(), std::strerror(errno));
+        return prepare_status::output_failed;
+    }
+    if (!write_header(target, haplotypes, snps) || !close_output(target) || !commit_output(target)) {
+        return prepare_status::output_failed;
+    }
+    std::fprintf(stderr, "corvane-prepare: wrote %s: %lld haplotypes x %lld SNPs\n", output_path.c_str(),
+                 static_cast<long long>(haplotypes), static_cast<long long>(snps));
+    return prepare_status::ok;
+}
+
+}  // namespace corvane
