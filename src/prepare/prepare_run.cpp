@@ -13,6 +13,7 @@
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
 #include "prepare/output_target.hpp"
+#include "prepare/phased_gt.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
@@ -163,7 +164,8 @@ prepare_status convert_records(conversion& work) {
             break;
         }
         site_check check = check_alleles(reader.record);
-        if (check.verdict == site_verdict::usable) {
+        if (check.verdict == site_verdict::usable &&
+            !read_plain_phased_alleles(reader.header, reader.record, work.samples, alleles)) {
             check = read_phased_alleles(reader.header, reader.record, work.samples, gt_buffer, gt_capacity, alleles);
         }
         if (check.verdict == site_verdict::malformed) {
