@@ -4,6 +4,7 @@
 // length is drawn log-uniformly (so shared segments come in many lengths), then switches to another
 // founder drawn by a skewed popularity, and every copied allele mutates with a small probability.
 // Optionally a sweep: a fraction of the haplotypes carries one founder over a long middle stretch.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -36,11 +37,12 @@ struct panel_options {
     double sweep_length = 0.05;   // share of the SNPs the sweep spans, centred
     std::string genotype_path;
     std::string legend_path;
+    bool bit_panel = false;  // write the genotypes as a bit panel instead of text
 };
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: corvane-panel-gen -haplotypes H -snps S -out-hap FILE -out-legend FILE\n"
+                 "usage: corvane-panel-gen -haplotypes H -snps S (-out-hap FILE | -out-bits FILE) -out-legend FILE\n"
                  "       [-seed N] [-founders K] [-mutation P] [-sweep FRACTION] [-sweep-length FRACTION]\n");
     std::exit(2);
 }
@@ -58,6 +60,7 @@ panel_options parse_options(int argc, char** argv) {
         else if (name == "-sweep") options.sweep_fraction = std::atof(value);
         else if (name == "-sweep-length") options.sweep_length = std::atof(value);
         else if (name == "-out-hap") options.genotype_path = value;
+        else if (name == "-out-bits") options.genotype_path = value, options.bit_panel = true;
         else if (name == "-out-legend") options.legend_path = value;
         else usage();
     }
@@ -118,6 +121,17 @@ bool write_genotypes(const panel_options& options, const std::vector<std::vector
     const double log_shortest = std::log(10.0), log_longest = std::log(5000.0);
 
     std::string line(static_cast<size_t>(options.snps) * 2, '\t');
+    // A bit panel (the layout corvane reads, written out by hand here): header, then packed rows.
+    const size_t row_words = (static_cast<size_t>(options.snps) + 63) / 64;
+    std::vector<uint64_t> row(row_words);
+    if (options.bit_panel) {
+        unsigned char header[32] = {0x89, 'C', 'V', 'B', '\r', '\n', 0x1a, '\n', 1};
+        for (int i = 0; i < 8; ++i) {
+            header[16 + i] = static_cast<unsigned char>(static_cast<uint64_t>(options.haplotypes) >> (8 * i));
+            header[24 + i] = static_cast<unsigned char>(static_cast<uint64_t>(options.snps) >> (8 * i));
+        }
+        if (std::fwrite(header, 1, sizeof header, out) != sizeof header) return std::fclose(out), false;
+    }
     for (int32_t h = 0; h < options.haplotypes; ++h) {
         int32_t founder = pick_founder(cumulative, random);
         int32_t stretch_left = 0;
@@ -135,7 +149,17 @@ bool write_genotypes(const panel_options& options, const std::vector<std::vector
             line[static_cast<size_t>(s) * 2] = static_cast<char>('0' + allele);
         }
         line.back() = '\n';
-        if (std::fwrite(line.data(), 1, line.size(), out) != line.size()) {
+        const void* bytes = line.data();
+        size_t size = line.size();
+        if (options.bit_panel) {
+            std::fill(row.begin(), row.end(), uint64_t{0});
+            for (size_t s = 0; s < static_cast<size_t>(options.snps); ++s) {
+                row[s / 64] |= static_cast<uint64_t>(line[2 * s] - '0') << (s % 64);
+            }
+            bytes = row.data();  // little-endian words on the machines this runs on
+            size = row_words * 8;
+        }
+        if (std::fwrite(bytes, 1, size, out) != size) {
             std::fclose(out);
             return false;
         }

@@ -2,13 +2,20 @@
 """Benchmark of corvane against corvane-reference on generated panels.
 
 Usage: python3 bench/run.py [BUILD_DIR] [WORK_DIR]   (defaults: build, /tmp/corvane-bench)
-Set CORVANE_BENCH_SMALL_ONLY=1 to run the 600 x 25,000 panel alone.
+Set CORVANE_BENCH_SMALL_ONLY=1 to run the 600 x 25,000 panel alone, CORVANE_BENCH_ROAD_ONLY=1 to run
+the VCF road alone, and CORVANE_BENCH_GENOME=1 to add the whole-genome-density road (5,008 x 2,000,000:
+about 2 GB of BCF and 1.3 GB of bit panel under WORK_DIR, and several minutes to generate).
+
+The VCF road: the panel written as phased VCF.gz and BCF through htslib (corvane-vcf-gen), then, on
+the same files, `bcftools view -Ou FILE -o /dev/null`, corvane-prepare to a bit panel, corvane's load
+of the bit panel alone and the whole scan from it, each figure with its ratio.
 
 Generates the panels under WORK_DIR (never in the repository), then for each panel and frequency runs
 corvane and corvane-reference side by side and a load-only pass of the genotype file, all under
 /usr/bin/time -v, and prints one row per run. The reference is skipped on the chromosome-size panel,
 where it would take hours.
 """
+import filecmp
 import os
 import platform
 import re
@@ -62,9 +69,77 @@ def machine():
     return f"{model}, {cores} cores, {memory:.0f} GiB memory, {platform.system()} {platform.release()}"
 
 
+def generate_road_files(name, haplotypes, snps):
+    """The panel (a bit panel: the text of a whole-genome panel would not fit on a laptop disk), its
+    legend, and the panel as phased VCF.gz and BCF. Made once, kept under WORK."""
+    base = os.path.join(WORK, name)
+    if not all(os.path.exists(base + suffix) for suffix in (".road.bits", ".road.legend", ".vcf.gz", ".bcf")):
+        subprocess.run([tool("corvane-panel-gen"), "-haplotypes", str(haplotypes), "-snps", str(snps), "-seed", "2024",
+                        "-sweep", "0.3", "-sweep-length", "0.05", "-out-bits", base + ".road.bits",
+                        "-out-legend", base + ".road.legend"], check=True)
+        subprocess.run([tool("corvane-vcf-gen"), base + ".road.bits", base + ".road.legend", base + ".vcf.gz",
+                        base + ".bcf", "1"], check=True)
+    return base
+
+
+def vcf_road(name, haplotypes, snps, repeat):
+    """Times the road from VCF.gz and BCF to scan rows on the same files; the shortest of `repeat`
+    interleaved runs of each step is kept, the peak RSS is the largest seen."""
+    base = generate_road_files(name, haplotypes, snps)
+    out = os.path.join(WORK, name + ".road")
+    steps = {}
+
+    def keep(step, command):
+        wall, rss, _ = timed(command)
+        best_wall, best_rss = steps.get(step, (wall, rss))
+        steps[step] = (min(wall, best_wall), max(rss, best_rss))
+
+    for _ in range(repeat):
+        for kind in ("vcf.gz", "bcf"):
+            source = f"{base}.{kind}"
+            keep(f"bcftools view -Ou {kind}", ["bcftools", "view", "-Ou", source, "-o", "/dev/null"])
+            for threads in ("0", "1"):
+                keep(f"prepare {kind} -> bits, --threads {threads}",
+                     [tool("corvane-prepare"), "--vcf", source, "--chr", "20", "--cm-tag", "CM", "--out",
+                      f"{out}-{kind}", "--threads", threads])
+        keep("load of the bit panel", [tool("corvane-load-bench"), f"{out}-bcf.hapbits"])
+        keep("scan from the bit panel, freq 0.2",
+             [tool("corvane"), "-hap", f"{out}-bcf.hapbits", "-legend", f"{out}-bcf.legend", "-freq", "0.2",
+              "-out", f"{out}.scan.tsv"])
+    # The road must give what the generated panel gives, and both VCF kinds the same panel.
+    for kind in ("vcf.gz", "bcf"):
+        if not filecmp.cmp(f"{out}-{kind}.hapbits", base + ".road.bits", shallow=False):
+            sys.exit(f"bench: the bit panel converted from {kind} differs from the generated panel")
+    table_mb = haplotypes * ((snps + 63) // 64 + 1) * 8 / 1e6
+    sizes = {kind: os.path.getsize(f"{base}.{kind}") / 1e6 for kind in ("vcf.gz", "bcf")}
+    bits_mb = os.path.getsize(f"{out}-bcf.hapbits") / 1e6
+    rows = sum(1 for _ in open(f"{out}.scan.tsv")) - 1
+    print(f"\nVCF road, {name}: {haplotypes} haplotypes x {snps} SNPs; VCF.gz {sizes['vcf.gz']:.0f} MB, BCF "
+          f"{sizes['bcf']:.0f} MB, bit panel {bits_mb:.0f} MB (in memory with the zero word per row: "
+          f"{table_mb:.0f} MB), {rows} rows at 0.2")
+    print("| step | wall s | peak RSS MB | ratio |")
+    print("|---|---|---|---|")
+    for step, (wall, rss) in steps.items():
+        ratio = "-"
+        for kind in ("vcf.gz", "bcf"):
+            if step.startswith(f"prepare {kind}"):
+                ratio = f"{wall / steps[f'bcftools view -Ou {kind}'][0]:.2f} x bcftools view -Ou"
+        if step == "load of the bit panel":
+            ratio = f"RSS - table: {rss - table_mb:.0f} MB"
+        print(f"| {step} | {wall:.2f} | {rss:.0f} | {ratio} |", flush=True)
+    best_prepare = min(steps[f"prepare bcf -> bits, --threads {t}"][0] for t in ("0", "1"))
+    scan = steps["scan from the bit panel, freq 0.2"][0]
+    print(f"BCF -> result rows (best prepare + scan): {best_prepare + scan:.2f} s")
+
+
 def main():
     os.makedirs(WORK, exist_ok=True)
     print(f"machine: {machine()}")
+    if os.environ.get("CORVANE_BENCH_ROAD_ONLY"):
+        vcf_road("panel-5000x200k", 5000, 200000, 3)
+        if os.environ.get("CORVANE_BENCH_GENOME"):
+            vcf_road("panel-5008x2m", 5008, 2000000, 1)
+        return
     print("times are wall clock seconds (fast path: shortest of several runs); scan = total - load-only;"
           " RSS = peak resident memory")
     header = ("panel", "H", "S", "MB", "freq", "ref s", "fast s", "ratio", "ref load", "fast load",
@@ -124,6 +199,10 @@ def main():
     print("search alone (corvane-scan-bench, processor seconds, shortest of 3; prepare = per-table setup):")
     for note in search_notes:
         print("  " + note)
+    if not os.environ.get("CORVANE_BENCH_SMALL_ONLY"):
+        vcf_road("panel-5000x200k", 5000, 200000, 3)
+        if os.environ.get("CORVANE_BENCH_GENOME"):
+            vcf_road("panel-5008x2m", 5008, 2000000, 1)
 
 
 if __name__ == "__main__":

@@ -15,8 +15,10 @@ void start_haplotype_table(haplotype_table& table, int64_t haplotype_count) {
     table.words_per_site = (haplotype_count + 63) / 64;
 }
 
-bool add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
-    assert(static_cast<int64_t>(alleles.size()) == table.haplotype_count);
+namespace {
+
+// The zeroed words of the next site, or null when memory runs out (reported).
+uint64_t* next_site_words(haplotype_table& table) {
     try {
         if (table.site_count % haplotype_table::sites_per_block == 0) {
             table.blocks.emplace_back(static_cast<size_t>(haplotype_table::sites_per_block * table.words_per_site), 0);
@@ -25,13 +27,30 @@ bool add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
         std::fprintf(stderr, "corvane-prepare: not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
                      "so far)\n", static_cast<long long>(table.haplotype_count),
                      static_cast<long long>(table.site_count));
-        return false;
+        return nullptr;
     }
-    uint64_t* words = table.blocks.back().data() +
-                      static_cast<size_t>(table.site_count % haplotype_table::sites_per_block * table.words_per_site);
+    return table.blocks.back().data() +
+           static_cast<size_t>(table.site_count % haplotype_table::sites_per_block * table.words_per_site);
+}
+
+}  // namespace
+
+bool add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
+    assert(static_cast<int64_t>(alleles.size()) == table.haplotype_count);
+    uint64_t* words = next_site_words(table);
+    if (words == nullptr) return false;
     for (size_t h = 0; h < alleles.size(); ++h) {
         words[h / 64] |= static_cast<uint64_t>(alleles[h] & 1u) << (h % 64);
     }
+    ++table.site_count;
+    return true;
+}
+
+bool add_site_words(haplotype_table& table, std::span<const uint64_t> words) {
+    assert(static_cast<int64_t>(words.size()) == table.words_per_site);
+    uint64_t* site = next_site_words(table);
+    if (site == nullptr) return false;
+    std::copy(words.begin(), words.end(), site);
     ++table.site_count;
     return true;
 }

@@ -153,6 +153,7 @@ prepare_status convert_records(conversion& work) {
     int32_t* gt_buffer = nullptr;
     int gt_capacity = 0;
     std::vector<uint8_t> alleles;
+    std::vector<uint64_t> site_words;
     std::string row;
     double last_cm = -INFINITY;
     prepare_status status = prepare_status::ok;
@@ -164,8 +165,9 @@ prepare_status convert_records(conversion& work) {
             break;
         }
         site_check check = check_alleles(reader.record);
-        if (check.verdict == site_verdict::usable &&
-            !read_plain_phased_alleles(reader.header, reader.record, work.samples, alleles)) {
+        const bool packed = check.verdict == site_verdict::usable &&
+                            read_plain_phased_words(reader.header, reader.record, work.samples, site_words);
+        if (check.verdict == site_verdict::usable && !packed) {
             check = read_phased_alleles(reader.header, reader.record, work.samples, gt_buffer, gt_capacity, alleles);
         }
         if (check.verdict == site_verdict::malformed) {
@@ -199,7 +201,7 @@ prepare_status convert_records(conversion& work) {
             status = prepare_status::output_failed;
             break;
         }
-        if (!add_site(work.table, alleles)) {
+        if (!(packed ? add_site_words(work.table, site_words) : add_site(work.table, alleles))) {
             status = prepare_status::out_of_memory;
             break;
         }

@@ -62,6 +62,38 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
     EXPECT_EQ(split_tabs(legend[2])[1], "good2");
 }
 
+// Twenty samples: the genotypes of a row are read 16 bytes at a time, so each fault sits inside such
+// a block or in the tail after the last one, and each must still make its site skipped or refused.
+TEST(SiteRules, FaultsAnywhereInALongRowAreFound) {
+    std::vector<std::string> samples;
+    for (int i = 1; i <= 20; ++i) samples.push_back("s" + std::to_string(i));
+    const auto row = [](const std::string& id, int position, int faulty_sample, const std::string& genotype) {
+        std::string record = "1\t";
+        record += std::to_string(position);
+        record += '\t';
+        record += id;
+        record += "\tA\tG\t.\t.\t.\tGT";
+        for (int i = 1; i <= 20; ++i) {
+            record += '\t';
+            record += i == faulty_sample ? genotype : std::string(i % 3 ? "0|1" : "1|1");
+        }
+        return record;
+    };
+    const conversion run(samples, {row("good1", 100, 0, ""), row("unphased", 200, 4, "1/0"),
+                                   row("missing", 300, 7, ".|."), row("halfmissing", 400, 19, "0|."),
+                                   row("firstunphased", 500, 20, "0/1"), row("good2", 600, 0, "")});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("sites with a missing genotype skipped: 2\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("sites with an unphased genotype skipped: 2\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 2\n")) << run.result.err;
+    std::string expected;
+    for (int h = 0; h < 40; ++h) expected += (h % 2 == 1 || (h / 2 + 1) % 3 == 0) ? "1\t1\n" : "0\t0\n";
+    EXPECT_EQ(bit_panel_text(run.dir.file("out.hapbits")), expected);
+    const conversion index_two(samples, {row("good1", 100, 0, ""), row("two", 200, 9, "0|2")});
+    EXPECT_EQ(index_two.result.status, 1);
+    EXPECT_TRUE(index_two.reports("sample s9 has a GT allele index above 1")) << index_two.result.err;
+}
+
 TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
     struct kind_case {
         const char* kind;
