@@ -66,7 +66,7 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
 // a block or in the tail after the last one, and each must still make its site skipped or refused.
 TEST(SiteRules, FaultsAnywhereInALongRowAreFound) {
     std::vector<std::string> samples;
-    for (int i = 1; i <= 20; ++i) samples.push_back("s" + std::to_string(i));
+    for (int i = 1; i <= 20; ++i) samples.push_back(std::string(1, 's').append(std::to_string(i)));
     const auto row = [](const std::string& id, int position, int faulty_sample, const std::string& genotype) {
         std::string record = "1\t";
         record += std::to_string(position);
