@@ -89,7 +89,7 @@ bool write_panel(const corvane::allele_table& table, const std::vector<legend_ro
 
 int main(int argc, char** argv) {
     if (argc != 6) {
-        std::fprintf(stderr, "usage: corvane-vcf-gen GENOTYPES LEGEND OUT.vcf.gz OUT.bcf THREADS\n");
+        std::fprintf(stderr, "usage: corvane-vcf-gen GENOTYPES LEGEND OUT.vcf.gz OUT.bcf THREADS   ('-' skips an output)\n");
         return 2;
     }
     corvane::allele_table table;
@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     }
     const int threads = std::atoi(argv[5]);
     for (const auto& [path, mode] : {std::pair{argv[3], "wz"}, std::pair{argv[4], "wb"}}) {
+        if (std::strcmp(path, "-") == 0) continue;  // that kind not wanted
         if (!write_panel(table, legend, path, mode, threads)) {
             std::fprintf(stderr, "corvane-vcf-gen: cannot write %s\n", path);
             return 1;
