@@ -25,8 +25,8 @@ std::string scattered_line(int32_t snps, uint32_t seed) {
     return line;
 }
 
-tool_limits wide_table_limits() {
-    tool_limits limits;
+run_limits wide_table_limits() {
+    run_limits limits;
     limits.seconds = 300;
 #ifndef CORVANE_SANITIZED
     limits.memory_kib = 1024 * 1024;  // a three-row table has no business needing more than this
