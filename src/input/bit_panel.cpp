@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -12,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "input/genotype_matrix.hpp"
@@ -123,13 +125,28 @@ run_status check_header(const std::string& path, int fd, bit_panel_shape& shape)
     return run_status::run_ok;
 }
 
-// Spreads the H packed rows at the start of `rows` to `stride` words each, last row first so that
-// no row is overwritten before it is moved, and zeroes the words after each row.
-void spread_rows(uint64_t* rows, size_t haplotypes, size_t row_words, size_t stride) {
-    for (size_t r = haplotypes; r-- > 0;) {
-        if (r > 0 && stride != row_words) std::memmove(rows + r * stride, rows + r * row_words, row_words * 8);
-        std::fill(rows + r * stride + row_words, rows + (r + 1) * stride, uint64_t{0});
+// Reads the H rows of the file into `rows`, `stride` words apart: one read when they are packed,
+// else the kernel puts each row in its place (up to IOV_MAX rows per call), so no row is moved
+// after the read. The count of bytes read, or -1 with errno set.
+int64_t read_rows(int fd, uint64_t* rows, size_t haplotypes, size_t row_words, size_t stride) {
+    const size_t row_bytes = row_words * 8;
+    if (stride == row_words) return read_fully(fd, rows, haplotypes * row_bytes, bit_panel_header_bytes);
+    std::vector<iovec> slots(std::min<size_t>(haplotypes, IOV_MAX));
+    int64_t done = 0;
+    for (size_t first = 0; first < haplotypes;) {
+        const size_t count = std::min(slots.size(), haplotypes - first);
+        for (size_t i = 0; i < count; ++i) slots[i] = {rows + (first + i) * stride, row_bytes};
+        const ssize_t got = preadv(fd, slots.data(), static_cast<int>(count),
+                                   static_cast<off_t>(bit_panel_header_bytes + first * row_bytes));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        done += got;
+        // A short read (a file shrinking under us, or a signal) restarts after the last whole row.
+        if (got == 0) break;
+        first += static_cast<size_t>(got) / row_bytes;
+        done -= static_cast<int64_t>(static_cast<size_t>(got) % row_bytes);
     }
+    return done;
 }
 
 }  // namespace
@@ -168,13 +185,13 @@ run_status load_bit_panel(const std::string& path, size_t extra_words_per_row, c
     }
     posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const size_t data_bytes = haplotypes * row_words * 8;
-    const int64_t got = read_fully(file.fd, rows, data_bytes, bit_panel_header_bytes);
+    const int64_t got = read_rows(file.fd, rows, haplotypes, row_words, stride);
     if (got < 0) return unreadable(path, errno);
     if (static_cast<size_t>(got) != data_bytes) {
         return bad_panel(path, "truncated bit panel: it ended while being read (" +
                                    std::to_string(bit_panel_header_bytes + static_cast<size_t>(got)) + " bytes)");
     }
-    spread_rows(rows, haplotypes, row_words, stride);
+    for (size_t r = 0; r < haplotypes; ++r) std::fill(rows + r * stride + row_words, rows + (r + 1) * stride, uint64_t{0});
     const unsigned used_bits = static_cast<unsigned>(shape.snp_count % 64);
     const uint64_t padding = used_bits == 0 ? 0 : ~uint64_t{0} << used_bits;
     for (size_t r = 0; r < haplotypes; ++r) {
