@@ -40,11 +40,12 @@ def tool(name):
     sys.exit(f"bench: {name} not found in {BUILD}; build it first")
 
 
-def timed(command, repeat=1):
+def timed(command, repeat=1, with_cpu=False):
     """Runs command `repeat` times under /usr/bin/time -v; returns (shortest wall seconds, peak RSS in
-    MB, stdout). The machine is shared, so the shortest of a few runs is the steadiest figure."""
+    MB, stdout), and with `with_cpu` the least processor seconds (user + system) of a run too. The
+    machine is shared, so the shortest of a few runs is the steadiest figure."""
     log = os.path.join(WORK, "time.log")
-    best, rss, stdout = None, 0.0, ""
+    best, rss, stdout, cpu = None, 0.0, "", None
     for _ in range(repeat):
         start = time.perf_counter()
         result = subprocess.run(["/usr/bin/time", "-v", "-o", log] + command, capture_output=True, text=True)
@@ -55,7 +56,9 @@ def timed(command, repeat=1):
         rss = max(rss, int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", text).group(1)) / 1024)
         best = wall if best is None else min(best, wall)
         stdout = result.stdout
-    return best, rss, stdout
+        seconds = sum(float(re.search(rf"{kind} time \(seconds\): ([0-9.]+)", text).group(1)) for kind in ("User", "System"))
+        cpu = seconds if cpu is None else min(cpu, seconds)
+    return (best, rss, stdout, cpu) if with_cpu else (best, rss, stdout)
 
 
 def machine():
@@ -91,9 +94,9 @@ def vcf_road(name, haplotypes, snps, repeat, kinds=("vcf.gz", "bcf")):
     steps = {}
 
     def keep(step, command):
-        wall, rss, _ = timed(command)
-        best_wall, best_rss = steps.get(step, (wall, rss))
-        steps[step] = (min(wall, best_wall), max(rss, best_rss))
+        wall, rss, _, cpu = timed(command, with_cpu=True)
+        best_wall, best_rss, best_cpu = steps.get(step, (wall, rss, cpu))
+        steps[step] = (min(wall, best_wall), max(rss, best_rss), min(cpu, best_cpu))
 
     for _ in range(repeat):
         for kind in kinds:
@@ -111,23 +114,24 @@ def vcf_road(name, haplotypes, snps, repeat, kinds=("vcf.gz", "bcf")):
     for kind in kinds:
         if not filecmp.cmp(f"{out}-{kind}.hapbits", base + ".road.bits", shallow=False):
             sys.exit(f"bench: the bit panel converted from {kind} differs from the generated panel")
-    table_mb = haplotypes * ((snps + 63) // 64 + 1) * 8 / 1e6
+    table_mb = haplotypes * ((snps + 63) // 64 + 1) * 8 / 2**20  # MiB, as RSS is counted
     sizes = {kind: os.path.getsize(f"{base}.{kind}") / 1e6 if kind in kinds else 0 for kind in ("vcf.gz", "bcf")}
     bits_mb = os.path.getsize(f"{out}-bcf.hapbits") / 1e6
     rows = sum(1 for _ in open(f"{out}.scan.tsv")) - 1
     print(f"\nVCF road, {name}: {haplotypes} haplotypes x {snps} SNPs; VCF.gz {sizes['vcf.gz']:.0f} MB, BCF "
           f"{sizes['bcf']:.0f} MB, bit panel {bits_mb:.0f} MB (in memory with the zero word per row: "
-          f"{table_mb:.0f} MB), {rows} rows at 0.2")
-    print("| step | wall s | peak RSS MB | ratio |")
-    print("|---|---|---|---|")
-    for step, (wall, rss) in steps.items():
+          f"{table_mb:.0f} MiB), {rows} rows at 0.2")
+    print("wall s and processor s (user + system): the least of the runs; RSS and table in MiB")
+    print("| step | wall s | processor s | peak RSS MB | ratio |")
+    print("|---|---|---|---|---|")
+    for step, (wall, rss, cpu) in steps.items():
         ratio = "-"
         for kind in ("vcf.gz", "bcf"):
             if step.startswith(f"prepare {kind}"):
                 ratio = f"{wall / steps[f'bcftools view -Ou {kind}'][0]:.2f} x bcftools view -Ou"
         if step == "load of the bit panel":
             ratio = f"RSS - table: {rss - table_mb:.0f} MB"
-        print(f"| {step} | {wall:.2f} | {rss:.0f} | {ratio} |", flush=True)
+        print(f"| {step} | {wall:.2f} | {cpu:.2f} | {rss:.0f} | {ratio} |", flush=True)
     best_prepare = min(steps[f"prepare bcf -> bits, --threads {t}"][0] for t in ("0", "1"))
     scan = steps["scan from the bit panel, freq 0.2"][0]
     print(f"BCF -> result rows (best prepare + scan): {best_prepare + scan:.2f} s")
