@@ -51,27 +51,35 @@ bool write_header(output_target& target, int64_t haplotypes, int64_t snps) {
 bool write_bit_panel(const haplotype_table& table, output_target& target) {
     const size_t row_words = bit_panel_row_words(table.site_count);
     const size_t haplotypes = static_cast<size_t>(table.haplotype_count);
-    std::vector<uint64_t> rows;  // 64 haplotypes' rows at a time: one word column of the table
+    const size_t words_per_site = static_cast<size_t>(table.words_per_site);
+    // Eight word columns (512 haplotypes) at a time: a site's eight words share a cache line, so
+    // each line of the table is read once.
+    constexpr size_t columns_at_once = 8;
+    std::vector<uint64_t> rows;  // the rows of those haplotypes
     try {
-        rows.resize(64 * row_words);
+        rows.resize(columns_at_once * 64 * row_words);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "corvane-prepare: not enough memory to write the bit panel\n");
         return false;
     }
     if (!write_header(target, table.haplotype_count, table.site_count)) return false;
-    uint64_t square[64];
-    for (size_t word = 0; word < static_cast<size_t>(table.words_per_site); ++word) {
+    uint64_t squares[columns_at_once][64];
+    for (size_t first_word = 0; first_word < words_per_site; first_word += columns_at_once) {
+        const size_t columns = std::min(columns_at_once, words_per_site - first_word);
         for (size_t block = 0; block < row_words; ++block) {
             const int64_t first_site = static_cast<int64_t>(block) * 64;
-            const int64_t sites = std::min<int64_t>(64, table.site_count - first_site);
-            const uint64_t* source = table.site_words(first_site) + word;
-            for (int64_t s = 0; s < sites; ++s) square[s] = source[s * table.words_per_site];
-            std::fill(square + sites, square + 64, uint64_t{0});
-            transpose_64(square);
-            for (size_t h = 0; h < 64; ++h) rows[h * row_words + block] = square[h];
+            const size_t sites = static_cast<size_t>(std::min<int64_t>(64, table.site_count - first_site));
+            for (size_t s = 0; s < 64; ++s) {
+                const uint64_t* site = s < sites ? table.site_words(first_site + static_cast<int64_t>(s)) + first_word : nullptr;
+                for (size_t c = 0; c < columns; ++c) squares[c][s] = site != nullptr ? site[c] : 0;
+            }
+            for (size_t c = 0; c < columns; ++c) {
+                transpose_64(squares[c]);
+                for (size_t h = 0; h < 64; ++h) rows[(c * 64 + h) * row_words + block] = squares[c][h];
+            }
         }
-        const size_t in_column = std::min<size_t>(64, haplotypes - word * 64);
-        if (!write_words(target, rows.data(), in_column * row_words)) return false;
+        const size_t in_group = std::min(columns * 64, haplotypes - first_word * 64);
+        if (!write_words(target, rows.data(), in_group * row_words)) return false;
     }
     return true;
 }
