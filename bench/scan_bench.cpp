@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/fast_region.hpp"
 
 namespace {
@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: corvane-scan-bench GENOTYPES FREQUENCY...\n");
         return 2;
     }
-    corvane::allele_table table;
-    if (corvane::load_allele_table(argv[1], table) != corvane::run_status::run_ok) return 1;
+    corvane::fast_genotype_matrix table;
+    if (corvane::load_fast_genotype_matrix(argv[1], table) != corvane::run_status::run_ok) return 1;
     for (int a = 2; a < argc; ++a) {
         const auto frequency = static_cast<float>(std::atof(argv[a]));
         double prepare = 1e9, search = 1e9;

@@ -1,5 +1,5 @@
 // The plain scan driver: Eigen window copies, window strings, the legend re-read per region.
-#include "reference_run.hpp"
+#include "plain_run.hpp"
 
 #include <cstdint>
 
@@ -23,7 +23,7 @@ run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings
     return run_status::run_ok;
 }
 
-run_status run_reference(int argc, const char* const* argv, scan_settings& settings) {
+run_status run_plain(int argc, const char* const* argv, scan_settings& settings) {
     return run_program<genotype_matrix>(argc, argv, settings, load_genotype_matrix, run_scan);
 }
 

@@ -1,5 +1,5 @@
 // Reads the legend once into a compact table and forms result rows from it.
-#include "report/legend_table.hpp"
+#include "report/fast_legend_span.hpp"
 
 #include <cstdio>
 #include <string_view>
@@ -54,7 +54,7 @@ run_status read_legend_table(const std::string& path, int32_t snp_count, legend_
     return check_legend_row_count(path, row_count, snp_count);
 }
 
-run_status make_table_row(const legend_table& table, region found, region_row& row) {
+run_status lookup_fast_legend_span(const legend_table& table, region found, region_row& row) {
     run_status status = check_entry(table, found.start);
     if (status == run_status::run_ok) status = check_entry(table, found.end);
     if (status != run_status::run_ok) return status;

@@ -50,7 +50,7 @@ window_counter::slot& add_to_group(window_counter& counter, int32_t row, uint64_
 }
 
 // The exact carrier count of a bit window: its partition built afresh.
-int32_t count_bit_window(const allele_table& table, snp_window window, window_counter& counter) {
+int32_t count_bit_window(const fast_genotype_matrix& table, snp_window window, window_counter& counter) {
     const window_partition nothing;
     window_partition partition;
     partition_window(table, counter.columns, nothing, window, partition, counter.partition_work);
@@ -96,7 +96,7 @@ int32_t largest_group_above(snp_window window, float threshold, window_counter& 
 }
 
 template <typename cell>
-int32_t count_value_window(const allele_table& table, snp_window window, window_counter& counter) {
+int32_t count_value_window(const fast_genotype_matrix& table, snp_window window, window_counter& counter) {
     const int32_t rows = table.haplotype_count;
     const int32_t width = window.hi - window.lo + 1;
     const cell* cells = table_cells<cell>(table).data();
@@ -134,7 +134,7 @@ int32_t count_value_window(const allele_table& table, snp_window window, window_
         }
     }
 
-    const cell* reference = row_cells(best->first_row);
+    const cell* core_row = row_cells(best->first_row);
     int32_t carriers = 0;
     for (int32_t r = 0; r < rows; ++r) {
         const cell* mine = row_cells(r);
@@ -142,7 +142,7 @@ int32_t count_value_window(const allele_table& table, snp_window window, window_
         double distance = 0.0;
         bool carrier = true;
         for (int32_t k = 0; k < width && carrier; ++k) {
-            const int64_t difference = static_cast<int64_t>(mine[k]) - reference[k];
+            const int64_t difference = static_cast<int64_t>(mine[k]) - core_row[k];
             const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
             distance += static_cast<double>(magnitude * magnitude);
             if ((k & 15) == 15) carrier = is_carrier(distance, width);
@@ -161,7 +161,7 @@ int32_t mismatch_allowance(int32_t width) {
     return allowed;
 }
 
-void prepare_window_counter(const allele_table& table, window_counter& counter) {
+void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter) {
     counter = window_counter{};
     counter.allowance.resize(static_cast<size_t>(table.snp_count) + 1);
     for (int32_t width = 1; width <= table.snp_count; ++width) {
@@ -178,7 +178,7 @@ void prepare_window_counter(const allele_table& table, window_counter& counter) 
     counter.slots.resize(slots);
 }
 
-int32_t count_carriers(const allele_table& table, snp_window window, window_counter& counter) {
+int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, window_counter& counter) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
     switch (table.kind) {
         case cell_kind::bits: return count_bit_window(table, window, counter);
@@ -189,7 +189,7 @@ int32_t count_carriers(const allele_table& table, snp_window window, window_coun
     return 0;
 }
 
-int32_t count_carriers_above(const allele_table& table, snp_window window, float threshold,
+int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                              window_counter& counter) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
     const int32_t width = window.hi - window.lo + 1;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
 #include "search/window_partition.hpp"
 #include "search/window_count.hpp"
@@ -35,18 +35,18 @@ struct window_counter {
 };
 
 // Prepares `counter` for windows of `table`.
-void prepare_window_counter(const allele_table& table, window_counter& counter);
+void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter);
 
 // The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
 // similarity test, found by evaluating that test itself.
 int32_t mismatch_allowance(int32_t width);
 
 // The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table.
-int32_t count_carriers(const allele_table& table, snp_window window, window_counter& counter);
+int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, window_counter& counter);
 
 // The carrier count of `window` when it is above `threshold` (so the window passes), else 0. This is
 // all the region search needs, and it can often be settled without finding the count.
-int32_t count_carriers_above(const allele_table& table, snp_window window, float threshold,
+int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                              window_counter& counter);
 
 }  // namespace corvane

@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-// A haplotype counts as a carrier when its similarity to the reference row exceeds this.
+// A haplotype counts as a carrier when its similarity to the core row exceeds this.
 constexpr double similarity_cutoff = 0.98;
 
 // An inclusive range of SNP columns, 0 <= lo <= hi <= S - 1.
