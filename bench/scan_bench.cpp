@@ -35,11 +35,10 @@ int main(int argc, char** argv) {
             corvane::prepare_window_counter(table, counter);
             const double prepared = processor_seconds();
             regions = 0;
-            for (int32_t focal = 0; focal < table.snp_count - 1;) {
+            for (int32_t focal = 0; corvane::is_focal_snp(focal, table.snp_count);) {
                 const corvane::region found = corvane::grow_region_fast(table, focal, frequency, counter);
                 ++regions;
-                if (found.end + 1 >= table.snp_count - 1) break;
-                focal = found.end + 2;
+                focal = corvane::next_focal_snp(found);
             }
             prepare = std::min(prepare, prepared - start);
             search = std::min(search, processor_seconds() - prepared);

@@ -18,7 +18,7 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
     scan_progress progress = start_progress(snp_count);
     int64_t regions = 0;
     int32_t focal = 0;
-    while (focal < snp_count - 1) {
+    while (is_focal_snp(focal, snp_count)) {
         const region found = grow_region_fast(table, focal, settings.frequency, counter);
         run_status status = run_status::run_ok;
         if (!legend_read) {
@@ -32,9 +32,8 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
             end_progress(progress);
             return status;
         }
-        note_progress(progress, found.end + 2, ++regions);
-        if (found.end + 1 >= snp_count - 1) break;
-        focal = found.end + 2;
+        note_progress(progress, next_focal_snp(found), ++regions);
+        focal = next_focal_snp(found);
     }
     end_progress(progress);
     return run_status::run_ok;

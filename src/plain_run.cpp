@@ -11,14 +11,13 @@ namespace corvane {
 run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings, output_file& output) {
     const int32_t snp_count = matrix.snp_count;
     int32_t focal = 0;
-    while (focal < snp_count - 1) {
+    while (is_focal_snp(focal, snp_count)) {
         const region found = grow_region(matrix, focal, settings.frequency);
         region_row row;
         run_status status = lookup_legend_span(settings.legend_path, found, snp_count, row);
         if (status == run_status::run_ok) status = write_region_row(output, row);
         if (status != run_status::run_ok) return status;
-        if (found.end + 1 >= snp_count - 1) break;
-        focal = found.end + 2;
+        focal = next_focal_snp(found);
     }
     return run_status::run_ok;
 }

@@ -7,7 +7,7 @@
 
 #include <sys/stat.h>
 
-#include "search/region.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 

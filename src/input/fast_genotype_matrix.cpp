@@ -7,8 +7,7 @@
 #include <new>
 #include <span>
 
-#include "input/genotype_matrix.hpp"
-#include "input/genotype_parser.hpp"
+#include "input/table_loading.hpp"
 
 namespace corvane {
 
@@ -126,18 +125,9 @@ run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matr
     };
     const auto take_haplotype = [&](std::span<const int32_t> alleles) {
         assert(alleles.size() == static_cast<size_t>(table.snp_count));
-        try {
-            append_haplotype(table, alleles.data());
-        } catch (const std::bad_alloc&) {
-            return report_out_of_memory(path, table.haplotype_count, table.snp_count);
-        }
-        return run_status::run_ok;
+        append_haplotype(table, alleles.data());
     };
-    try {
-        return parse_genotype_file(path, take_snp_count, take_haplotype);
-    } catch (const std::bad_alloc&) {
-        return report_out_of_memory(path, table.haplotype_count, table.snp_count);
-    }
+    return load_genotype_table(path, table, take_snp_count, take_haplotype);
 }
 
 }  // namespace corvane

@@ -7,7 +7,7 @@
 
 #include "report/output_file.hpp"
 #include "run_status.hpp"
-#include "search/region.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 

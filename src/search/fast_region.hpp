@@ -5,7 +5,7 @@
 
 #include "input/fast_genotype_matrix.hpp"
 #include "search/fast_window_count.hpp"
-#include "search/region.hpp"
+#include "search/region_growth.hpp"
 
 namespace corvane {
 

@@ -7,7 +7,7 @@
 
 #include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
-#include "search/window_count.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 

@@ -94,7 +94,7 @@ TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
             const std::string frequency_text = frequency_for_threshold(rows, threshold);
             ASSERT_FALSE(frequency_text.empty()) << rows << " " << threshold;
             const auto frequency = static_cast<float>(std::atof(frequency_text.c_str()));
-            for (int32_t focal = 0; focal < snps - 1;) {
+            for (int32_t focal = 0; is_focal_snp(focal, snps);) {
                 const region plain = grow_region(matrix, focal, frequency);
                 const region fast = grow_region_fast(table, focal, frequency, counter);
                 ASSERT_EQ(fast.start, plain.start) << "table " << t << " focal " << focal;
@@ -102,8 +102,7 @@ TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
                 from_first += plain.start == 0;
                 to_last += plain.end == snps - 1;
                 inside += plain.start > 0 && plain.end < snps - 1;
-                if (plain.end + 1 >= snps - 1) break;
-                focal = plain.end + 2;
+                focal = next_focal_snp(plain);
             }
             if (rows <= 12) thresholds_seen.insert({rows, threshold});
             ++scans;
@@ -141,14 +140,13 @@ TEST(FastScan, LongSharedSegmentsGiveThePlainRegionSequence) {
     prepare_window_counter(table, counter);
     for (const float frequency : {0.05f, 0.3f, 0.6f}) {
         int32_t regions = 0;
-        for (int32_t focal = 0; focal < 899;) {
+        for (int32_t focal = 0; is_focal_snp(focal, 900);) {
             const region plain = grow_region(matrix, focal, frequency);
             const region fast = grow_region_fast(table, focal, frequency, counter);
             ASSERT_EQ(fast.start, plain.start) << frequency << " focal " << focal;
             ASSERT_EQ(fast.end, plain.end) << frequency << " focal " << focal;
             ++regions;
-            if (plain.end + 1 >= 899) break;
-            focal = plain.end + 2;
+            focal = next_focal_snp(plain);
         }
         EXPECT_GT(regions, 1) << frequency;
     }
