@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/word_split.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/text_lines.hpp"
 
@@ -27,18 +28,6 @@ layout_columns columns_of(map_layout layout) {
         case map_layout::plink: return {4, 0, 3, 2, 4, "PLINK (chr id cM bp)"};
         case map_layout::hapmap: return {4, 0, 1, 3, 2, "HapMap (Chromosome Position(bp) Rate(cM/Mb) Map(cM))"};
         default: return {3, 1, 0, 2, 3, "pos chr cM"};
-    }
-}
-
-// Splits at runs of blanks and tabs; a CR at the end is dropped.
-void split_fields(std::string_view line, std::vector<std::string_view>& fields) {
-    fields.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
     }
 }
 
@@ -138,7 +127,7 @@ run_status read_genetic_map(const std::string& path, map_layout layout, const st
         if (result == text_line_result::read_error) return run_status::bad_input;
         if (result == text_line_result::end_of_file) break;
         reading.line_number = reader.line_number;
-        split_fields(line, fields);
+        split_words(line, fields);
         if (fields.empty() || fields[0].starts_with('#')) continue;
         if (first_line) {
             first_line = false;
