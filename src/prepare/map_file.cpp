@@ -7,7 +7,7 @@
 
 #include "input/word_split.hpp"
 #include "prepare/genetic_map.hpp"
-#include "prepare/text_lines.hpp"
+#include "prepare/text_input.hpp"
 
 namespace corvane {
 
@@ -114,8 +114,8 @@ bool take_row(map_reading& reading, const std::vector<std::string_view>& fields,
 
 run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
     map = genetic_map{};
-    text_lines reader;
-    if (!open_text_lines(reader, path, "genetic map")) return run_status::bad_input;
+    line_reader reader;
+    if (open_text_input(reader, path, "genetic map") != run_status::run_ok) return run_status::bad_input;
     map_reading reading{path};
     const std::string_view wanted = without_chr_prefix(chromosome);
     std::vector<std::string_view> fields;
@@ -123,9 +123,9 @@ run_status read_genetic_map(const std::string& path, map_layout layout, const st
     layout_columns columns{};
     bool first_line = true;
     for (;;) {
-        const text_line_result result = next_text_line(reader, line);
-        if (result == text_line_result::read_error) return run_status::bad_input;
-        if (result == text_line_result::end_of_file) break;
+        const line_result result = read_line(reader, line);
+        if (result == line_result::read_error) return run_status::bad_input;
+        if (result == line_result::end_of_file) break;
         reading.line_number = reader.line_number;
         split_words(line, fields);
         if (fields.empty() || fields[0].starts_with('#')) continue;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "prepare/text_lines.hpp"
+#include "prepare/text_input.hpp"
 
 
 namespace corvane {
@@ -19,16 +19,16 @@ std::vector<int> all_samples(const bcf_hdr_t* header) {
 run_status read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
                       std::vector<int>& samples) {
     samples.clear();
-    text_lines reader;
-    if (!open_text_lines(reader, path, "sample list")) return run_status::bad_input;
+    line_reader reader;
+    if (open_text_input(reader, path, "sample list") != run_status::run_ok) return run_status::bad_input;
     // The line each header sample was listed on, 0 when it was not listed.
     std::vector<int64_t> listed_on(static_cast<size_t>(bcf_hdr_nsamples(header)), 0);
     std::string id;
     std::string_view line;
     for (;;) {
-        const text_line_result result = next_text_line(reader, line);
-        if (result == text_line_result::read_error) return run_status::bad_input;
-        if (result == text_line_result::end_of_file) break;
+        const line_result result = read_line(reader, line);
+        if (result == line_result::read_error) return run_status::bad_input;
+        if (result == line_result::end_of_file) break;
         const size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos) continue;
         const size_t last = line.find_last_not_of(" \t\r");

@@ -1,5 +1,5 @@
-// Line reading over htslib's hts_getline, which decompresses gzip and BGZF transparently.
-#include "prepare/text_lines.hpp"
+// Opening a text input of corvane-prepare: a directory is refused here, as it cannot be read as text.
+#include "prepare/text_input.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,43 +9,20 @@
 
 namespace corvane {
 
-text_lines::~text_lines() {
-    if (file != nullptr) hts_close(file);
-    ks_free(&line);
-}
-
-bool open_text_lines(text_lines& lines, const std::string& path, const char* what) {
-    lines.path = path;
+run_status open_text_input(line_reader& reader, const std::string& path, const char* what) {
     struct stat info {};
-    // htslib would open a directory and fail only on the first read.
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         std::fprintf(stderr, "corvane-prepare: cannot open %s %s: %s\n", what, path.c_str(), std::strerror(EISDIR));
-        return false;
+        return run_status::bad_input;
     }
     errno = 0;
-    lines.file = hts_open(path.c_str(), "r");
-    if (lines.file == nullptr) {
+    if (!open_line_reader(reader, path)) {
         std::fprintf(stderr, "corvane-prepare: cannot open %s %s: %s\n", what, path.c_str(),
                      errno != 0 ? std::strerror(errno) : "unreadable file");
-        return false;
+        return run_status::bad_input;
     }
-    return true;
-}
-
-text_line_result next_text_line(text_lines& lines, std::string_view& line) {
-    errno = 0;
-    const int got = hts_getline(lines.file, '\n', &lines.line);
-    if (got == -1) return text_line_result::end_of_file;
-    if (got < 0) {
-        std::fprintf(stderr, "corvane-prepare: %s: cannot read after line %lld: %s\n", lines.path.c_str(),
-                     static_cast<long long>(lines.line_number),
-                     errno != 0 ? std::strerror(errno) : "corrupt or truncated compressed data");
-        return text_line_result::read_error;
-    }
-    ++lines.line_number;
-    line = std::string_view(lines.line.s != nullptr ? lines.line.s : "", lines.line.l);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    return text_line_result::line;
+    reader.read_error_names_line = true;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

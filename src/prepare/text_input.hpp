@@ -1,34 +1,16 @@
-// Reads a text input (map or sample list) line by line through htslib: plain, gzip or BGZF alike.
+// Opens a map or sample list for the shared line reader, with corvane-prepare's message when it cannot.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 
-#include <htslib/hts.h>
-#include <htslib/kstring.h>
+#include "input/line_reader.hpp"
+#include "run_status.hpp"
 
 namespace corvane {
 
-struct text_lines {
-    std::string path;
-    htsFile* file = nullptr;
-    kstring_t line{};
-    int64_t line_number = 0;  // 1-based number of the line last returned
-
-    text_lines() = default;
-    text_lines(const text_lines&) = delete;
-    text_lines& operator=(const text_lines&) = delete;
-    ~text_lines();
-};
-
-// Opens `path`; on failure reports "corvane-prepare: cannot open WHAT PATH: REASON" and returns false.
-bool open_text_lines(text_lines& lines, const std::string& path, const char* what);
-
-enum class text_line_result { line, end_of_file, read_error };
-
-// The next line without its newline (and without a CR before it). The view stays valid until the next
-// call. A read error (e.g. corrupt compressed data) is reported before read_error is returned.
-text_line_result next_text_line(text_lines& lines, std::string_view& line);
+// Opens `path` (plain, gzip or BGZF) for reading line by line. On failure reports
+// "corvane-prepare: cannot open WHAT PATH: REASON" and returns bad_input. A later read error names
+// the line after which it happened.
+run_status open_text_input(line_reader& reader, const std::string& path, const char* what);
 
 }  // namespace corvane
