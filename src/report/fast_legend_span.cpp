@@ -1,7 +1,6 @@
 // Reads the legend once into a compact table and forms result rows from it.
 #include "report/fast_legend_span.hpp"
 
-#include <cstdio>
 #include <string_view>
 
 #include "input/field_split.hpp"
