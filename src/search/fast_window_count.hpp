@@ -6,7 +6,7 @@
 
 #include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
-#include "search/narrow_window_test.hpp"
+#include "search/narrow_window_groups.hpp"
 #include "search/search_terms.hpp"
 #include "search/value_window_count.hpp"
 #include "search/window_partition.hpp"
@@ -34,7 +34,7 @@ struct search_state {
 struct count_scratch {
     window_partition trial;  // the partition of the window being counted
     partition_scratch partition;
-    narrow_test_scratch narrow;
+    narrow_groups_scratch narrow;
     value_count_scratch values;
 };
 

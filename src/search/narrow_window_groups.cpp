@@ -1,5 +1,5 @@
 // Column-by-column splitting of the rows of a 0/1 window, dropping every part too small to pass.
-#include "search/narrow_window_test.hpp"
+#include "search/narrow_window_groups.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -10,7 +10,7 @@ namespace corvane {
 
 CORVANE_WITH_POPCOUNT
 int32_t largest_group_above(column_bits& columns, const std::vector<uint64_t>& all_rows, int32_t row_count,
-                            snp_window window, float threshold, narrow_test_scratch& scratch) {
+                            snp_window window, float threshold, narrow_groups_scratch& scratch) {
     const int32_t words = columns.words_per_column;
     const size_t stride = static_cast<size_t>(words);
     scratch.groups.assign(all_rows.begin(), all_rows.end());
