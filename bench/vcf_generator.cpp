@@ -12,7 +12,7 @@
 #include <htslib/hts.h>
 #include <htslib/vcf.h>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 
 namespace {
 
@@ -38,7 +38,7 @@ bool read_legend(const char* path, std::vector<legend_row>& rows) {
 }
 
 // Every site of `table` into `path` in `mode` ("wz" VCF.gz, "wb" BCF).
-bool write_panel(const corvane::allele_table& table, const std::vector<legend_row>& legend, const char* path,
+bool write_panel(const corvane::fast_genotype_matrix& table, const std::vector<legend_row>& legend, const char* path,
                  const char* mode, int threads) {
     htsFile* out = hts_open(path, mode);
     if (out == nullptr) return false;
@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: corvane-vcf-gen GENOTYPES LEGEND OUT.vcf.gz OUT.bcf THREADS   ('-' skips an output)\n");
         return 2;
     }
-    corvane::allele_table table;
-    if (corvane::load_allele_table(argv[1], table) != corvane::run_status::run_ok ||
+    corvane::fast_genotype_matrix table;
+    if (corvane::load_fast_genotype_matrix(argv[1], table) != corvane::run_status::run_ok ||
         table.kind != corvane::cell_kind::bits || table.haplotype_count < 2) {
         std::fprintf(stderr, "corvane-vcf-gen: %s is not a 0/1 panel of at least two haplotypes\n", argv[1]);
         return 1;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "input/genotype_matrix.hpp"
 
 namespace corvane::fuzzing {
@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (bytes.empty() || static_cast<unsigned char>(bytes[0]) != 0x89) return 0;
     fill_memory_file(file, bytes);
 
-    allele_table table;
+    fast_genotype_matrix table;
     begin_capture();
-    const run_status fast_status = load_allele_table(file.path, table);
+    const run_status fast_status = load_fast_genotype_matrix(file.path, table);
     const captured_streams fast_streams = end_capture();
     genotype_matrix matrix;
     begin_capture();

@@ -16,7 +16,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include "input/genotype_matrix.hpp"
+#include "input/table_loading.hpp"
 
 namespace corvane {
 

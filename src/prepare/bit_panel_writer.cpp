@@ -11,10 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "input/bit_panel.hpp"
 #include "input/genotype_parser.hpp"
+#include "same_file.hpp"
 
 namespace corvane {
 
@@ -32,7 +31,7 @@ void transpose_64(uint64_t a[64]) {
     }
 }
 
-bool write_words(output_target& target, const uint64_t* words, size_t count) {
+run_status write_words(output_target& target, const uint64_t* words, size_t count) {
     if constexpr (std::endian::native != std::endian::little) {
         std::vector<unsigned char> bytes(count * 8);
         for (size_t i = 0; i < count * 8; ++i) bytes[i] = static_cast<unsigned char>(words[i / 8] >> (8 * (i % 8)));
@@ -41,14 +40,14 @@ bool write_words(output_target& target, const uint64_t* words, size_t count) {
     return write_output(target, std::string_view(reinterpret_cast<const char*>(words), count * 8));
 }
 
-bool write_header(output_target& target, int64_t haplotypes, int64_t snps) {
+run_status write_header(output_target& target, int64_t haplotypes, int64_t snps) {
     const auto header = bit_panel_header(haplotypes, snps);
     return write_output(target, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
 }
 
 }  // namespace
 
-bool write_bit_panel(const haplotype_table& table, output_target& target) {
+run_status write_bit_panel(const haplotype_table& table, output_target& target) {
     const size_t row_words = bit_panel_row_words(table.site_count);
     const size_t haplotypes = static_cast<size_t>(table.haplotype_count);
     const size_t words_per_site = static_cast<size_t>(table.words_per_site);
@@ -60,11 +59,12 @@ bool write_bit_panel(const haplotype_table& table, output_target& target) {
         rows.resize(columns_at_once * 64 * row_words);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "corvane-prepare: not enough memory to write the bit panel\n");
-        return false;
+        return run_status::out_of_memory;
     }
-    if (!write_header(target, table.haplotype_count, table.site_count)) return false;
+    run_status status = write_header(target, table.haplotype_count, table.site_count);
     uint64_t squares[columns_at_once][64];
-    for (size_t first_word = 0; first_word < words_per_site; first_word += columns_at_once) {
+    for (size_t first_word = 0; first_word < words_per_site && status == run_status::run_ok;
+         first_word += columns_at_once) {
         const size_t columns = std::min(columns_at_once, words_per_site - first_word);
         for (size_t block = 0; block < row_words; ++block) {
             const int64_t first_site = static_cast<int64_t>(block) * 64;
@@ -79,28 +79,27 @@ bool write_bit_panel(const haplotype_table& table, output_target& target) {
             }
         }
         const size_t in_group = std::min(columns * 64, haplotypes - first_word * 64);
-        if (!write_words(target, rows.data(), in_group * row_words)) return false;
+        status = write_words(target, rows.data(), in_group * row_words);
     }
-    return true;
+    return status;
 }
 
-prepare_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path) {
-    struct stat input_info {}, output_info {};
-    if (stat(output_path.c_str(), &output_info) == 0 && stat(text_panel_path.c_str(), &input_info) == 0 &&
-        input_info.st_dev == output_info.st_dev && input_info.st_ino == output_info.st_ino) {
+run_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path) {
+    if (names_same_file(output_path, text_panel_path)) {
         std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
                      output_path.c_str(), text_panel_path.c_str());
-        return prepare_status::bad_input;
+        return run_status::same_file;
     }
     output_target target;
-    if (!open_output(target, output_path, false)) return prepare_status::output_failed;
+    run_status status = open_output(target, output_path, false);
+    if (status != run_status::run_ok) return status;
     int64_t snps = 0, haplotypes = 0;
     std::vector<uint64_t> row;
     const auto take_snp_count = [&](int32_t snp_count) {
         snps = snp_count;
         row.resize(bit_panel_row_words(snps));
         // H is not known yet: the header is written again at the end.
-        return write_header(target, 0, snps) ? run_status::run_ok : run_status::output_failed;
+        return write_header(target, 0, snps);
     };
     const auto take_haplotype = [&](std::span<const int32_t> alleles) {
         std::fill(row.begin(), row.end(), uint64_t{0});
@@ -115,26 +114,25 @@ prepare_status convert_text_panel(const std::string& text_panel_path, const std:
             row[c / 64] |= static_cast<uint64_t>(alleles[c]) << (c % 64);
         }
         ++haplotypes;
-        return write_words(target, row.data(), row.size()) ? run_status::run_ok : run_status::output_failed;
+        return write_words(target, row.data(), row.size());
     };
-    const run_status read = parse_genotype_file(text_panel_path, take_snp_count, take_haplotype);
-    if (read == run_status::genotype_missing) {
+    status = parse_genotype_file(text_panel_path, take_snp_count, take_haplotype);
+    if (status == run_status::genotype_missing) {
         std::fprintf(stderr, "corvane-prepare: cannot open the genotype file %s: %s\n", text_panel_path.c_str(),
                      std::strerror(errno));
     }
-    if (read == run_status::output_failed) return prepare_status::output_failed;
-    if (read == run_status::out_of_memory) return prepare_status::out_of_memory;
-    if (read != run_status::run_ok) return prepare_status::bad_input;
+    if (status != run_status::run_ok) return status;
     if (std::fflush(target.plain) != 0 || std::fseek(target.plain, 0, SEEK_SET) != 0) {
         std::fprintf(stderr, "corvane-prepare: cannot write %s: %s\n", output_path.c_str(), std::strerror(errno));
-        return prepare_status::output_failed;
+        return run_status::output_failed;
     }
-    if (!write_header(target, haplotypes, snps) || !close_output(target) || !commit_output(target)) {
-        return prepare_status::output_failed;
-    }
+    status = write_header(target, haplotypes, snps);
+    if (status == run_status::run_ok) status = close_output(target);
+    if (status == run_status::run_ok) status = commit_output(target);
+    if (status != run_status::run_ok) return status;
     std::fprintf(stderr, "corvane-prepare: wrote %s: %lld haplotypes x %lld SNPs\n", output_path.c_str(),
                  static_cast<long long>(haplotypes), static_cast<long long>(snps));
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

@@ -45,9 +45,9 @@ constexpr const char* usage_text =
     "they are extrapolated at the map's average rate over its last 5 cM on that side.\n"
     "Exit status: 0 done, 1 bad input or failed output, 2 wrong command line.\n";
 
-prepare_status usage_error(const std::string& message) {
+run_status usage_error(const std::string& message) {
     std::fprintf(stderr, "corvane-prepare: %s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
-    return prepare_status::usage_error;
+    return run_status::usage_error;
 }
 
 bool parse_layout(std::string_view text, map_layout& layout) {
@@ -108,13 +108,13 @@ constexpr string_option string_options[] = {
 
 }  // namespace
 
-prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
     bool layout_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view name = argv[i];
         if (name == "-h" || name == "--help") {
             std::fputs(usage_text, stdout);
-            return prepare_status::help_shown;
+            return run_status::help_shown;
         }
         if (name == "--gzip") {
             options.format = panel_format::gzip;
@@ -172,7 +172,7 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
             !options.samples_path.empty() || layout_given) {
             return usage_error("--hap takes only --out (and --threads): the panel is converted as it is");
         }
-        return prepare_status::ok;
+        return run_status::run_ok;
     }
     if (options.vcf_path.empty()) return usage_error("missing --vcf FILE");
     if (options.chromosome.empty()) return usage_error("missing --chr NAME");
@@ -181,7 +181,7 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
         return usage_error("give exactly one of --map FILE and --cm-tag TAG");
     }
     if (layout_given && options.map_path.empty()) return usage_error("--map-layout needs --map");
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 std::string haplotype_output_path(const prepare_options& options) {
