@@ -1,4 +1,5 @@
 // Wrong argument counts, orders and frequencies, and inputs that are missing or directories.
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -36,6 +37,11 @@ TEST_F(command_line_input, wrong_argument_count_shows_usage_and_creates_nothing)
         {"-hap", genotypes, "-legend", legend, "-freq", "0.5", "-out"},
         {"-hap", genotypes, "-legend", legend, "-freq", "0.5", "-out", output, "extra"},
         {genotypes, legend, "0.5", output},
+        // Help and version are answered only as the sole argument, spelled exactly.
+        {"--help", genotypes},
+        {"-hap", genotypes, "-legend", legend, "-freq", "0.5", "-out", output, "--version"},
+        {"-help"},
+        {"--version=1"},
     };
     const auto before = directory_names(dir.path);
     for (const auto& arguments : argument_lists) {
@@ -46,6 +52,31 @@ TEST_F(command_line_input, wrong_argument_count_shows_usage_and_creates_nothing)
         EXPECT_NE(ran.err.find(usage_line), std::string::npos) << ran.err;
         EXPECT_EQ(directory_names(dir.path), before);
     }
+}
+
+TEST_F(command_line_input, sole_help_or_version_argument_is_answered_on_standard_output) {
+    std::vector<std::string> tools = {CORVANE_EXE};
+#ifdef CORVANE_REFERENCE_EXE
+    tools.push_back(CORVANE_REFERENCE_EXE);
+#endif
+    const auto before = directory_names(dir.path);
+    for (const std::string& tool : tools) {
+        const std::string name = tool.substr(tool.rfind('/') + 1);
+        for (const char* request : {"--help", "-h"}) {
+            const tool_outcome help = run_tool(tool, {request}, {.directory = dir.path});
+            EXPECT_EQ(help.status, 0) << name;
+            EXPECT_TRUE(help.out.starts_with("usage: " + name + " -hap GENOTYPES")) << help.out;
+            EXPECT_NE(help.out.find("exceeds 0.98"), std::string::npos) << help.out;
+            EXPECT_EQ(help.err, "");
+        }
+        const tool_outcome version = run_tool(tool, {"--version"});
+        EXPECT_EQ(version.status, 0);
+        EXPECT_TRUE(version.out.starts_with(name + " " CORVANE_VERSION)) << version.out;
+        EXPECT_EQ(version.out.back(), '\n');
+        // Help that cannot be written is a failed run.
+        EXPECT_EQ(std::system((tool + " --help > /dev/full 2>/dev/null").c_str()), 1 << 8) << name;
+    }
+    EXPECT_EQ(directory_names(dir.path), before);
 }
 
 TEST_F(command_line_input, bad_frequency_is_refused_before_anything_is_created) {
