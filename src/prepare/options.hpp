@@ -22,7 +22,7 @@ struct prepare_options {
 };
 
 // Fills `options` from `argv`. Options take their value as the next argument or after '='.
-// Prints the usage on standard output for --help (help_shown); reports a wrong command line with
+// Prints the help (--help, -h) or the version (--version) on standard output (help_shown); reports a wrong command line with
 // a message on standard error (usage_error).
 prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
 
