@@ -88,7 +88,8 @@ bool place_iterator(vcf_reader& reader) {
     return true;
 }
 
-// Streaming: notes each contig met, and takes the first of either spelling when the header named neither.
+// Whether a record of contig `name` is one to read. Streaming, it also notes each contig met, and the
+// first record of either spelling fixes the name.
 bool is_chromosome_record(vcf_reader& reader, const char* name) {
     if (name == nullptr) return false;
     if (reader.iterator == nullptr && reader.record->rid != reader.last_rid) {
