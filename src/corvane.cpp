@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
     if (const auto answered = corvane::answer_help_or_version(argc, argv, "corvane", corvane::scan_help_text("corvane"))) {
-        return *answered;
+        return corvane::exit_code(*answered);
     }
     corvane::scan_settings settings;
     return corvane::finish_run(corvane::run_fast(argc, argv, settings), settings);

@@ -15,7 +15,7 @@ info_request info_request_of(std::string_view argument) {
     return info_request::none;
 }
 
-bool print_info(info_request request, std::string_view tool, std::string_view help_text) {
+run_status print_info(info_request request, std::string_view tool, std::string_view help_text) {
     if (request == info_request::help) {
         std::fwrite(help_text.data(), 1, help_text.size(), stdout);
     } else {
@@ -28,17 +28,17 @@ bool print_info(info_request request, std::string_view tool, std::string_view he
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "%.*s: cannot write to standard output: %s\n", static_cast<int>(tool.size()),
                      tool.data(), errno != 0 ? std::strerror(errno) : "write error");
-        return false;
+        return run_status::output_failed;
     }
-    return true;
+    return run_status::help_shown;
 }
 
-std::optional<int> answer_help_or_version(int argc, const char* const* argv, std::string_view tool,
-                                          std::string_view help_text) {
+std::optional<run_status> answer_help_or_version(int argc, const char* const* argv, std::string_view tool,
+                                                 std::string_view help_text) {
     if (argc != 2) return std::nullopt;
     const info_request request = info_request_of(argv[1]);
     if (request == info_request::none) return std::nullopt;
-    return print_info(request, tool, help_text) ? 0 : 1;
+    return print_info(request, tool, help_text);
 }
 
 }  // namespace corvane

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "input/line_reader.hpp"
-#include "search/region.hpp"
-#include "search/window_count.hpp"
+#include "search/region_growth.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 

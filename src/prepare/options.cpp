@@ -72,9 +72,9 @@ std::string help_text() {
            "Exit status: 0 done, 1 bad input or failed output, 2 wrong command line.\n";
 }
 
-prepare_status usage_error(const std::string& message) {
+run_status usage_error(const std::string& message) {
     std::fprintf(stderr, "corvane-prepare: %s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
-    return prepare_status::usage_error;
+    return run_status::usage_error;
 }
 
 bool parse_layout(std::string_view text, map_layout& layout) {
@@ -126,14 +126,13 @@ constexpr string_option string_options[] = {
 
 }  // namespace
 
-prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
     bool layout_given = false;
     bool min_maf_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view name = argv[i];
         if (const info_request request = info_request_of(name); request != info_request::none) {
-            return print_info(request, "corvane-prepare", help_text()) ? prepare_status::help_shown
-                                                                       : prepare_status::output_failed;
+            return print_info(request, "corvane-prepare", help_text());
         }
         if (name == "--gzip") {
             options.gzip = true;
@@ -187,7 +186,7 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
         return usage_error("give exactly one of --map FILE and --cm-tag TAG");
     }
     if (layout_given && options.map_path.empty()) return usage_error("--map-layout needs --map");
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 std::string haplotype_output_path(const prepare_options& options) {

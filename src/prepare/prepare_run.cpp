@@ -8,14 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
 #include "prepare/output_target.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
+#include "same_file.hpp"
 
 namespace corvane {
 
@@ -40,46 +39,42 @@ struct cm_source {
 };
 
 // Refuses output names that are one of the input files (the rename would replace it).
-bool outputs_are_not_inputs(const prepare_options& options) {
+run_status check_outputs_are_not_inputs(const prepare_options& options) {
     const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options)};
     const std::string inputs[] = {options.vcf_path, options.map_path, options.samples_path};
     for (const std::string& output : outputs) {
-        struct stat output_info {};
-        if (stat(output.c_str(), &output_info) != 0) continue;
         for (const std::string& input : inputs) {
-            struct stat input_info {};
-            if (input.empty() || stat(input.c_str(), &input_info) != 0) continue;
-            if (output_info.st_dev == input_info.st_dev && output_info.st_ino == input_info.st_ino) {
+            if (names_same_file(output, input)) {
                 std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
                              output.c_str(), input.c_str());
-                return false;
+                return run_status::bad_input;
             }
         }
     }
-    return true;
+    return run_status::run_ok;
 }
 
-bool prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
+run_status prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
     const int id = bcf_hdr_id2int(reader.header, BCF_DT_ID, source.tag);
     if (id < 0 || !bcf_hdr_idinfo_exists(reader.header, BCF_HL_INFO, id)) {
         std::fprintf(stderr, "corvane-prepare: %s: the header defines no INFO field %s\n", reader.path.c_str(),
                      source.tag);
-        return false;
+        return run_status::bad_input;
     }
     source.tag_type = bcf_hdr_id2type(reader.header, BCF_HL_INFO, id);
     if (source.tag_type != BCF_HT_REAL && source.tag_type != BCF_HT_INT) {
         std::fprintf(stderr, "corvane-prepare: %s: INFO field %s is not numeric (Type=Float or Integer)\n",
                      reader.path.c_str(), source.tag);
-        return false;
+        return run_status::bad_input;
     }
-    return true;
+    return run_status::run_ok;
 }
 
-// The cM of `record`. False (reported) when its INFO tag has no single finite number.
-bool site_cm(const vcf_reader& reader, bcf1_t* record, cm_source& source, double& cm) {
+// The cM of `record`. bad_input (reported) when its INFO tag has no single finite number.
+run_status site_cm(const vcf_reader& reader, bcf1_t* record, cm_source& source, double& cm) {
     if (source.map != nullptr) {
         cm = genetic_position(*source.map, record->pos + 1);
-        return true;
+        return run_status::run_ok;
     }
     int got = 0;
     if (source.tag_type == BCF_HT_REAL) {
@@ -92,9 +87,9 @@ bool site_cm(const vcf_reader& reader, bcf1_t* record, cm_source& source, double
     if (got != 1 || !std::isfinite(cm)) {
         std::fprintf(stderr, "%s: INFO field %s does not hold one finite cM value\n",
                      record_location(reader, record).c_str(), source.tag);
-        return false;
+        return run_status::bad_input;
     }
-    return true;
+    return run_status::run_ok;
 }
 
 void report_refused(const vcf_reader& reader, const bcf1_t* record, const site_check& check) {
@@ -151,59 +146,60 @@ struct conversion {
 };
 
 // Counts a bad site, or refuses it as the policy says.
-prepare_status skip_or_refuse(conversion& work, const bcf1_t* record, const site_check& check) {
+run_status skip_or_refuse(conversion& work, const bcf1_t* record, const site_check& check) {
     if (work.policy.refuse[static_cast<int>(check.kind)]) {
         report_refused(work.reader, record, check);
-        return prepare_status::bad_input;
+        return run_status::bad_input;
     }
     ++work.counts.skipped[static_cast<int>(check.kind)];
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 // A SNP alone at its position: the genotype rules, the allele frequency, then a legend row and a table site.
-prepare_status take_snp(conversion& work, bcf1_t* record) {
+run_status take_snp(conversion& work, bcf1_t* record) {
     const vcf_reader& reader = work.reader;
     const site_check check =
         read_phased_alleles(reader.header, record, work.samples, work.gt_buffer, work.gt_capacity, work.alleles);
     if (check.verdict == site_verdict::malformed) {
         report_malformed(reader, record, check);
-        return prepare_status::bad_input;
+        return run_status::bad_input;
     }
     if (check.verdict == site_verdict::bad) return skip_or_refuse(work, record, check);
     if (below_min_maf(work.alleles, work.policy.min_minor_allele_frequency)) {
         ++work.counts.below_min_maf;
-        return prepare_status::ok;
+        return run_status::run_ok;
     }
     double cm = 0.0;
-    if (!site_cm(reader, record, work.cm, cm)) return prepare_status::bad_input;
+    run_status status = site_cm(reader, record, work.cm, cm);
+    if (status != run_status::run_ok) return status;
     if (cm < work.last_cm) {
         std::fprintf(stderr, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
                      record_location(reader, record).c_str(), cm, work.last_cm);
-        return prepare_status::bad_input;
+        return run_status::bad_input;
     }
     work.last_cm = cm;
     append_legend_row(work.row, reader.chromosome, record->d.id, cm, record->pos + 1);
-    if (!write_output(work.legend, work.row)) return prepare_status::output_failed;
-    if (!add_site(work.table, work.alleles)) return prepare_status::out_of_memory;
-    ++work.counts.kept;
-    return prepare_status::ok;
+    status = write_output(work.legend, work.row);
+    if (status == run_status::run_ok) status = add_site(work.table, work.alleles);
+    if (status == run_status::run_ok) ++work.counts.kept;
+    return status;
 }
 
 // Reads every record of the chromosome: usable SNPs become a legend row and a table site, other
 // sites are counted or refused. A SNP waits in `held` until the next record shows it alone at its
 // position: split multi-allelic sites (bcftools norm -m-) come as several SNP records at one position,
 // which together are one multi-allelic site. Indels at a SNP's position leave the SNP alone.
-prepare_status convert_records(conversion& work) {
+run_status convert_records(conversion& work) {
     vcf_reader& reader = work.reader;
     bcf1_t* held = bcf_init();
-    if (held == nullptr) return prepare_status::out_of_memory;
+    if (held == nullptr) return run_status::out_of_memory;
     bool holding = false;
     int64_t multiallelic_position = 0;  // the position of the last multi-allelic site (0: none yet)
-    prepare_status status = prepare_status::ok;
-    while (status == prepare_status::ok) {
+    run_status status = run_status::run_ok;
+    while (status == run_status::run_ok) {
         const record_result result = next_record(reader);
         if (result == record_result::error) {
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         const bool at_end = result == record_result::end;
@@ -211,7 +207,7 @@ prepare_status convert_records(conversion& work) {
         if (holding && (at_end || position != held->pos + 1)) {
             holding = false;
             status = take_snp(work, held);
-            if (status != prepare_status::ok) break;
+            if (status != run_status::run_ok) break;
         }
         if (at_end) break;
         site_check check = check_alleles(reader.record);
@@ -234,79 +230,75 @@ prepare_status convert_records(conversion& work) {
     std::free(work.gt_buffer);
     work.gt_buffer = nullptr;
     report_site_counts(work.counts, work.policy);
-    if (status == prepare_status::ok && work.counts.kept == 0) {
+    if (status == run_status::run_ok && work.counts.kept == 0) {
         if (reader.records == 0) {
             std::fprintf(stderr, "%s\n", absent_chromosome_message(reader).c_str());
         } else {
             std::fprintf(stderr, "corvane-prepare: none of the %lld sites of chromosome %s in %s is a usable SNP\n",
                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
         }
-        status = prepare_status::bad_input;
+        status = run_status::bad_input;
     }
     return status;
 }
 
 // Closes both outputs and puts them under their final names, both or neither.
-prepare_status finish_outputs(output_target& haplotypes, output_target& legend) {
-    if (!close_output(haplotypes) || !close_output(legend)) return prepare_status::output_failed;
-    if (!commit_output(haplotypes)) return prepare_status::output_failed;
-    if (!commit_output(legend)) {
-        withdraw_output(haplotypes);
-        return prepare_status::output_failed;
-    }
-    return prepare_status::ok;
+run_status finish_outputs(output_target& haplotypes, output_target& legend) {
+    run_status status = close_output(haplotypes);
+    if (status == run_status::run_ok) status = close_output(legend);
+    if (status == run_status::run_ok) status = commit_output(haplotypes);
+    if (status != run_status::run_ok) return status;
+    status = commit_output(legend);
+    if (status != run_status::run_ok) withdraw_output(haplotypes);
+    return status;
 }
 
 }  // namespace
 
-prepare_status run_prepare(const prepare_options& options) {
-    if (!outputs_are_not_inputs(options)) return prepare_status::bad_input;
+run_status run_prepare(const prepare_options& options) {
+    run_status status = check_outputs_are_not_inputs(options);
+    if (status != run_status::run_ok) return status;
     genetic_map map;
     cm_source cm;
     if (!options.map_path.empty()) {
-        if (!read_genetic_map(options.map_path, options.layout, options.chromosome, map)) {
-            return prepare_status::bad_input;
-        }
+        status = read_genetic_map(options.map_path, options.layout, options.chromosome, map);
+        if (status != run_status::run_ok) return status;
         cm.map = &map;
     } else {
         cm.tag = options.cm_tag.c_str();
     }
 
     vcf_reader reader;
-    if (!open_vcf(reader, options.vcf_path, options.chromosome)) return prepare_status::bad_input;
+    status = open_vcf(reader, options.vcf_path, options.chromosome);
+    if (status != run_status::run_ok) return status;
     if (bcf_hdr_nsamples(reader.header) == 0) {
         std::fprintf(stderr, "corvane-prepare: %s has no samples\n", options.vcf_path.c_str());
-        return prepare_status::bad_input;
+        return run_status::bad_input;
     }
-    if (cm.tag != nullptr && !prepare_cm_tag(reader, cm)) return prepare_status::bad_input;
+    if (cm.tag != nullptr) status = prepare_cm_tag(reader, cm);
     std::vector<int> samples;
     if (options.samples_path.empty()) samples = all_samples(reader.header);
-    else if (!read_sample_list(options.samples_path, options.vcf_path, reader.header, samples)) {
-        return prepare_status::bad_input;
-    }
+    else if (status == run_status::run_ok) status = read_sample_list(options.samples_path, options.vcf_path, reader.header, samples);
+    if (status != run_status::run_ok) return status;
 
     output_target haplotypes;
     output_target legend;
-    if (!open_output(haplotypes, haplotype_output_path(options), options.gzip) ||
-        !open_output(legend, legend_output_path(options), options.gzip) ||
-        !write_output(legend, "chr\tid\tcM\tbp\n")) {
-        return prepare_status::output_failed;
-    }
+    status = open_output(haplotypes, haplotype_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = open_output(legend, legend_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = write_output(legend, "chr\tid\tcM\tbp\n");
+    if (status != run_status::run_ok) return status;
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
     conversion work{.reader = reader, .samples = samples, .policy = options.policy, .cm = cm, .legend = legend,
                     .table = table};
-    prepare_status status = convert_records(work);
-    if (status != prepare_status::ok) return status;
-    if (!write_haplotype_lines(table, haplotypes)) {
-        return haplotypes.failed ? prepare_status::output_failed : prepare_status::out_of_memory;
-    }
-    status = finish_outputs(haplotypes, legend);
-    if (status != prepare_status::ok) return status;
+    status = convert_records(work);
+    if (status == run_status::run_ok) status = write_haplotype_lines(table, haplotypes);
+    if (status == run_status::run_ok) status = finish_outputs(haplotypes, legend);
+    if (status != run_status::run_ok) return status;
     std::fprintf(stderr, "corvane-prepare: wrote %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
                  haplotypes.final_path.c_str(), legend.final_path.c_str(), static_cast<long long>(table.site_count),
                  static_cast<long long>(table.haplotype_count), samples.size());
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

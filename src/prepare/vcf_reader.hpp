@@ -10,6 +10,8 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
+#include "run_status.hpp"
+
 namespace corvane {
 
 struct vcf_reader {
@@ -39,8 +41,9 @@ struct vcf_reader {
 
 // Opens the file, reads its header and, when an index is there, places an iterator on the chromosome.
 // When the file has no records of `chromosome` but has of its other spelling ("chr20" for "20" and
-// the reverse), those are read, and the choice said on standard error. Failures are reported there too.
-bool open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
+// the reverse), those are read, and the choice said on standard error. Failures are reported there
+// too and make the result bad_input.
+run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
 
 enum class record_result { record, end, error };
 
