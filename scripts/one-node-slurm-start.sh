@@ -8,10 +8,11 @@
 # this machine's cores and memory, one partition "corvane" and one account "corvane" that holds the
 # calling user. Slurm's commands find it through SLURM_CONF: `. STATE_DIR/env.sh` sets it.
 #
-# Listeners: MariaDB has no network port at all (a socket in STATE_DIR); slurmctld, slurmd and
-# slurmdbd bind to 127.0.0.1 (ports 6817, 6818 and 6819, or from CORVANE_SLURM_PORT_BASE on). srun,
-# which the jobs run, opens ports of its own on every address: the test therefore runs the cluster
-# in a network namespace of its own (see tests/workflow/slurm_test.py).
+# Listeners: munge and MariaDB have no network port at all (sockets in STATE_DIR); slurmd binds to
+# 127.0.0.1; slurmctld and slurmdbd (ports 6817 and 6819; 6818 is slurmd's; or from
+# CORVANE_SLURM_PORT_BASE on) and the srun in every job bind to every address, which Slurm 22.05
+# cannot narrow. So it refuses to start where the network has an address beyond loopback: run it
+# inside scripts/one-node-slurm-namespace.sh, as the test does, where lo is the only interface.
 #
 # The script waits until sinfo shows the node idle, at most CORVANE_SLURM_START_TIMEOUT seconds
 # (default 120). If anything fails on the way, it stops what it had started and removes STATE_DIR.
@@ -25,11 +26,14 @@ fail() {
 }
 [ $# -eq 1 ] || { echo "usage: $0 STATE_DIR" >&2; exit 2; }
 [ "$(id -u)" -eq 0 ] || fail "must run as root (slurmd starts jobs as their users)"
-for tool in munged mungekey mariadb-install-db mariadbd mariadb slurmdbd slurmctld slurmd sacctmgr sinfo; do
+for tool in ip munged mungekey mariadb-install-db mariadbd mariadb slurmdbd slurmctld slurmd sacctmgr sinfo; do
   command -v "$tool" >/dev/null 2>&1 || PATH="$PATH:/usr/sbin:/sbin"
   command -v "$tool" >/dev/null 2>&1 || fail "$tool not found: run scripts/install-deps.sh"
 done
 [ ! -e "$1" ] || fail "$1 exists already; give a folder that does not exist yet"
+# Daemons that bind to every address must find none but loopback.
+beyond_loopback=$(ip -o address show scope global 2>/dev/null | awk '{print $2 " " $4}' | tr '\n' ' ')
+[ -z "$beyond_loopback" ] || fail "this network has addresses beyond loopback ($beyond_loopback); run inside scripts/one-node-slurm-namespace.sh"
 mkdir -p "$1"
 state=$(cd "$1" && pwd)
 # The stop script removes only a folder that carries this mark.
