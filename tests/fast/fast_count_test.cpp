@@ -81,7 +81,9 @@ TEST(FastCount, EqualLowBytesGroupButDoNotMatch) {
 
 TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
     std::mt19937_64 random(13);
-    int32_t windows = 0;
+    // Windows whose count passes and fails half the rows: the draw must give plenty of both, or the
+    // comparison below says little about count_carriers_above's early exit.
+    int32_t passing = 0, failing = 0;
     for (int32_t t = 0; t < 120; ++t) {
         const auto style = static_cast<table_style>(t % 4);
         const int32_t rows = 1 + static_cast<int32_t>(random() % 90);
@@ -102,10 +104,11 @@ TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
                 const int32_t above = count_carriers_above(table, {lo, hi}, limit, counter);
                 ASSERT_EQ(above, static_cast<float>(plain) > limit ? plain : 0) << t << ": " << lo << ".." << hi;
             }
-            ++windows;
+            ++(static_cast<float>(plain) > static_cast<float>(rows / 2) ? passing : failing);
         }
     }
-    EXPECT_EQ(windows, 3000);
+    EXPECT_GT(passing, 500);
+    EXPECT_GT(failing, 500);
 }
 
 }  // namespace
