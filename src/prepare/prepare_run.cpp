@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
 #include "prepare/output_target.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
+#include "same_file.hpp"
 
 namespace corvane {
 
@@ -39,46 +38,42 @@ struct cm_source {
 };
 
 // Refuses output names that are one of the input files (the rename would replace it).
-bool outputs_are_not_inputs(const prepare_options& options) {
+run_status check_outputs_are_not_inputs(const prepare_options& options) {
     const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options)};
     const std::string inputs[] = {options.vcf_path, options.map_path, options.samples_path};
     for (const std::string& output : outputs) {
-        struct stat output_info {};
-        if (stat(output.c_str(), &output_info) != 0) continue;
         for (const std::string& input : inputs) {
-            struct stat input_info {};
-            if (input.empty() || stat(input.c_str(), &input_info) != 0) continue;
-            if (output_info.st_dev == input_info.st_dev && output_info.st_ino == input_info.st_ino) {
+            if (names_same_file(output, input)) {
                 std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
                              output.c_str(), input.c_str());
-                return false;
+                return run_status::bad_input;
             }
         }
     }
-    return true;
+    return run_status::run_ok;
 }
 
-bool prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
+run_status prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
     const int id = bcf_hdr_id2int(reader.header, BCF_DT_ID, source.tag);
     if (id < 0 || !bcf_hdr_idinfo_exists(reader.header, BCF_HL_INFO, id)) {
         std::fprintf(stderr, "corvane-prepare: %s: the header defines no INFO field %s\n", reader.path.c_str(),
                      source.tag);
-        return false;
+        return run_status::bad_input;
     }
     source.tag_type = bcf_hdr_id2type(reader.header, BCF_HL_INFO, id);
     if (source.tag_type != BCF_HT_REAL && source.tag_type != BCF_HT_INT) {
         std::fprintf(stderr, "corvane-prepare: %s: INFO field %s is not numeric (Type=Float or Integer)\n",
                      reader.path.c_str(), source.tag);
-        return false;
+        return run_status::bad_input;
     }
-    return true;
+    return run_status::run_ok;
 }
 
-// The cM of the current record. False (reported) when its INFO tag has no single finite number.
-bool site_cm(vcf_reader& reader, cm_source& source, double& cm) {
+// The cM of the current record. bad_input (reported) when its INFO tag has no single finite number.
+run_status site_cm(vcf_reader& reader, cm_source& source, double& cm) {
     if (source.map != nullptr) {
         cm = genetic_position(*source.map, reader.record->pos + 1);
-        return true;
+        return run_status::run_ok;
     }
     int got = 0;
     if (source.tag_type == BCF_HT_REAL) {
@@ -91,9 +86,9 @@ bool site_cm(vcf_reader& reader, cm_source& source, double& cm) {
     if (got != 1 || !std::isfinite(cm)) {
         std::fprintf(stderr, "%s: INFO field %s does not hold one finite cM value\n",
                      record_location(reader).c_str(), source.tag);
-        return false;
+        return run_status::bad_input;
     }
-    return true;
+    return run_status::run_ok;
 }
 
 void report_refused(const vcf_reader& reader, const site_check& check) {
@@ -146,19 +141,19 @@ struct conversion {
 
 // Reads every record of the chromosome: usable SNPs become a legend row and a table site, other
 // sites are counted or refused.
-prepare_status convert_records(conversion& work) {
+run_status convert_records(conversion& work) {
     vcf_reader& reader = work.reader;
     int32_t* gt_buffer = nullptr;
     int gt_capacity = 0;
     std::vector<uint8_t> alleles;
     std::string row;
     double last_cm = -INFINITY;
-    prepare_status status = prepare_status::ok;
+    run_status status = run_status::run_ok;
     for (;;) {
         const record_result result = next_record(reader);
         if (result == record_result::end) break;
         if (result == record_result::error) {
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         site_check check = check_alleles(reader.record);
@@ -167,44 +162,37 @@ prepare_status convert_records(conversion& work) {
         }
         if (check.verdict == site_verdict::malformed) {
             report_malformed(reader, check);
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         if (check.verdict == site_verdict::bad) {
             if (work.policy.refuse[static_cast<int>(check.kind)]) {
                 report_refused(reader, check);
-                status = prepare_status::bad_input;
+                status = run_status::bad_input;
                 break;
             }
             ++work.counts.skipped[static_cast<int>(check.kind)];
             continue;
         }
         double cm = 0.0;
-        if (!site_cm(reader, work.cm, cm)) {
-            status = prepare_status::bad_input;
-            break;
-        }
+        status = site_cm(reader, work.cm, cm);
+        if (status != run_status::run_ok) break;
         if (cm < last_cm) {
             std::fprintf(stderr, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
                          record_location(reader).c_str(), cm, last_cm);
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         last_cm = cm;
         append_legend_row(row, reader.chromosome, reader.record->d.id, cm, reader.record->pos + 1);
-        if (!write_output(work.legend, row)) {
-            status = prepare_status::output_failed;
-            break;
-        }
-        if (!add_site(work.table, alleles)) {
-            status = prepare_status::out_of_memory;
-            break;
-        }
+        status = write_output(work.legend, row);
+        if (status == run_status::run_ok) status = add_site(work.table, alleles);
+        if (status != run_status::run_ok) break;
         ++work.counts.kept;
     }
     std::free(gt_buffer);
     report_site_counts(work.counts);
-    if (status == prepare_status::ok && work.counts.kept == 0) {
+    if (status == run_status::run_ok && work.counts.kept == 0) {
         if (reader.records == 0) {
             std::fprintf(stderr, "corvane-prepare: %s has no records of chromosome %s\n", reader.path.c_str(),
                          reader.chromosome.c_str());
@@ -212,71 +200,67 @@ prepare_status convert_records(conversion& work) {
             std::fprintf(stderr, "corvane-prepare: none of the %lld sites of chromosome %s in %s is a usable SNP\n",
                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
         }
-        status = prepare_status::bad_input;
+        status = run_status::bad_input;
     }
     return status;
 }
 
 // Closes both outputs and puts them under their final names, both or neither.
-prepare_status finish_outputs(output_target& haplotypes, output_target& legend) {
-    if (!close_output(haplotypes) || !close_output(legend)) return prepare_status::output_failed;
-    if (!commit_output(haplotypes)) return prepare_status::output_failed;
-    if (!commit_output(legend)) {
-        withdraw_output(haplotypes);
-        return prepare_status::output_failed;
-    }
-    return prepare_status::ok;
+run_status finish_outputs(output_target& haplotypes, output_target& legend) {
+    run_status status = close_output(haplotypes);
+    if (status == run_status::run_ok) status = close_output(legend);
+    if (status == run_status::run_ok) status = commit_output(haplotypes);
+    if (status != run_status::run_ok) return status;
+    status = commit_output(legend);
+    if (status != run_status::run_ok) withdraw_output(haplotypes);
+    return status;
 }
 
 }  // namespace
 
-prepare_status run_prepare(const prepare_options& options) {
-    if (!outputs_are_not_inputs(options)) return prepare_status::bad_input;
+run_status run_prepare(const prepare_options& options) {
+    run_status status = check_outputs_are_not_inputs(options);
+    if (status != run_status::run_ok) return status;
     genetic_map map;
     cm_source cm;
     if (!options.map_path.empty()) {
-        if (!read_genetic_map(options.map_path, options.layout, options.chromosome, map)) {
-            return prepare_status::bad_input;
-        }
+        status = read_genetic_map(options.map_path, options.layout, options.chromosome, map);
+        if (status != run_status::run_ok) return status;
         cm.map = &map;
     } else {
         cm.tag = options.cm_tag.c_str();
     }
 
     vcf_reader reader;
-    if (!open_vcf(reader, options.vcf_path, options.chromosome)) return prepare_status::bad_input;
+    status = open_vcf(reader, options.vcf_path, options.chromosome);
+    if (status != run_status::run_ok) return status;
     if (bcf_hdr_nsamples(reader.header) == 0) {
         std::fprintf(stderr, "corvane-prepare: %s has no samples\n", options.vcf_path.c_str());
-        return prepare_status::bad_input;
+        return run_status::bad_input;
     }
-    if (cm.tag != nullptr && !prepare_cm_tag(reader, cm)) return prepare_status::bad_input;
+    if (cm.tag != nullptr) status = prepare_cm_tag(reader, cm);
     std::vector<int> samples;
     if (options.samples_path.empty()) samples = all_samples(reader.header);
-    else if (!read_sample_list(options.samples_path, options.vcf_path, reader.header, samples)) {
-        return prepare_status::bad_input;
-    }
+    else if (status == run_status::run_ok) status = read_sample_list(options.samples_path, options.vcf_path, reader.header, samples);
+    if (status != run_status::run_ok) return status;
 
     output_target haplotypes;
     output_target legend;
-    if (!open_output(haplotypes, haplotype_output_path(options), options.gzip) ||
-        !open_output(legend, legend_output_path(options), options.gzip) ||
-        !write_output(legend, "chr\tid\tcM\tbp\n")) {
-        return prepare_status::output_failed;
-    }
+    status = open_output(haplotypes, haplotype_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = open_output(legend, legend_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = write_output(legend, "chr\tid\tcM\tbp\n");
+    if (status != run_status::run_ok) return status;
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
     conversion work{reader, samples, options.policy, cm, legend, table, {}};
-    prepare_status status = convert_records(work);
-    if (status != prepare_status::ok) return status;
-    if (!write_haplotype_lines(table, haplotypes)) {
-        return haplotypes.failed ? prepare_status::output_failed : prepare_status::out_of_memory;
-    }
-    status = finish_outputs(haplotypes, legend);
-    if (status != prepare_status::ok) return status;
+    status = convert_records(work);
+    if (status == run_status::run_ok) status = write_haplotype_lines(table, haplotypes);
+    if (status == run_status::run_ok) status = finish_outputs(haplotypes, legend);
+    if (status != run_status::run_ok) return status;
     std::fprintf(stderr, "corvane-prepare: wrote %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
                  haplotypes.final_path.c_str(), legend.final_path.c_str(), static_cast<long long>(table.site_count),
                  static_cast<long long>(table.haplotype_count), samples.size());
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane
