@@ -17,6 +17,9 @@ enum class run_status {
     legend_missing,       // legend file could not be opened
     legend_too_short,     // fewer legend rows than SNPs
     legend_row_short,     // a legend row that a region uses has fewer than four fields
+    help_shown,           // --help printed the usage; nothing else done
+    result_malformed,     // a result table with a wrong header or an unreadable row
+    panel_mismatch,       // a panel, legend or sample list that does not belong to the result table
 };
 
 // The process exit status for a run that ended with `status`.
