@@ -2,6 +2,7 @@
 #include "prepare/prepare_run.hpp"
 
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -40,7 +41,8 @@ struct cm_source {
 
 // Refuses output names that are one of the input files (the rename would replace it).
 bool outputs_are_not_inputs(const prepare_options& options) {
-    const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options)};
+    const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options),
+                                   samples_output_path(options)};
     const std::string inputs[] = {options.vcf_path, options.map_path, options.samples_path};
     for (const std::string& output : outputs) {
         struct stat output_info {};
@@ -217,12 +219,24 @@ prepare_status convert_records(conversion& work) {
     return status;
 }
 
-// Closes both outputs and puts them under their final names, both or neither.
-prepare_status finish_outputs(output_target& haplotypes, output_target& legend) {
-    if (!close_output(haplotypes) || !close_output(legend)) return prepare_status::output_failed;
-    if (!commit_output(haplotypes)) return prepare_status::output_failed;
-    if (!commit_output(legend)) {
-        withdraw_output(haplotypes);
+// The sample ids of the panel's haplotype pairs, one per line in panel order.
+bool write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples, output_target& target) {
+    std::string text;
+    for (const int sample : samples) {
+        text += reader.header->samples[sample];
+        text += '\n';
+    }
+    return write_output(target, text);
+}
+
+// Closes the outputs and puts them under their final names, all or none.
+prepare_status finish_outputs(output_target* const (&outputs)[3]) {
+    for (output_target* output : outputs) {
+        if (!close_output(*output)) return prepare_status::output_failed;
+    }
+    for (size_t k = 0; k < std::size(outputs); ++k) {
+        if (commit_output(*outputs[k])) continue;
+        for (size_t j = 0; j < k; ++j) withdraw_output(*outputs[j]);
         return prepare_status::output_failed;
     }
     return prepare_status::ok;
@@ -258,9 +272,11 @@ prepare_status run_prepare(const prepare_options& options) {
 
     output_target haplotypes;
     output_target legend;
+    output_target sample_ids;
     if (!open_output(haplotypes, haplotype_output_path(options), options.gzip) ||
         !open_output(legend, legend_output_path(options), options.gzip) ||
-        !write_output(legend, "chr\tid\tcM\tbp\n")) {
+        !open_output(sample_ids, samples_output_path(options), false) ||
+        !write_output(legend, "chr\tid\tcM\tbp\n") || !write_sample_ids(reader, samples, sample_ids)) {
         return prepare_status::output_failed;
     }
     haplotype_table table;
@@ -271,10 +287,11 @@ prepare_status run_prepare(const prepare_options& options) {
     if (!write_haplotype_lines(table, haplotypes)) {
         return haplotypes.failed ? prepare_status::output_failed : prepare_status::out_of_memory;
     }
-    status = finish_outputs(haplotypes, legend);
+    status = finish_outputs({&haplotypes, &legend, &sample_ids});
     if (status != prepare_status::ok) return status;
-    std::fprintf(stderr, "corvane-prepare: wrote %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
-                 haplotypes.final_path.c_str(), legend.final_path.c_str(), static_cast<long long>(table.site_count),
+    std::fprintf(stderr, "corvane-prepare: wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
+                 haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
+                 static_cast<long long>(table.site_count),
                  static_cast<long long>(table.haplotype_count), samples.size());
     return prepare_status::ok;
 }

@@ -47,7 +47,7 @@ TEST(LociExecutable, ExampleLociCarryTheScansOwnCounts) {
     const std::string scan = dir.file("scan.tsv"), samples = dir.file("s.txt");
     ASSERT_EQ(run_corvane(CORVANE_EXE, panel, legend, "0.5", scan).status, 0);
     std::string sample_text;
-    for (int k = 0; k < 379; ++k) sample_text += "S" + std::to_string(k) + "\n";
+    for (int k = 0; k < 379; ++k) (sample_text += "S") += std::to_string(k) + "\n";
     write_file(samples, sample_text);
     // The table split in two, the second half with its own header, reads as the whole table.
     const std::string scanned = read_file(scan);
