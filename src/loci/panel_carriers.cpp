@@ -116,16 +116,20 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
                          options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
             return run_status::panel_mismatch;
         }
+        std::vector<size_t> panel_loci;
+        std::vector<snp_window> peaks;
         for (size_t k = 0; k < loci.size(); ++k) {
             if (matches.panel_of_chr[loci[k].chr] != panel) continue;
-            const snp_window window = matches.windows[loci[k].peak];
-            carrier_set carriers = find_carriers(table, window);
-            locus_carriers& out = measured[k];
+            panel_loci.push_back(k);
+            peaks.push_back(matches.windows[loci[k].peak]);
+        }
+        find_carriers_of_windows(table, peaks, [&](size_t peak, carrier_set& carriers) {
+            locus_carriers& out = measured[panel_loci[peak]];
             out.count = static_cast<int32_t>(carriers.carrier_rows.size());
             out.haplotype_count = table.haplotype_count;
-            out.core = core_text(table, carriers.core_row, window);
+            out.core = core_text(table, carriers.core_row, peaks[peak]);
             if (keep_rows) out.rows = std::move(carriers.carrier_rows);
-        }
+        });
     }
     return run_status::run_ok;
 }

@@ -20,10 +20,9 @@ std::string window_bytes(const genotype_matrix& matrix, int32_t row, snp_window 
     return bytes;
 }
 
-// Checks the carrier set of `window` three ways: its size is the scan's count, its core is the first
-// row holding the most frequent window, and its rows are exactly those a direct recount accepts.
-void expect_scan_carriers(const genotype_matrix& matrix, const allele_table& table, snp_window window) {
-    const carrier_set found = find_carriers(table, window);
+// Checks the carrier set `found` of `window` three ways: its size is the scan's count, its core is the
+// first row holding the most frequent window, and its rows are exactly those a direct recount accepts.
+void expect_scan_carriers(const genotype_matrix& matrix, const carrier_set& found, snp_window window) {
     ASSERT_EQ(static_cast<int32_t>(found.carrier_rows.size()), count_similar_haplotypes(matrix, window))
         << "window " << window.lo << ".." << window.hi;
 
@@ -46,6 +45,10 @@ void expect_scan_carriers(const genotype_matrix& matrix, const allele_table& tab
     ASSERT_EQ(found.carrier_rows, recount);
 }
 
+void expect_scan_carriers(const genotype_matrix& matrix, const allele_table& table, snp_window window) {
+    expect_scan_carriers(matrix, find_carriers(table, window), window);
+}
+
 TEST(CarrierSet, RandomTablesOfEveryStyleGiveTheScansCount) {
     std::mt19937_64 random(1401);
     const table_style styles[] = {table_style::mosaic_bits, table_style::noisy_bits, table_style::identical_bits,
@@ -66,6 +69,29 @@ TEST(CarrierSet, RandomTablesOfEveryStyleGiveTheScansCount) {
         for (const auto& [lo, hi] : {std::pair{0, 63}, {63, 64}, {64, 127}, {1, 129}, {0, snps - 1}}) {
             if (hi < snps) expect_scan_carriers(matrix, table, {lo, hi});
         }
+    }
+}
+
+// Many windows at once share copies of the columns they read; each must still be the scan's count.
+TEST(CarrierSet, WindowsFoundTogetherGiveTheScansCount) {
+    std::mt19937_64 random(1403);
+    for (const table_style style : {table_style::mosaic_bits, table_style::noisy_bits, table_style::mosaic_values}) {
+        const table_rows cells = random_table(random, 70, 2500, style);
+        const genotype_matrix matrix = to_matrix(cells);
+        const allele_table table = to_allele_table(cells);
+        std::vector<snp_window> windows;
+        for (int k = 0; k < 300; ++k) {
+            // Mostly narrow windows, a few wider than a batch of copied words.
+            const int32_t width = 2 + static_cast<int32_t>(random() % (k % 30 == 0 ? 1400 : 120));
+            const int32_t lo = static_cast<int32_t>(random() % static_cast<uint64_t>(2500 - width));
+            windows.push_back({lo, lo + width - 1});
+        }
+        std::vector<int> seen(windows.size());
+        find_carriers_of_windows(table, windows, [&](size_t k, carrier_set& together) {
+            ++seen[k];
+            expect_scan_carriers(matrix, together, windows[k]);
+        });
+        EXPECT_EQ(seen, std::vector<int>(windows.size(), 1));
     }
 }
 
