@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "input/genotype_matrix.hpp"
 
 int main(int argc, char** argv) {
@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
         rows = matrix.haplotype_count;
         snps = matrix.snp_count;
     } else {
-        corvane::allele_table table;
-        status = corvane::load_allele_table(path, table);
+        corvane::fast_genotype_matrix table;
+        status = corvane::load_fast_genotype_matrix(path, table);
         rows = table.haplotype_count;
         snps = table.snp_count;
         kind = table.kind == corvane::cell_kind::bits ? "bits" : "integers";

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/fast_region.hpp"
 
 namespace {
@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: corvane-scan-bench GENOTYPES FREQUENCY...\n");
         return 2;
     }
-    corvane::allele_table table;
-    if (corvane::load_allele_table(argv[1], table) != corvane::run_status::run_ok) return 1;
+    corvane::fast_genotype_matrix table;
+    if (corvane::load_fast_genotype_matrix(argv[1], table) != corvane::run_status::run_ok) return 1;
     for (int a = 2; a < argc; ++a) {
         const auto frequency = static_cast<float>(std::atof(argv[a]));
         double prepare = 1e9, search = 1e9;
@@ -35,11 +35,10 @@ int main(int argc, char** argv) {
             corvane::prepare_window_counter(table, counter);
             const double prepared = processor_seconds();
             regions = 0;
-            for (int32_t focal = 0; focal < table.snp_count - 1;) {
+            for (int32_t focal = 0; corvane::is_focal_snp(focal, table.snp_count);) {
                 const corvane::region found = corvane::grow_region_fast(table, focal, frequency, counter);
                 ++regions;
-                if (found.end + 1 >= table.snp_count - 1) break;
-                focal = found.end + 2;
+                focal = corvane::next_focal_snp(found);
             }
             prepare = std::min(prepare, prepared - start);
             search = std::min(search, processor_seconds() - prepared);

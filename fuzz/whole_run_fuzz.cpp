@@ -13,7 +13,7 @@
 #include "fast_run.hpp"
 #include "fuzz_support.hpp"
 #include "input/field_split.hpp"
-#include "reference_run.hpp"
+#include "plain_run.hpp"
 #include "run_setup.hpp"
 
 namespace corvane::fuzzing {
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         default: break;
     }
     const std::string& written = arguments.size() == 9 ? arguments[8] : output;
-    const run_record plain = run_driver(run_reference, arguments, written);
+    const run_record plain = run_driver(run_plain, arguments, written);
     const run_record fast = run_driver(run_fast, arguments, written);
     if (plain.exit_status != fast.exit_status) {
         fail("exit status " + std::to_string(plain.exit_status) + " (reference) against " +

@@ -3,13 +3,13 @@
 
 #include <cstdint>
 
-#include "report/legend_table.hpp"
+#include "report/fast_legend_span.hpp"
 #include "report/progress.hpp"
 #include "search/fast_region.hpp"
 
 namespace corvane {
 
-run_status run_fast_scan(const allele_table& table, const scan_settings& settings, output_file& output) {
+run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings& settings, output_file& output) {
     const int32_t snp_count = table.snp_count;
     window_counter counter;
     prepare_window_counter(table, counter);
@@ -18,7 +18,7 @@ run_status run_fast_scan(const allele_table& table, const scan_settings& setting
     scan_progress progress = start_progress(snp_count);
     int64_t regions = 0;
     int32_t focal = 0;
-    while (focal < snp_count - 1) {
+    while (is_focal_snp(focal, snp_count)) {
         const region found = grow_region_fast(table, focal, settings.frequency, counter);
         run_status status = run_status::run_ok;
         if (!legend_read) {
@@ -26,22 +26,21 @@ run_status run_fast_scan(const allele_table& table, const scan_settings& setting
             legend_read = true;
         }
         region_row row;
-        if (status == run_status::run_ok) status = make_table_row(legend, found, row);
+        if (status == run_status::run_ok) status = lookup_fast_legend_span(legend, found, row);
         if (status == run_status::run_ok) status = write_region_row(output, row);
         if (status != run_status::run_ok) {
             end_progress(progress);
             return status;
         }
-        note_progress(progress, found.end + 2, ++regions);
-        if (found.end + 1 >= snp_count - 1) break;
-        focal = found.end + 2;
+        note_progress(progress, next_focal_snp(found), ++regions);
+        focal = next_focal_snp(found);
     }
     end_progress(progress);
     return run_status::run_ok;
 }
 
 run_status run_fast(int argc, const char* const* argv, scan_settings& settings) {
-    return run_program<allele_table>(argc, argv, settings, load_allele_table, run_fast_scan);
+    return run_program<fast_genotype_matrix>(argc, argv, settings, load_fast_genotype_matrix, run_fast_scan);
 }
 
 }  // namespace corvane

@@ -1,7 +1,7 @@
 // The fast scan driver: bit-packed table, fast carrier count, legend read once.
 #pragma once
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "report/output_file.hpp"
 #include "run_setup.hpp"
 #include "run_status.hpp"
@@ -10,7 +10,7 @@ namespace corvane {
 
 // The scan of run_scan over the fast table: the same regions, rows and messages in the same order.
 // The legend is read once, after the first region's search.
-run_status run_fast_scan(const allele_table& table, const scan_settings& settings, output_file& output);
+run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings& settings, output_file& output);
 
 // A whole run of the fast path: setup, loading, threshold check, scan, closing the output.
 run_status run_fast(int argc, const char* const* argv, scan_settings& settings);

@@ -5,17 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <sys/stat.h>
-
-#include "search/region.hpp"
+#include "same_file.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
-
-namespace {
-
-bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
-}  // namespace
 
 run_status parse_command_line(int argc, const char* const* argv, scan_settings& settings) {
     if (argc != 9) {
@@ -40,15 +33,12 @@ run_status parse_command_line(int argc, const char* const* argv, scan_settings& 
 }
 
 run_status check_output_is_not_an_input(const scan_settings& settings) {
-    struct stat output_info {};
-    if (stat(settings.output_path.c_str(), &output_info) != 0) return run_status::run_ok;
     const struct {
         const char* role;
         const std::string& path;
     } inputs[] = {{"genotype", settings.genotype_path}, {"legend", settings.legend_path}};
     for (const auto& input : inputs) {
-        struct stat input_info {};
-        if (stat(input.path.c_str(), &input_info) == 0 && same_file(output_info, input_info)) {
+        if (names_same_file(settings.output_path, input.path)) {
             std::fprintf(stderr, "corvane: output file %s is the %s file %s; refusing to overwrite an input\n",
                          settings.output_path.c_str(), input.role, input.path.c_str());
             return run_status::same_file;

@@ -1,10 +1,11 @@
-// How a run ended: the one status carried from where a failure is found up to main.
+// How a run of any of the tools ended: the one status carried from where a failure is found up to main.
 #pragma once
 
 namespace corvane {
 
 enum class run_status {
     run_ok,
+    help_shown,           // --help printed the usage; nothing else to do
     usage_error,          // wrong argument count
     bad_frequency,        // frequency not a number in (0, 1)
     same_file,            // output path names an input file
@@ -17,12 +18,11 @@ enum class run_status {
     legend_missing,       // legend file could not be opened
     legend_too_short,     // fewer legend rows than SNPs
     legend_row_short,     // a legend row that a region uses has fewer than four fields
-    help_shown,           // --help printed the usage; nothing else done
-    result_malformed,     // a result table with a wrong header or an unreadable row
-    panel_mismatch,       // a panel, legend or sample list that does not belong to the result table
+    bad_input,            // a VCF, genetic map, sample list or result table that cannot be used, or a
+                          // panel or legend that does not belong to the result table
 };
 
-// The process exit status for a run that ended with `status`.
+// The process exit status: 0 for success and help, 2 for a wrong command line, 1 for the rest.
 int exit_code(run_status status);
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "search/region.hpp"
+#include "search/region_growth.hpp"
+#include "search/window_count.hpp"
 
 namespace corvane {
 namespace {

@@ -76,21 +76,6 @@ TEST(Scan, TinyTables) {
     }
 }
 
-TEST(Scan, ShortLegendRowStopsAtItsRegion) {
-    // The example's second region (26..27) uses line 29 of the legend; the first row stays written.
-    scratch_dir dir;
-    write_file(dir.file("g"), example_genotypes());
-    std::string legend = example_legend(40);
-    size_t line_start = 0;
-    for (int line = 1; line < 29; ++line) line_start = legend.find('\n', line_start) + 1;
-    legend.replace(line_start, legend.find('\n', line_start) - line_start, "21\trs26");
-    write_file(dir.file("l"), legend);
-    const auto result = run_corvane(CORVANE_EXE, dir.file("g"), dir.file("l"), "0.5", dir.file("out"));
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, dir.file("l") + ":29: expected at least 4 fields (chr, id, cM, bp), found 2\n");
-    EXPECT_EQ(read_file(dir.file("out")), header + "21\t10000\t16000\t3\t6000\t25\n");
-}
-
 TEST(Scan, Chr21ExampleIsConsistentWithItsLegend) {
     const std::string legend_path = CORVANE_EXAMPLES "/chr21.legend.gz";
     std::vector<field_list> legend_rows;

@@ -1,6 +1,8 @@
 // Scratch files and child processes for the tests.
 #include "test_support.hpp"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,12 +12,10 @@
 #include <stdexcept>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
-
-extern char** environ;
 
 namespace corvane::testing {
 
@@ -57,28 +57,45 @@ std::string read_gzip_file(const std::string& path) {
     return bytes;
 }
 
-run_result run_program(const std::string& program, const std::vector<std::string>& arguments) {
+// fork + exec with the limits applied in the child, so the test process itself stays unlimited.
+run_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                       const run_limits& limits) {
     scratch_dir streams;
     const std::string out_path = streams.file("stdout"), err_path = streams.file("stderr");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    pid_t child = 0;
-    run_result result;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        throw std::runtime_error("cannot start " + program);
+
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+        if (!limits.directory.empty() && chdir(limits.directory.c_str()) != 0) _exit(126);
+        if (limits.memory_kib > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(limits.memory_kib) * 1024;
+            const struct rlimit ceiling = {bytes, bytes};
+            if (setrlimit(RLIMIT_AS, &ceiling) != 0) _exit(126);
+        }
+        signal(SIGALRM, SIG_DFL);
+        alarm(limits.seconds);  // survives exec: the default action ends the program
+        execv(program.c_str(), argv.data());
+        _exit(127);
     }
-    posix_spawn_file_actions_destroy(&actions);
     int wait_status = 0;
-    waitpid(child, &wait_status, 0);
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    while (waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
+    }
+    run_result result;
+    if (WIFEXITED(wait_status)) {
+        result.status = WEXITSTATUS(wait_status);
+    } else {
+        result.status = 128 + WTERMSIG(wait_status);
+        result.timed_out = WTERMSIG(wait_status) == SIGALRM;
+    }
     result.out = read_file(out_path);
     result.err = read_file(err_path);
     return result;

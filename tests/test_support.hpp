@@ -26,14 +26,23 @@ bool file_exists(const std::string& path);
 // The decompressed bytes of a gzip file.
 std::string read_gzip_file(const std::string& path);
 
+struct run_limits {
+    unsigned seconds = 0;                // killed by SIGALRM after this long (0: no deadline)
+    unsigned long long memory_kib = 0;   // address-space ceiling (as `ulimit -v`); 0 leaves it alone
+    std::string directory = "";          // working directory of the child; empty keeps ours
+};
+
 struct run_result {
-    int status = -1;  // exit status, or 128 + signal
+    int status = -1;          // exit status, or 128 + signal number
+    bool timed_out = false;   // ended by the deadline
     std::string out;
     std::string err;
 };
 
-// Runs `program` with `arguments` (not including argv[0]), standard input empty.
-run_result run_program(const std::string& program, const std::vector<std::string>& arguments);
+// Runs `program` with `arguments` (not including argv[0]), standard input from /dev/null: the one
+// way every test starts a built tool.
+run_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                       const run_limits& limits = {});
 
 // Runs corvane as `corvane -hap G -legend L -freq F -out O`.
 run_result run_corvane(const std::string& program, const std::string& genotypes, const std::string& legend,

@@ -57,7 +57,7 @@ TEST(WindowCount, AllelesBeyondOneByte) {
 }
 
 TEST(WindowCount, AllRowsDistinct) {
-    // Every string occurs once: the smallest (row 2, all zeros) is the reference; row 3 is one
+    // Every string occurs once: the smallest (row 2, all zeros) is the core row; row 3 is one
     // mismatch away from it over 60 sites and so counts too.
     std::vector<int32_t> ones = filled(60, 1), zeros = filled(60, 0), mixed = filled(60, 1), one_off = filled(60, 0);
     for (size_t k = 0; k < 60; k += 2) mixed[k] = 0;

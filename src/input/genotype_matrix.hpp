@@ -24,7 +24,4 @@ struct genotype_matrix {
 // reports it); any other failure has been reported on standard error where it was found.
 run_status load_genotype_matrix(const std::string& path, genotype_matrix& matrix);
 
-// Reports that the table being read does not fit in memory.
-run_status report_out_of_memory(const std::string& path, int64_t haplotypes_read, int64_t snp_count);
-
 }  // namespace corvane

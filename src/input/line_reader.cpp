@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "program_name.hpp"
+
 namespace corvane {
 
 namespace {
@@ -24,7 +26,12 @@ void report_read_error(line_reader& reader) {
     if (std::strncmp(reason, path_prefix.c_str(), path_prefix.size()) == 0) reason += path_prefix.size();
     if (zlib_error == Z_ERRNO) reason = std::strerror(errno);
     else if (zlib_error == Z_BUF_ERROR) reason = "compressed data ends early (truncated file)";
-    std::fprintf(stderr, "corvane: %s: cannot read: %s\n", reader.path.c_str(), reason);
+    if (reader.read_error_names_line) {
+        std::fprintf(stderr, "%s: %s: cannot read after line %lld: %s\n", program_name(), reader.path.c_str(),
+                     static_cast<long long>(reader.line_number), reason);
+    } else {
+        std::fprintf(stderr, "%s: %s: cannot read: %s\n", program_name(), reader.path.c_str(), reason);
+    }
 }
 
 // Appends the next chunk of the file to the buffer. False on a read error or an overlong line.

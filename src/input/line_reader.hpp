@@ -1,4 +1,5 @@
-// Reads a text file line by line in large chunks; plain, gzip and BGZF files alike.
+// Reads a text file line by line in large chunks; plain, gzip and BGZF files alike. Every text input
+// of every tool (genotypes, legends, maps, sample lists) goes through it.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct line_reader {
     size_t scanned = 0;     // bytes from begin already searched for a newline
     bool at_eof = false;
     int64_t line_number = 0;  // 1-based number of the line last returned
+    bool read_error_names_line = false;  // "cannot read after line N" rather than "cannot read"
 
     line_reader() = default;
     line_reader(const line_reader&) = delete;
@@ -36,9 +38,9 @@ enum class line_result { line, end_of_file, read_error };
 bool open_line_reader(line_reader& reader, const std::string& path);
 
 // The next line without its newline; a last line without a newline is returned too. The view stays
-// valid until the next call. On a read error the message "corvane: PATH: cannot read: REASON" (or,
-// for a line beyond max_line_bytes, "PATH:LINE: line longer than ...") has already been printed on
-// standard error.
+// valid until the next call. A CR before the newline is kept. On a read error the message
+// "PROGRAM: PATH: cannot read: REASON" (or, for a line beyond max_line_bytes, "PATH:LINE: line longer
+// than ...") has already been printed on standard error.
 line_result read_line(line_reader& reader, std::string_view& line);
 
 }  // namespace corvane

@@ -141,7 +141,7 @@ carrier_set bit_carriers(const uint64_t* block, int32_t rows, snp_window window,
 }
 
 template <typename cell>
-carrier_set value_carriers(const allele_table& table, snp_window window, carrier_scratch& scratch) {
+carrier_set value_carriers(const fast_genotype_matrix& table, snp_window window, carrier_scratch& scratch) {
     const std::vector<cell>& cells = table_cells<cell>(table);
     const int32_t rows = table.haplotype_count;
     const int32_t width = window.hi - window.lo + 1;
@@ -179,7 +179,7 @@ carrier_set value_carriers(const allele_table& table, snp_window window, carrier
     return found;
 }
 
-carrier_set value_carriers_of(const allele_table& table, snp_window window, carrier_scratch& scratch) {
+carrier_set value_carriers_of(const fast_genotype_matrix& table, snp_window window, carrier_scratch& scratch) {
     switch (table.kind) {
         case cell_kind::int8: return value_carriers<int8_t>(table, window, scratch);
         case cell_kind::int16: return value_carriers<int16_t>(table, window, scratch);
@@ -196,7 +196,7 @@ constexpr size_t batch_words = 16;
 
 }  // namespace
 
-void find_carriers_of_windows(const allele_table& table, const std::vector<snp_window>& windows,
+void find_carriers_of_windows(const fast_genotype_matrix& table, const std::vector<snp_window>& windows,
                               const std::function<void(size_t, carrier_set&)>& visit) {
     for ([[maybe_unused]] const snp_window window : windows) {
         assert(0 <= window.lo && window.lo < window.hi && window.hi < table.snp_count && table.haplotype_count > 0);
@@ -243,7 +243,7 @@ void find_carriers_of_windows(const allele_table& table, const std::vector<snp_w
     }
 }
 
-carrier_set find_carriers(const allele_table& table, snp_window window) {
+carrier_set find_carriers(const fast_genotype_matrix& table, snp_window window) {
     carrier_set found;
     find_carriers_of_windows(table, {window}, [&](size_t, carrier_set& carriers) { found = std::move(carriers); });
     return found;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane {
@@ -20,12 +20,12 @@ struct carrier_set {
 // first in byte order of the alleles' low bytes), its first row as the core, and the rows whose
 // similarity to the core exceeds similarity_cutoff. carrier_rows.size() equals
 // count_similar_haplotypes on the same table and window.
-carrier_set find_carriers(const allele_table& table, snp_window window);
+carrier_set find_carriers(const fast_genotype_matrix& table, snp_window window);
 
 // find_carriers for every window of `windows`, handed to `visit(k, carriers)` for windows[k] in an
 // order of its own. On a bit table, windows near each other share one copy of the columns they
 // read, so a whole chromosome of windows reads the table about once instead of once per window.
-void find_carriers_of_windows(const allele_table& table, const std::vector<snp_window>& windows,
+void find_carriers_of_windows(const fast_genotype_matrix& table, const std::vector<snp_window>& windows,
                               const std::function<void(size_t, carrier_set&)>& visit);
 
 }  // namespace corvane

@@ -9,7 +9,7 @@
 
 #include "input/field_split.hpp"
 #include "input/line_reader.hpp"
-#include "report/legend_span.hpp"
+#include "report/legend_row.hpp"
 
 namespace corvane {
 
@@ -17,7 +17,7 @@ namespace {
 
 run_status mismatch(const result_rows& rows, const result_interval& row, const std::string& what) {
     std::fprintf(stderr, "%s: %s\n", row_location(rows, row).c_str(), what.c_str());
-    return run_status::panel_mismatch;
+    return run_status::bad_input;
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ run_status read_legend_index(const std::string& path, legend_index& legend) {
     field_list fields;
     while (got == line_result::line && (got = read_line(reader, line)) == line_result::line) {
         split_line(fields, line);
-        const run_status checked = check_legend_row(path, reader.line_number, fields);
+        const run_status checked = check_legend_row(path, reader.line_number, fields.size());
         if (checked != run_status::run_ok) return checked;
         const auto [entry, added] = legend.chr_index.emplace(fields[0], static_cast<uint32_t>(legend.chr_index.size()));
         const int32_t snp = static_cast<int32_t>(legend.bp.size());

@@ -29,7 +29,7 @@ run_status read_legend_index(const std::string& path, legend_index& legend);
 bool legend_has_chromosome(const legend_index& legend, const std::string& chr);
 
 // The SNP columns of `row`: its first SNP at startpos on its chromosome and its n.snp-th SNP at
-// endpos. Reports a row the legend does not hold as "RESULT:LINE: what" (panel_mismatch).
+// endpos. Reports a row the legend does not hold as "RESULT:LINE: what" (bad_input).
 run_status find_row_window(const legend_index& legend, const result_rows& rows, const result_interval& row,
                            snp_window& window);
 

@@ -7,7 +7,6 @@
 #include <new>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "loci/loci_options.hpp"
@@ -17,17 +16,15 @@
 #include "loci/result_table.hpp"
 #include "loci/sample_names.hpp"
 #include "loci/staged_output.hpp"
+#include "same_file.hpp"
 
 namespace corvane {
 
 namespace {
 
-// The same file: one inode, or (for names that do not exist yet) one path.
+// The same file, also through links, or (for names that do not exist yet) the same path.
 bool same_file(const std::string& a, const std::string& b) {
-    struct stat info_a {}, info_b {};
-    if (stat(a.c_str(), &info_a) == 0 && stat(b.c_str(), &info_b) == 0) {
-        return info_a.st_dev == info_b.st_dev && info_a.st_ino == info_b.st_ino;
-    }
+    if (names_same_file(a, b)) return true;
     std::error_code ignored;
     return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
 }
@@ -114,7 +111,7 @@ run_status run_checked(const loci_options& options) {
         if (read != run_status::run_ok) return read;
         if (samples.empty()) {
             std::fprintf(stderr, "corvane-loci: %s: no sample ids\n", options.samples_path.c_str());
-            return run_status::panel_mismatch;
+            return run_status::bad_input;
         }
     }
     std::vector<locus_carriers> measured;

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "loci/carrier_set.hpp"
 #include "loci/legend_index.hpp"
-#include "report/legend_span.hpp"
+#include "report/legend_row.hpp"
 
 namespace corvane {
 
@@ -49,12 +49,12 @@ run_status match_rows(const loci_options& options, const result_rows& rows, row_
         if (matches.panel_of_chr[row.chr] != no_panel) continue;
         std::fprintf(stderr, "%s: chromosome %s is in none of the legends given with --legend\n",
                      row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
-        return run_status::panel_mismatch;
+        return run_status::bad_input;
     }
     return run_status::run_ok;
 }
 
-std::string core_text(const allele_table& table, int32_t row, snp_window window) {
+std::string core_text(const fast_genotype_matrix& table, int32_t row, snp_window window) {
     const int32_t width = window.hi - window.lo + 1;
     const int32_t shown = width > core_shown_snps ? core_shown_snps : width;
     bool digits = true;
@@ -72,20 +72,20 @@ std::string core_text(const allele_table& table, int32_t row, snp_window window)
     return text;
 }
 
-run_status load_panel(const std::string& path, allele_table& table) {
-    const run_status loaded = load_allele_table(path, table);
+run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
+    const run_status loaded = load_fast_genotype_matrix(path, table);
     if (loaded == run_status::genotype_missing) {
         std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
     }
     return loaded;
 }
 
-run_status check_sample_count(const std::string& panel_path, const loci_options& options, const allele_table& table,
+run_status check_sample_count(const std::string& panel_path, const loci_options& options, const fast_genotype_matrix& table,
                               size_t sample_count) {
     if (sample_count == 0 || static_cast<int64_t>(2 * sample_count) == table.haplotype_count) return run_status::run_ok;
     std::fprintf(stderr, "corvane-loci: %s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
                  options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
-    return run_status::panel_mismatch;
+    return run_status::bad_input;
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         for (const uint32_t owner : matches.panel_of_chr) needed = needed || owner == panel;
         if (!needed) continue;
         const std::string& panel_path = options.panel_paths[panel];
-        allele_table table;
+        fast_genotype_matrix table;
         status = load_panel(panel_path, table);
         if (status == run_status::run_ok) {
             status = check_legend_row_count(options.legend_paths[panel], matches.legend_row_counts[panel], table.snp_count);
@@ -114,7 +114,7 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
             std::fprintf(stderr, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
                          row_location(rows, row).c_str(), matches.windows[k].hi + 1,
                          options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
-            return run_status::panel_mismatch;
+            return run_status::bad_input;
         }
         std::vector<size_t> panel_loci;
         std::vector<snp_window> peaks;

@@ -56,7 +56,7 @@ bool parse_genetic(std::string_view text, double& value) {
 
 run_status row_fault(const std::string& path, int64_t line, const std::string& what) {
     std::fprintf(stderr, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line), what.c_str());
-    return run_status::result_malformed;
+    return run_status::bad_input;
 }
 
 run_status read_row(const std::string& path, int64_t line_number, std::string_view line, result_rows& rows) {

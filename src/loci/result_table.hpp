@@ -34,7 +34,7 @@ inline constexpr const char* result_header = "chr\tstartpos\tendpos\tgenetic_dis
 
 // Appends the rows of the table at `path`. The first line must be the header; later header lines
 // (tables joined with cat) are passed over. A fault is reported once as "PATH:LINE: what" on
-// standard error (result_malformed), a file that cannot be opened or read as "PATH: ..."
+// standard error (bad_input), a file that cannot be opened or read as "PATH: ..."
 // (input_unreadable).
 run_status read_result_table(const std::string& path, result_rows& rows);
 

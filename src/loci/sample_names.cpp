@@ -22,7 +22,7 @@ run_status read_sample_names(const std::string& path, std::vector<std::string>& 
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) {
             std::fprintf(stderr, "%s:%lld: empty line\n", path.c_str(), static_cast<long long>(reader.line_number));
-            return run_status::panel_mismatch;
+            return run_status::bad_input;
         }
         names.emplace_back(line);
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "run_status.hpp"
+
 namespace corvane {
 
 // The column layouts a map file may have.
@@ -33,7 +35,7 @@ double genetic_position(const genetic_map& map, int64_t position);
 
 // Reads the rows of `chromosome` from the map file at `path` (plain, gzip or BGZF) into `map` and
 // checks them; "chr21" and "21" name the same chromosome. Every fault is reported on standard error
-// ("PATH:LINE: what" where a line is at fault) and makes the result false.
-bool read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map);
+// ("PATH:LINE: what" where a line is at fault) and makes the result bad_input.
+run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map);
 
 }  // namespace corvane

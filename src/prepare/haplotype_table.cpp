@@ -15,7 +15,7 @@ void start_haplotype_table(haplotype_table& table, int64_t haplotype_count) {
     table.words_per_site = (haplotype_count + 63) / 64;
 }
 
-bool add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
+run_status add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
     assert(static_cast<int64_t>(alleles.size()) == table.haplotype_count);
     try {
         table.bits.resize(table.bits.size() + static_cast<size_t>(table.words_per_site), 0);
@@ -23,17 +23,17 @@ bool add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
         std::fprintf(stderr, "corvane-prepare: not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
                      "so far)\n", static_cast<long long>(table.haplotype_count),
                      static_cast<long long>(table.site_count));
-        return false;
+        return run_status::out_of_memory;
     }
     uint64_t* words = table.bits.data() + table.site_count * table.words_per_site;
     for (size_t h = 0; h < alleles.size(); ++h) {
         words[h / 64] |= static_cast<uint64_t>(alleles[h] & 1u) << (h % 64);
     }
     ++table.site_count;
-    return true;
+    return run_status::run_ok;
 }
 
-bool write_haplotype_lines(const haplotype_table& table, output_target& target) {
+run_status write_haplotype_lines(const haplotype_table& table, output_target& target) {
     const size_t sites = static_cast<size_t>(table.site_count);
     std::vector<uint64_t> column;
     std::string line;
@@ -42,7 +42,7 @@ bool write_haplotype_lines(const haplotype_table& table, output_target& target) 
         line.resize(2 * sites);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "corvane-prepare: not enough memory to write the haplotype lines\n");
-        return false;
+        return run_status::out_of_memory;
     }
     for (size_t s = 0; s + 1 < sites; ++s) line[2 * s + 1] = '\t';
     if (sites > 0) line[2 * sites - 1] = '\n';
@@ -54,10 +54,10 @@ bool write_haplotype_lines(const haplotype_table& table, output_target& target) 
         for (int64_t h = first; h < last; ++h) {
             const unsigned shift = static_cast<unsigned>(h - first);
             for (size_t s = 0; s < sites; ++s) line[2 * s] = static_cast<char>('0' + ((column[s] >> shift) & 1u));
-            if (!write_output(target, line)) return false;
+            if (write_output(target, line) != run_status::run_ok) return run_status::output_failed;
         }
     }
-    return true;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

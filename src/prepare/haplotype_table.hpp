@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "prepare/output_target.hpp"
+#include "run_status.hpp"
 
 namespace corvane {
 
@@ -20,11 +21,11 @@ struct haplotype_table {
 
 void start_haplotype_table(haplotype_table& table, int64_t haplotype_count);
 
-// Appends one site: `alleles` holds one 0 or 1 per haplotype. False when memory runs out.
-bool add_site(haplotype_table& table, std::span<const uint8_t> alleles);
+// Appends one site: `alleles` holds one 0 or 1 per haplotype. out_of_memory (reported) when memory runs out.
+run_status add_site(haplotype_table& table, std::span<const uint8_t> alleles);
 
 // Writes one line per haplotype: its alleles in site order, tab-separated, newline-terminated.
-// False when memory runs out (reported) or a write fails (reported by the target).
-bool write_haplotype_lines(const haplotype_table& table, output_target& target);
+// out_of_memory or output_failed, reported, when memory runs out or a write fails.
+run_status write_haplotype_lines(const haplotype_table& table, output_target& target);
 
 }  // namespace corvane

@@ -5,8 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "input/word_split.hpp"
 #include "prepare/genetic_map.hpp"
-#include "prepare/text_lines.hpp"
+#include "prepare/text_input.hpp"
 
 namespace corvane {
 
@@ -27,18 +28,6 @@ layout_columns columns_of(map_layout layout) {
         case map_layout::plink: return {4, 0, 3, 2, 4, "PLINK (chr id cM bp)"};
         case map_layout::hapmap: return {4, 0, 1, 3, 2, "HapMap (Chromosome Position(bp) Rate(cM/Mb) Map(cM))"};
         default: return {3, 1, 0, 2, 3, "pos chr cM"};
-    }
-}
-
-// Splits at runs of blanks and tabs; a CR at the end is dropped.
-void split_fields(std::string_view line, std::vector<std::string_view>& fields) {
-    fields.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
     }
 }
 
@@ -123,10 +112,10 @@ bool take_row(map_reading& reading, const std::vector<std::string_view>& fields,
 
 }  // namespace
 
-bool read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
+run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
     map = genetic_map{};
-    text_lines reader;
-    if (!open_text_lines(reader, path, "genetic map")) return false;
+    line_reader reader;
+    if (open_text_input(reader, path, "genetic map") != run_status::run_ok) return run_status::bad_input;
     map_reading reading{path};
     const std::string_view wanted = without_chr_prefix(chromosome);
     std::vector<std::string_view> fields;
@@ -134,17 +123,18 @@ bool read_genetic_map(const std::string& path, map_layout layout, const std::str
     layout_columns columns{};
     bool first_line = true;
     for (;;) {
-        const text_line_result result = next_text_line(reader, line);
-        if (result == text_line_result::read_error) return false;
-        if (result == text_line_result::end_of_file) break;
+        const line_result result = read_line(reader, line);
+        if (result == line_result::read_error) return run_status::bad_input;
+        if (result == line_result::end_of_file) break;
         reading.line_number = reader.line_number;
-        split_fields(line, fields);
+        split_words(line, fields);
         if (fields.empty() || fields[0].starts_with('#')) continue;
         if (first_line) {
             first_line = false;
             if (layout == map_layout::automatic && !detect_layout(fields, layout)) {
-                return reading.fail("cannot tell the map layout: expected 3 columns (pos chr cM) or 4 (PLINK "
+                reading.fail("cannot tell the map layout: expected 3 columns (pos chr cM) or 4 (PLINK "
                                     "chr id cM bp, or HapMap with its header line)");
+                return run_status::bad_input;
             }
             columns = columns_of(layout);
             int64_t bp = 0;
@@ -155,28 +145,29 @@ bool read_genetic_map(const std::string& path, map_layout layout, const std::str
             char message[200];
             std::snprintf(message, sizeof message, "expected %zu columns (%s), found %zu", columns.field_count,
                           columns.name, fields.size());
-            return reading.fail(message);
+            reading.fail(message);
+            return run_status::bad_input;
         }
         if (without_chr_prefix(fields[columns.chromosome]) != wanted) {
             ++reading.other_rows;
             continue;
         }
-        if (!take_row(reading, fields, columns, map)) return false;
+        if (!take_row(reading, fields, columns, map)) return run_status::bad_input;
     }
     if (map.bp.empty()) {
         std::fprintf(stderr, "corvane-prepare: genetic map %s has no rows for chromosome %s (%lld rows of others)\n",
                      path.c_str(), chromosome.c_str(), static_cast<long long>(reading.other_rows));
-        return false;
+        return run_status::bad_input;
     }
     if (map.cm.front() == map.cm.back()) {
         std::fprintf(stderr,
                      "corvane-prepare: genetic map %s: all %zu rows for chromosome %s have the same cM (%g); such a "
                      "map gives no genetic distances\n",
                      path.c_str(), map.cm.size(), chromosome.c_str(), map.cm.front());
-        return false;
+        return run_status::bad_input;
     }
     set_extrapolation_rates(map);
-    return true;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

@@ -37,9 +37,9 @@ constexpr const char* usage_text =
     "they are extrapolated at the map's average rate over its last 5 cM on that side.\n"
     "Exit status: 0 done, 1 bad input or failed output, 2 wrong command line.\n";
 
-prepare_status usage_error(const std::string& message) {
+run_status usage_error(const std::string& message) {
     std::fprintf(stderr, "corvane-prepare: %s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
-    return prepare_status::usage_error;
+    return run_status::usage_error;
 }
 
 bool parse_layout(std::string_view text, map_layout& layout) {
@@ -85,13 +85,13 @@ constexpr string_option string_options[] = {
 
 }  // namespace
 
-prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
     bool layout_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view name = argv[i];
         if (name == "-h" || name == "--help") {
             std::fputs(usage_text, stdout);
-            return prepare_status::help_shown;
+            return run_status::help_shown;
         }
         if (name == "--gzip") {
             options.gzip = true;
@@ -139,7 +139,7 @@ prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_
         return usage_error("give exactly one of --map FILE and --cm-tag TAG");
     }
     if (layout_given && options.map_path.empty()) return usage_error("--map-layout needs --map");
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 std::string haplotype_output_path(const prepare_options& options) {

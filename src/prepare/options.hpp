@@ -4,7 +4,7 @@
 #include <string>
 
 #include "prepare/genetic_map.hpp"
-#include "prepare/prepare_status.hpp"
+#include "run_status.hpp"
 #include "prepare/site_rules.hpp"
 
 namespace corvane {
@@ -24,7 +24,7 @@ struct prepare_options {
 // Fills `options` from `argv`. Options take their value as the next argument or after '='.
 // Prints the usage on standard output for --help (help_shown); reports a wrong command line with
 // a message on standard error (usage_error).
-prepare_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
 
 // The names of the output files for `options`: PREFIX.hap and PREFIX.legend, ".gz" added under
 // --gzip, and PREFIX.samples (always plain text).

@@ -33,7 +33,7 @@ output_target::~output_target() {
     if (!temporary_path.empty()) unlink(temporary_path.c_str());
 }
 
-bool open_output(output_target& target, const std::string& final_path, bool packed) {
+run_status open_output(output_target& target, const std::string& final_path, bool packed) {
     target.final_path = final_path;
     std::string name = final_path + ".tmp-XXXXXX";
     std::vector<char> pattern(name.begin(), name.end());
@@ -41,7 +41,7 @@ bool open_output(output_target& target, const std::string& final_path, bool pack
     const int descriptor = mkstemp(pattern.data());
     if (descriptor < 0) {
         report(target, "cannot create a temporary file for", errno);
-        return false;
+        return run_status::output_failed;
     }
     target.temporary_path = pattern.data();
     give_usual_permissions(descriptor);
@@ -50,14 +50,14 @@ bool open_output(output_target& target, const std::string& final_path, bool pack
     if (target.packed == nullptr && target.plain == nullptr) {
         report(target, "cannot write", errno);
         close(descriptor);
-        return false;
+        return run_status::output_failed;
     }
     if (target.plain != nullptr) std::setvbuf(target.plain, nullptr, _IOFBF, size_t{1} << 20);
-    return true;
+    return run_status::run_ok;
 }
 
-bool write_output(output_target& target, std::string_view text) {
-    if (target.failed) return false;
+run_status write_output(output_target& target, std::string_view text) {
+    if (target.failed) return run_status::output_failed;
     errno = 0;
     bool written = false;
     if (target.packed != nullptr) {
@@ -69,10 +69,10 @@ bool write_output(output_target& target, std::string_view text) {
         report(target, "cannot write", errno);
         target.failed = true;
     }
-    return written;
+    return written ? run_status::run_ok : run_status::output_failed;
 }
 
-bool close_output(output_target& target) {
+run_status close_output(output_target& target) {
     errno = 0;
     int result = 0;
     if (target.packed != nullptr) result = bgzf_close(target.packed);
@@ -83,16 +83,16 @@ bool close_output(output_target& target) {
         report(target, "cannot write", errno);
         target.failed = true;
     }
-    return !target.failed;
+    return target.failed ? run_status::output_failed : run_status::run_ok;
 }
 
-bool commit_output(output_target& target) {
+run_status commit_output(output_target& target) {
     if (std::rename(target.temporary_path.c_str(), target.final_path.c_str()) != 0) {
         report(target, "cannot rename the finished temporary file to", errno);
-        return false;
+        return run_status::output_failed;
     }
     target.temporary_path.clear();
-    return true;
+    return run_status::run_ok;
 }
 
 void withdraw_output(output_target& target) {

@@ -7,6 +7,8 @@
 
 #include <htslib/bgzf.h>
 
+#include "run_status.hpp"
+
 namespace corvane {
 
 struct output_target {
@@ -24,17 +26,17 @@ struct output_target {
 };
 
 // Creates a temporary file in the directory of `final_path`, written through BGZF when `packed`.
-// Reports and returns false on failure.
-bool open_output(output_target& target, const std::string& final_path, bool packed);
+// Reports and returns output_failed on failure.
+run_status open_output(output_target& target, const std::string& final_path, bool packed);
 
-// Writes `text`; after a failure (reported once) further writes do nothing and return false.
-bool write_output(output_target& target, std::string_view text);
+// Writes `text`; after a failure (reported once) further writes do nothing and return output_failed.
+run_status write_output(output_target& target, std::string_view text);
 
-// Flushes and closes the temporary file; false (reported) if its last bytes could not be written.
-bool close_output(output_target& target);
+// Flushes and closes the temporary file; output_failed (reported) if its last bytes could not be written.
+run_status close_output(output_target& target);
 
-// Renames the closed temporary file to the final name; false (reported) on failure.
-bool commit_output(output_target& target);
+// Renames the closed temporary file to the final name; output_failed (reported) on failure.
+run_status commit_output(output_target& target);
 
 // Removes the file now under the final name (undoing a commit when a later one failed).
 void withdraw_output(output_target& target);

@@ -3,12 +3,14 @@
 
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
+#include "program_name.hpp"
 
 int main(int argc, char** argv) {
     // Every failure is reported once, by the program; htslib's own messages would repeat or precede it.
     hts_set_log_level(HTS_LOG_OFF);
+    corvane::set_program_name("corvane-prepare");
     corvane::prepare_options options;
-    corvane::prepare_status status = corvane::parse_prepare_options(argc, argv, options);
-    if (status == corvane::prepare_status::ok) status = corvane::run_prepare(options);
-    return corvane::prepare_exit_code(status);
+    corvane::run_status status = corvane::parse_prepare_options(argc, argv, options);
+    if (status == corvane::run_status::run_ok) status = corvane::run_prepare(options);
+    return corvane::exit_code(status);
 }

@@ -2,13 +2,11 @@
 #include "prepare/prepare_run.hpp"
 
 #include <cmath>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
 
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
@@ -16,6 +14,7 @@
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
+#include "same_file.hpp"
 
 namespace corvane {
 
@@ -40,47 +39,43 @@ struct cm_source {
 };
 
 // Refuses output names that are one of the input files (the rename would replace it).
-bool outputs_are_not_inputs(const prepare_options& options) {
+run_status check_outputs_are_not_inputs(const prepare_options& options) {
     const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options),
                                    samples_output_path(options)};
     const std::string inputs[] = {options.vcf_path, options.map_path, options.samples_path};
     for (const std::string& output : outputs) {
-        struct stat output_info {};
-        if (stat(output.c_str(), &output_info) != 0) continue;
         for (const std::string& input : inputs) {
-            struct stat input_info {};
-            if (input.empty() || stat(input.c_str(), &input_info) != 0) continue;
-            if (output_info.st_dev == input_info.st_dev && output_info.st_ino == input_info.st_ino) {
+            if (names_same_file(output, input)) {
                 std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
                              output.c_str(), input.c_str());
-                return false;
+                return run_status::bad_input;
             }
         }
     }
-    return true;
+    return run_status::run_ok;
 }
 
-bool prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
+run_status prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
     const int id = bcf_hdr_id2int(reader.header, BCF_DT_ID, source.tag);
     if (id < 0 || !bcf_hdr_idinfo_exists(reader.header, BCF_HL_INFO, id)) {
         std::fprintf(stderr, "corvane-prepare: %s: the header defines no INFO field %s\n", reader.path.c_str(),
                      source.tag);
-        return false;
+        return run_status::bad_input;
     }
     source.tag_type = bcf_hdr_id2type(reader.header, BCF_HL_INFO, id);
     if (source.tag_type != BCF_HT_REAL && source.tag_type != BCF_HT_INT) {
         std::fprintf(stderr, "corvane-prepare: %s: INFO field %s is not numeric (Type=Float or Integer)\n",
                      reader.path.c_str(), source.tag);
-        return false;
+        return run_status::bad_input;
     }
-    return true;
+    return run_status::run_ok;
 }
 
-// The cM of the current record. False (reported) when its INFO tag has no single finite number.
-bool site_cm(vcf_reader& reader, cm_source& source, double& cm) {
+// The cM of the current record. bad_input (reported) when its INFO tag has no single finite number.
+run_status site_cm(vcf_reader& reader, cm_source& source, double& cm) {
     if (source.map != nullptr) {
         cm = genetic_position(*source.map, reader.record->pos + 1);
-        return true;
+        return run_status::run_ok;
     }
     int got = 0;
     if (source.tag_type == BCF_HT_REAL) {
@@ -93,9 +88,9 @@ bool site_cm(vcf_reader& reader, cm_source& source, double& cm) {
     if (got != 1 || !std::isfinite(cm)) {
         std::fprintf(stderr, "%s: INFO field %s does not hold one finite cM value\n",
                      record_location(reader).c_str(), source.tag);
-        return false;
+        return run_status::bad_input;
     }
-    return true;
+    return run_status::run_ok;
 }
 
 void report_refused(const vcf_reader& reader, const site_check& check) {
@@ -148,19 +143,19 @@ struct conversion {
 
 // Reads every record of the chromosome: usable SNPs become a legend row and a table site, other
 // sites are counted or refused.
-prepare_status convert_records(conversion& work) {
+run_status convert_records(conversion& work) {
     vcf_reader& reader = work.reader;
     int32_t* gt_buffer = nullptr;
     int gt_capacity = 0;
     std::vector<uint8_t> alleles;
     std::string row;
     double last_cm = -INFINITY;
-    prepare_status status = prepare_status::ok;
+    run_status status = run_status::run_ok;
     for (;;) {
         const record_result result = next_record(reader);
         if (result == record_result::end) break;
         if (result == record_result::error) {
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         site_check check = check_alleles(reader.record);
@@ -169,44 +164,37 @@ prepare_status convert_records(conversion& work) {
         }
         if (check.verdict == site_verdict::malformed) {
             report_malformed(reader, check);
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         if (check.verdict == site_verdict::bad) {
             if (work.policy.refuse[static_cast<int>(check.kind)]) {
                 report_refused(reader, check);
-                status = prepare_status::bad_input;
+                status = run_status::bad_input;
                 break;
             }
             ++work.counts.skipped[static_cast<int>(check.kind)];
             continue;
         }
         double cm = 0.0;
-        if (!site_cm(reader, work.cm, cm)) {
-            status = prepare_status::bad_input;
-            break;
-        }
+        status = site_cm(reader, work.cm, cm);
+        if (status != run_status::run_ok) break;
         if (cm < last_cm) {
             std::fprintf(stderr, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
                          record_location(reader).c_str(), cm, last_cm);
-            status = prepare_status::bad_input;
+            status = run_status::bad_input;
             break;
         }
         last_cm = cm;
         append_legend_row(row, reader.chromosome, reader.record->d.id, cm, reader.record->pos + 1);
-        if (!write_output(work.legend, row)) {
-            status = prepare_status::output_failed;
-            break;
-        }
-        if (!add_site(work.table, alleles)) {
-            status = prepare_status::out_of_memory;
-            break;
-        }
+        status = write_output(work.legend, row);
+        if (status == run_status::run_ok) status = add_site(work.table, alleles);
+        if (status != run_status::run_ok) break;
         ++work.counts.kept;
     }
     std::free(gt_buffer);
     report_site_counts(work.counts);
-    if (status == prepare_status::ok && work.counts.kept == 0) {
+    if (status == run_status::run_ok && work.counts.kept == 0) {
         if (reader.records == 0) {
             std::fprintf(stderr, "corvane-prepare: %s has no records of chromosome %s\n", reader.path.c_str(),
                          reader.chromosome.c_str());
@@ -214,13 +202,13 @@ prepare_status convert_records(conversion& work) {
             std::fprintf(stderr, "corvane-prepare: none of the %lld sites of chromosome %s in %s is a usable SNP\n",
                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
         }
-        status = prepare_status::bad_input;
+        status = run_status::bad_input;
     }
     return status;
 }
 
 // The sample ids of the panel's haplotype pairs, one per line in panel order.
-bool write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples, output_target& target) {
+run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples, output_target& target) {
     std::string text;
     for (const int sample : samples) {
         text += reader.header->samples[sample];
@@ -230,70 +218,68 @@ bool write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples,
 }
 
 // Closes the outputs and puts them under their final names, all or none.
-prepare_status finish_outputs(output_target* const (&outputs)[3]) {
+run_status finish_outputs(output_target* const (&outputs)[3]) {
     for (output_target* output : outputs) {
-        if (!close_output(*output)) return prepare_status::output_failed;
+        if (const run_status closed = close_output(*output); closed != run_status::run_ok) return closed;
     }
     for (size_t k = 0; k < std::size(outputs); ++k) {
-        if (commit_output(*outputs[k])) continue;
+        const run_status committed = commit_output(*outputs[k]);
+        if (committed == run_status::run_ok) continue;
         for (size_t j = 0; j < k; ++j) withdraw_output(*outputs[j]);
-        return prepare_status::output_failed;
+        return committed;
     }
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 }  // namespace
 
-prepare_status run_prepare(const prepare_options& options) {
-    if (!outputs_are_not_inputs(options)) return prepare_status::bad_input;
+run_status run_prepare(const prepare_options& options) {
+    run_status status = check_outputs_are_not_inputs(options);
+    if (status != run_status::run_ok) return status;
     genetic_map map;
     cm_source cm;
     if (!options.map_path.empty()) {
-        if (!read_genetic_map(options.map_path, options.layout, options.chromosome, map)) {
-            return prepare_status::bad_input;
-        }
+        status = read_genetic_map(options.map_path, options.layout, options.chromosome, map);
+        if (status != run_status::run_ok) return status;
         cm.map = &map;
     } else {
         cm.tag = options.cm_tag.c_str();
     }
 
     vcf_reader reader;
-    if (!open_vcf(reader, options.vcf_path, options.chromosome)) return prepare_status::bad_input;
+    status = open_vcf(reader, options.vcf_path, options.chromosome);
+    if (status != run_status::run_ok) return status;
     if (bcf_hdr_nsamples(reader.header) == 0) {
         std::fprintf(stderr, "corvane-prepare: %s has no samples\n", options.vcf_path.c_str());
-        return prepare_status::bad_input;
+        return run_status::bad_input;
     }
-    if (cm.tag != nullptr && !prepare_cm_tag(reader, cm)) return prepare_status::bad_input;
+    if (cm.tag != nullptr) status = prepare_cm_tag(reader, cm);
     std::vector<int> samples;
     if (options.samples_path.empty()) samples = all_samples(reader.header);
-    else if (!read_sample_list(options.samples_path, options.vcf_path, reader.header, samples)) {
-        return prepare_status::bad_input;
-    }
+    else if (status == run_status::run_ok) status = read_sample_list(options.samples_path, options.vcf_path, reader.header, samples);
+    if (status != run_status::run_ok) return status;
 
     output_target haplotypes;
     output_target legend;
     output_target sample_ids;
-    if (!open_output(haplotypes, haplotype_output_path(options), options.gzip) ||
-        !open_output(legend, legend_output_path(options), options.gzip) ||
-        !open_output(sample_ids, samples_output_path(options), false) ||
-        !write_output(legend, "chr\tid\tcM\tbp\n") || !write_sample_ids(reader, samples, sample_ids)) {
-        return prepare_status::output_failed;
-    }
+    status = open_output(haplotypes, haplotype_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = open_output(legend, legend_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = open_output(sample_ids, samples_output_path(options), false);
+    if (status == run_status::run_ok) status = write_output(legend, "chr\tid\tcM\tbp\n");
+    if (status == run_status::run_ok) status = write_sample_ids(reader, samples, sample_ids);
+    if (status != run_status::run_ok) return status;
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
     conversion work{reader, samples, options.policy, cm, legend, table, {}};
-    prepare_status status = convert_records(work);
-    if (status != prepare_status::ok) return status;
-    if (!write_haplotype_lines(table, haplotypes)) {
-        return haplotypes.failed ? prepare_status::output_failed : prepare_status::out_of_memory;
-    }
-    status = finish_outputs({&haplotypes, &legend, &sample_ids});
-    if (status != prepare_status::ok) return status;
+    status = convert_records(work);
+    if (status == run_status::run_ok) status = write_haplotype_lines(table, haplotypes);
+    if (status == run_status::run_ok) status = finish_outputs({&haplotypes, &legend, &sample_ids});
+    if (status != run_status::run_ok) return status;
     std::fprintf(stderr, "corvane-prepare: wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
                  haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
                  static_cast<long long>(table.site_count),
                  static_cast<long long>(table.haplotype_count), samples.size());
-    return prepare_status::ok;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "prepare/options.hpp"
-#include "prepare/prepare_status.hpp"
+#include "run_status.hpp"
 
 namespace corvane {
 
 // Converts the chromosome named in `options`. Every failure is reported on standard error where it is
 // found; no file is left under either output name unless both were written completely.
-prepare_status run_prepare(const prepare_options& options);
+run_status run_prepare(const prepare_options& options);
 
 }  // namespace corvane

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "prepare/text_lines.hpp"
+#include "prepare/text_input.hpp"
 
 
 namespace corvane {
@@ -16,19 +16,19 @@ std::vector<int> all_samples(const bcf_hdr_t* header) {
     return samples;
 }
 
-bool read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
+run_status read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
                       std::vector<int>& samples) {
     samples.clear();
-    text_lines reader;
-    if (!open_text_lines(reader, path, "sample list")) return false;
+    line_reader reader;
+    if (open_text_input(reader, path, "sample list") != run_status::run_ok) return run_status::bad_input;
     // The line each header sample was listed on, 0 when it was not listed.
     std::vector<int64_t> listed_on(static_cast<size_t>(bcf_hdr_nsamples(header)), 0);
     std::string id;
     std::string_view line;
     for (;;) {
-        const text_line_result result = next_text_line(reader, line);
-        if (result == text_line_result::read_error) return false;
-        if (result == text_line_result::end_of_file) break;
+        const line_result result = read_line(reader, line);
+        if (result == line_result::read_error) return run_status::bad_input;
+        if (result == line_result::end_of_file) break;
         const size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos) continue;
         const size_t last = line.find_last_not_of(" \t\r");
@@ -38,23 +38,23 @@ bool read_sample_list(const std::string& path, const std::string& vcf_path, cons
         if (index < 0) {
             std::fprintf(stderr, "%s:%lld: sample \"%s\" is not in %s\n", path.c_str(), line_number, id.c_str(),
                          vcf_path.c_str());
-            return false;
+            return run_status::bad_input;
         }
         int64_t& seen = listed_on[static_cast<size_t>(index)];
         if (seen != 0) {
             std::fprintf(stderr, "%s:%lld: sample \"%s\" is listed again (first on line %lld)\n", path.c_str(),
                          line_number, id.c_str(), static_cast<long long>(seen));
-            return false;
+            return run_status::bad_input;
         }
         seen = reader.line_number;
         samples.push_back(index);
     }
     if (samples.empty()) {
         std::fprintf(stderr, "corvane-prepare: sample list %s names no sample\n", path.c_str());
-        return false;
+        return run_status::bad_input;
     }
     std::sort(samples.begin(), samples.end());
-    return true;
+    return run_status::run_ok;
 }
 
 }  // namespace corvane

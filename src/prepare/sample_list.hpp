@@ -6,6 +6,8 @@
 
 #include <htslib/vcf.h>
 
+#include "run_status.hpp"
+
 namespace corvane {
 
 // Every sample of `header`, in header order.
@@ -13,8 +15,8 @@ std::vector<int> all_samples(const bcf_hdr_t* header);
 
 // The header indices of the samples listed in `path` (one id per line; blank lines and surrounding
 // blanks ignored), in header order. An id that is not in the VCF, an id listed twice or an empty
-// list is reported on standard error and makes the result false.
-bool read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
+// list is reported on standard error and makes the result bad_input.
+run_status read_sample_list(const std::string& path, const std::string& vcf_path, const bcf_hdr_t* header,
                       std::vector<int>& samples);
 
 }  // namespace corvane

@@ -88,7 +88,7 @@ vcf_reader::~vcf_reader() {
     ks_free(&line);
 }
 
-bool open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome) {
+run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome) {
     reader.path = path;
     reader.chromosome = chromosome;
     errno = 0;
@@ -96,24 +96,24 @@ bool open_vcf(vcf_reader& reader, const std::string& path, const std::string& ch
     if (reader.file == nullptr) {
         std::fprintf(stderr, "corvane-prepare: cannot open VCF %s: %s\n", path.c_str(),
                      errno != 0 ? std::strerror(errno) : "not a readable file");
-        return false;
+        return run_status::bad_input;
     }
     const htsExactFormat format = hts_get_format(reader.file)->format;
     if (format != vcf && format != bcf) {
         std::fprintf(stderr, "corvane-prepare: %s is neither VCF nor BCF\n", path.c_str());
-        return false;
+        return run_status::bad_input;
     }
     reader.header = bcf_hdr_read(reader.file);
     if (reader.header == nullptr) {
         std::fprintf(stderr, "corvane-prepare: %s: cannot read the VCF header\n", path.c_str());
-        return false;
+        return run_status::bad_input;
     }
     reader.record = bcf_init();
     if (reader.record == nullptr) {
         std::fprintf(stderr, "corvane-prepare: not enough memory\n");
-        return false;
+        return run_status::bad_input;
     }
-    return place_iterator(reader);
+    return place_iterator(reader) ? run_status::run_ok : run_status::bad_input;
 }
 
 record_result next_record(vcf_reader& reader) {

@@ -9,6 +9,8 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
+#include "run_status.hpp"
+
 namespace corvane {
 
 struct vcf_reader {
@@ -33,8 +35,8 @@ struct vcf_reader {
 };
 
 // Opens the file, reads its header and, when an index is there, places an iterator on the chromosome.
-// Failures are reported on standard error.
-bool open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
+// Failures are reported on standard error and make the result bad_input.
+run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
 
 enum class record_result { record, end, error };
 

@@ -21,7 +21,7 @@ void transpose_block(uint64_t block[64]) {
 }
 
 // Writes the 64 columns of `column_block` into `out` (64 columns of words_per_column words).
-void transpose_column_block(const allele_table& table, int32_t words_per_column, int32_t column_block, uint64_t* out) {
+void transpose_column_block(const fast_genotype_matrix& table, int32_t words_per_column, int32_t column_block, uint64_t* out) {
     const int32_t rows = table.haplotype_count;
     uint64_t block[64];
     for (int32_t row_block = 0; row_block < words_per_column; ++row_block) {
@@ -36,7 +36,7 @@ void transpose_column_block(const allele_table& table, int32_t words_per_column,
 
 }  // namespace
 
-void prepare_column_bits(const allele_table& table, int32_t kept_blocks, column_bits& columns) {
+void prepare_column_bits(const fast_genotype_matrix& table, int32_t kept_blocks, column_bits& columns) {
     assert(table.kind == cell_kind::bits && kept_blocks >= 2);
     columns = column_bits{};
     columns.table = &table;

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 
 namespace corvane {
 
 struct column_bits {
-    const allele_table* table = nullptr;
+    const fast_genotype_matrix* table = nullptr;
     int32_t words_per_column = 0;  // haplotype r is bit r % 64 of word r / 64; bits past H are 0
     std::vector<uint64_t> storage;  // kept blocks, 64 columns of words_per_column words each
     std::vector<int32_t> block_in_slot;
@@ -24,6 +24,6 @@ struct column_bits {
 };
 
 // Prepares the columns of a bit table (kind == cell_kind::bits), keeping up to `kept_blocks` blocks.
-void prepare_column_bits(const allele_table& table, int32_t kept_blocks, column_bits& columns);
+void prepare_column_bits(const fast_genotype_matrix& table, int32_t kept_blocks, column_bits& columns);
 
 }  // namespace corvane

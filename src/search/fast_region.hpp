@@ -3,13 +3,13 @@
 
 #include <cstdint>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/fast_window_count.hpp"
-#include "search/region.hpp"
+#include "search/region_growth.hpp"
 
 namespace corvane {
 
 // The region around `focal`, equal to grow_region on the same table.
-region grow_region_fast(const allele_table& table, int32_t focal, float frequency, window_counter& counter);
+region grow_region_fast(const fast_genotype_matrix& table, int32_t focal, float frequency, window_counter& counter);
 
 }  // namespace corvane

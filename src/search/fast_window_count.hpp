@@ -4,49 +4,72 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
+#include "search/narrow_window_groups.hpp"
+#include "search/search_terms.hpp"
+#include "search/value_window_count.hpp"
 #include "search/window_partition.hpp"
-#include "search/window_count.hpp"
 
 namespace corvane {
 
-// Scratch space and caches reused by every count of one table.
-struct window_counter {
+// What belongs to one table: made once by prepare_window_counter, read by every count. The
+// transposed columns fill in as they are asked for.
+struct table_caches {
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
-    struct slot {
-        uint64_t hash = 0;
-        uint32_t stamp = 0;
-        int32_t first_row = 0;
-        int32_t count = 0;
-    };
-    std::vector<slot> slots;         // open-addressing groups of equal windows
-    uint32_t stamp = 0;
     column_bits columns;             // bit tables only
-    std::vector<uint64_t> row_mask;  // one bit per haplotype, as a column
+    std::vector<uint64_t> all_rows;  // bit tables only: one bit per haplotype, as a column
     int32_t row_count = 0;
-    std::vector<uint64_t> groups;    // narrow test: the row sets still in the running
-    std::vector<uint64_t> next_groups;
-    std::vector<int32_t> group_sizes;
-    std::vector<int32_t> next_group_sizes;
-    window_partition passed;         // the partition of the last bit window that passed
-    window_partition trial;
-    partition_scratch partition_work;
 };
 
-// Prepares `counter` for windows of `table`.
-void prepare_window_counter(const allele_table& table, window_counter& counter);
+// What a search carries from one window to the next: the partition of the last bit window that
+// passed, which the next window (usually a wider one around it) grows instead of starting afresh.
+// Only count_carriers_above reads and writes it, so its result depends on the windows before only
+// through this.
+struct search_state {
+    window_partition passed;
+};
+
+// Space every count reuses; nothing in it outlives one count.
+struct count_scratch {
+    window_partition trial;  // the partition of the window being counted
+    partition_scratch partition;
+    narrow_groups_scratch narrow;
+    value_count_scratch values;
+};
+
+// Everything the fast count of one table needs, in its three parts.
+struct window_counter {
+    table_caches caches;
+    search_state search;
+    count_scratch scratch;
+};
+
+// Prepares `counter` for windows of `table`: the caches made, no search carried, scratch sized.
+void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter);
 
 // The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
 // similarity test, found by evaluating that test itself.
 int32_t mismatch_allowance(int32_t width);
 
-// The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table.
-int32_t count_carriers(const allele_table& table, snp_window window, window_counter& counter);
+// The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table. It
+// depends on no earlier count.
+int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
+                       count_scratch& scratch);
 
 // The carrier count of `window` when it is above `threshold` (so the window passes), else 0. This is
-// all the region search needs, and it can often be settled without finding the count.
-int32_t count_carriers_above(const allele_table& table, snp_window window, float threshold,
-                             window_counter& counter);
+// all the region search needs, and it can often be settled without finding the count. A passing bit
+// window becomes the search's `passed` partition.
+int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
+                             table_caches& caches, search_state& search, count_scratch& scratch);
+
+// The same two counts with the parts of `counter`.
+inline int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, window_counter& counter) {
+    return count_carriers(table, window, counter.caches, counter.scratch);
+}
+inline int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
+                                    window_counter& counter) {
+    return count_carriers_above(table, window, threshold, counter.caches, counter.search, counter.scratch);
+}
 
 }  // namespace corvane

@@ -1,6 +1,9 @@
 // The region search over the plain window carrier count.
 #include "search/region.hpp"
 
+#include "search/region_growth.hpp"
+#include "search/window_count.hpp"
+
 namespace corvane {
 
 region grow_region(const genotype_matrix& matrix, int32_t focal, float frequency) {

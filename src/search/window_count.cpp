@@ -26,15 +26,15 @@ int32_t count_similar_haplotypes(const genotype_matrix& matrix, snp_window windo
     }
 
     const std::string winner = most_frequent_element(window_strings.begin(), window_strings.end()).first;
-    int32_t reference = 0;
-    while (window_strings[static_cast<size_t>(reference)] != winner) ++reference;
+    int32_t core_row = 0;
+    while (window_strings[static_cast<size_t>(core_row)] != winner) ++core_row;
 
     int32_t carriers = 0;
     for (int32_t r = 0; r < rows; ++r) {
         double distance = 0.0;
         for (int32_t k = 0; k < copy.cols(); ++k) {
             // Squares of differences between 32-bit alleles need 64 unsigned bits.
-            const int64_t difference = static_cast<int64_t>(copy(r, k)) - copy(reference, k);
+            const int64_t difference = static_cast<int64_t>(copy(r, k)) - copy(core_row, k);
             const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
             distance += static_cast<double>(magnitude * magnitude);
         }

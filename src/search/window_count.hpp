@@ -7,17 +7,9 @@
 #include <utility>
 
 #include "input/genotype_matrix.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
-
-// A haplotype counts as a carrier when its similarity to the reference row exceeds this.
-constexpr double similarity_cutoff = 0.98;
-
-// An inclusive range of SNP columns, 0 <= lo <= hi <= S - 1.
-struct snp_window {
-    int32_t lo = 0;
-    int32_t hi = 0;
-};
 
 // Orders (string, count) entries by count alone.
 struct by_second {
@@ -42,12 +34,6 @@ std::pair<std::string, int32_t> most_frequent_element(string_iterator first, str
         }
     }
     return best;
-}
-
-// True when `squared_distance` over `width` sites is close enough to count as a carrier.
-inline bool is_carrier(double squared_distance, int32_t width) {
-    const double similarity = 1.0 - squared_distance / width;
-    return similarity > similarity_cutoff;
 }
 
 // The number of haplotypes (1..H) whose similarity to the window's most common haplotype over

@@ -116,7 +116,7 @@ void split_groups(window_partition& partition, const std::vector<uint64_t>& keys
 }
 
 // The alleles of `row` at columns first..first+count-1 (count <= 64), column first at bit 0.
-uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t count) {
+uint64_t row_bits(const fast_genotype_matrix& table, int32_t row, int32_t first, int32_t count) {
     if (count <= 0) return 0;
     const uint64_t* words = table.bit_row(row) + (first >> 6);
     const int shift = first & 63;
@@ -127,7 +127,7 @@ uint64_t row_bits(const allele_table& table, int32_t row, int32_t first, int32_t
 // Splits the groups by the columns added on the left (first `left_count` from `left_first`) and on
 // the right, up to 32 of each at once. A few columns are read from the transposed table, where they
 // sit in the nearest cache; wider blocks from the rows, one or two words each.
-void add_columns(const allele_table& table, column_bits& columns, window_partition& partition,
+void add_columns(const fast_genotype_matrix& table, column_bits& columns, window_partition& partition,
                  int32_t left_first, int32_t left_count, int32_t right_first, int32_t right_count,
                  partition_scratch& scratch) {
     const size_t size = partition.order.size();
@@ -175,7 +175,7 @@ struct window_words {
     int end_bits;
     int32_t spanned;
 
-    window_words(const allele_table& table, int32_t a, int32_t b, snp_window window)
+    window_words(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window)
         : x(table.bit_row(a) + (window.lo >> 6)), y(table.bit_row(b) + (window.lo >> 6)), shift(window.lo & 63) {
         const int32_t width = window.hi - window.lo + 1;
         spanned = (shift + width + 63) / 64;
@@ -190,11 +190,11 @@ struct window_words {
     }
 };
 
-// Mismatches of `row` with `reference` over `window`, counted until they pass `limit`.
+// Mismatches of `row` with `core_row` over `window`, counted until they pass `limit`.
 CORVANE_WITH_POPCOUNT
-int32_t window_mismatches(const allele_table& table, int32_t row, int32_t reference, snp_window window,
+int32_t window_mismatches(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
                           int32_t limit, bool& complete) {
-    const window_words words(table, row, reference, window);
+    const window_words words(table, row, core_row, window);
     int32_t mismatches = 0;
     int32_t j = 0;
     for (; j < words.spanned && mismatches <= limit; ++j) mismatches += std::popcount(words.differ(j));
@@ -203,7 +203,7 @@ int32_t window_mismatches(const allele_table& table, int32_t row, int32_t refere
 }
 
 // True when row a's window string comes before row b's.
-bool string_before(const allele_table& table, int32_t a, int32_t b, snp_window window) {
+bool string_before(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window) {
     const window_words words(table, a, b, window);
     for (int32_t j = 0; j < words.spanned; ++j) {
         const uint64_t differ = words.differ(j);
@@ -212,12 +212,12 @@ bool string_before(const allele_table& table, int32_t a, int32_t b, snp_window w
     return false;
 }
 
-// Adds to each near row's distance its mismatches with the reference over the two added blocks.
+// Adds to each near row's distance its mismatches with the core row over the two added blocks.
 CORVANE_WITH_POPCOUNT
-void add_block_mismatches(const allele_table& table, window_partition& partition, int32_t reference,
+void add_block_mismatches(const fast_genotype_matrix& table, window_partition& partition, int32_t core_row,
                           int32_t left_first, int32_t left_count, int32_t right_first, int32_t right_count) {
-    const uint64_t left = row_bits(table, reference, left_first, left_count);
-    const uint64_t right = row_bits(table, reference, right_first, right_count);
+    const uint64_t left = row_bits(table, core_row, left_first, left_count);
+    const uint64_t right = row_bits(table, core_row, right_first, right_count);
     const size_t size = partition.near.size();
     for (size_t i = 0; i < size; ++i) {
         if (i + 16 < size) __builtin_prefetch(table.bit_row(partition.near[i + 16]) + (right_first >> 6));
@@ -230,7 +230,7 @@ void add_block_mismatches(const allele_table& table, window_partition& partition
 
 }  // namespace
 
-void partition_window(const allele_table& table, column_bits& columns, const window_partition& base,
+void partition_window(const fast_genotype_matrix& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const bool extends = base.window.lo <= base.window.hi && base.window.lo >= window.lo && base.window.hi <= window.hi;
@@ -241,7 +241,7 @@ void partition_window(const allele_table& table, column_bits& columns, const win
         next.order.resize(static_cast<size_t>(rows));
         std::iota(next.order.begin(), next.order.end(), 0);
         next.group.assign(static_cast<size_t>(rows), 0);
-        next.reference = -1;
+        next.core_row = -1;
         next.near_allowance = -1;
         next.measured = {0, -1};
         next.near.clear();
@@ -262,12 +262,12 @@ void partition_window(const allele_table& table, column_bits& columns, const win
     next.window = window;
 }
 
-int32_t count_partition_carriers(const allele_table& table, window_partition& partition, int32_t allowance,
+int32_t count_partition_carriers(const fast_genotype_matrix& table, window_partition& partition, int32_t allowance,
                                  partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const snp_window window = partition.window;
-    // The largest group, the first in string order among equals; its first row is the reference.
-    // With every window unique, the reference is the row whose window string comes first.
+    // The largest group, the first in string order among equals; its first row is the core row.
+    // With every window unique, the core row is the row whose window string comes first.
     size_t best_start = 0, best_size = 0;
     for (size_t i = 0; i < partition.order.size();) {
         size_t j = i + 1;
@@ -279,27 +279,27 @@ int32_t count_partition_carriers(const allele_table& table, window_partition& pa
         }
         i = j;
     }
-    int32_t reference = 0;
+    int32_t core_row = 0;
     if (best_size > 0) {
-        reference = partition.order[best_start];
+        core_row = partition.order[best_start];
     } else {
         best_size = 1;
         for (int32_t r = 1; r < rows; ++r) {
-            if (string_before(table, r, reference, window)) reference = r;
+            if (string_before(table, r, core_row, window)) core_row = r;
         }
     }
     if (allowance == 0) return static_cast<int32_t>(best_size);
 
-    // Rows equal to the old reference over the measured window are exactly as far from the new
+    // Rows equal to the old core row over the measured window are exactly as far from the new
     // one there, so the near rows only need the columns added since; other rows keep lower bounds.
     const snp_window measured = partition.measured;
-    const auto r0 = static_cast<size_t>(reference);
-    const bool near_old = partition.reference >= 0 && measured.lo - window.lo <= 64 && window.hi - measured.hi <= 64 &&
-                          std::find(partition.near.begin(), partition.near.end(), reference) != partition.near.end() &&
+    const auto r0 = static_cast<size_t>(core_row);
+    const bool near_old = partition.core_row >= 0 && measured.lo - window.lo <= 64 && window.hi - measured.hi <= 64 &&
+                          std::find(partition.near.begin(), partition.near.end(), core_row) != partition.near.end() &&
                           partition.distance[r0] == 0;
     bool scan_all = true;
     if (near_old) {
-        add_block_mismatches(table, partition, reference, window.lo, measured.lo - window.lo, measured.hi + 1,
+        add_block_mismatches(table, partition, core_row, window.lo, measured.lo - window.lo, measured.hi + 1,
                              window.hi - measured.hi);
         // Every other row was already beyond the old allowance.
         scan_all = allowance > partition.near_allowance;
@@ -319,7 +319,7 @@ int32_t count_partition_carriers(const allele_table& table, window_partition& pa
         scratch.near.push_back(row);
     };
     for (size_t i = best_start; i < best_start + best_size; ++i) {
-        const int32_t row = best_size == 1 && partition.order.empty() ? reference : partition.order[i];
+        const int32_t row = best_size == 1 && partition.order.empty() ? core_row : partition.order[i];
         partition.distance[static_cast<size_t>(row)] = 0;
         take(row);
     }
@@ -335,12 +335,12 @@ int32_t count_partition_carriers(const allele_table& table, window_partition& pa
             // Counting on a little past the allowance gives a lower bound that stays above it while
             // the window grows, so the row is not read again at each step.
             bool complete = false;
-            partition.distance[index] = window_mismatches(table, row, reference, window, allowance + 32, complete);
+            partition.distance[index] = window_mismatches(table, row, core_row, window, allowance + 32, complete);
             if (complete && partition.distance[index] <= allowance) take(row);
         }
     }
     partition.near.swap(scratch.near);
-    partition.reference = reference;
+    partition.core_row = core_row;
     partition.near_allowance = allowance;
     partition.measured = window;
     return static_cast<int32_t>(partition.near.size());

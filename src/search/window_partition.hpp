@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
-#include "search/window_count.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 
@@ -18,9 +18,9 @@ struct window_partition {
     std::vector<int32_t> order;  // rows of groups of two or more, a group's rows together and in row order
     std::vector<int32_t> group;  // per position in `order`: its group number, rising along `order`
 
-    // Mismatches of rows with `reference`: exact for the `near` rows (those within `near_allowance`),
+    // Mismatches of rows with `core_row`: exact for the `near` rows (those within `near_allowance`),
     // a lower bound for every other row. Measured over `measured`, a window inside `window`.
-    int32_t reference = -1;
+    int32_t core_row = -1;
     int32_t near_allowance = -1;
     snp_window measured{0, -1};
     std::vector<int32_t> near;
@@ -42,13 +42,13 @@ struct partition_scratch {
 
 // Makes `next` the partition of `window`: extended from `base` when base's window lies inside it,
 // else built from nothing.
-void partition_window(const allele_table& table, column_bits& columns, const window_partition& base,
+void partition_window(const fast_genotype_matrix& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch);
 
 // The carrier count of the partitioned window: the first row of the largest group of equal windows
-// (ties to the one whose window string comes first) is the reference row, and a row is a carrier when
+// (ties to the one whose window string comes first) is the core row, and a row is a carrier when
 // it has at most `allowance` mismatches with it. Brings the distances up to date for later windows.
-int32_t count_partition_carriers(const allele_table& table, window_partition& partition, int32_t allowance,
+int32_t count_partition_carriers(const fast_genotype_matrix& table, window_partition& partition, int32_t allowance,
                                  partition_scratch& scratch);
 
 }  // namespace corvane

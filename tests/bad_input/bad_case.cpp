@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "../test_support.hpp"
 
 namespace corvane::testing {
 
@@ -50,7 +49,7 @@ case_outcome run_one(const tool_path& tool, const bad_case& to_run, bool output_
     std::error_code ignored;
     if (!output_existed && !to_run.output.empty()) std::filesystem::remove(to_run.output, ignored);
 
-    const tool_outcome ran = run_tool(tool.path, to_run.arguments, to_run.limits);
+    const run_result ran = run_program(tool.path, to_run.arguments, to_run.limits);
     EXPECT_FALSE(ran.timed_out) << tool.name << " did not finish within " << to_run.limits.seconds << " s";
     EXPECT_LT(ran.status, 128) << tool.name << " was killed by signal " << ran.status - 128 << "\n" << ran.err;
     for (size_t i = 0; i < to_run.inputs.size(); ++i) {
@@ -132,6 +131,14 @@ std::string legend_text(int32_t snp_count, const std::string& line_end) {
                 std::to_string(10000 + 250 * snp) + line_end;
     }
     return text;
+}
+
+std::string with_short_row(std::string legend, int32_t snp) {
+    size_t line_start = 0;
+    for (int32_t line = 0; line < snp + 1; ++line) line_start = legend.find('\n', line_start) + 1;
+    const size_t line_end = legend.find('\n', line_start);
+    const size_t last_tab = legend.rfind('\t', line_end);
+    return legend.erase(last_tab, line_end - last_tab);
 }
 
 allele_rows identical_rows(int32_t haplotypes, int32_t snps) {

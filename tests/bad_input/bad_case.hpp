@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tool_run.hpp"
+#include "../test_support.hpp"
 
 namespace corvane::testing {
 
@@ -15,7 +15,7 @@ struct bad_case {
     std::vector<std::string> arguments;  // everything after argv[0]
     std::vector<std::string> inputs;     // paths whose bytes (or absence, or directory) must not change
     std::string output;                  // removed before each tool's run unless it existed before the case
-    tool_limits limits;
+    run_limits limits = {.seconds = 60};  // a hang fails the case
     bool same_messages = true;  // false where the text depends on the tool's memory layout
 };
 
@@ -51,6 +51,8 @@ std::string panel_text(const allele_rows& rows, const std::string& separator = "
                        const std::string& line_end = "\n");
 // A tab-separated legend (header, then chr 21, id, cM, bp per SNP) with `line_end` after each line.
 std::string legend_text(int32_t snp_count, const std::string& line_end = "\n");
+// `legend` with the row of SNP `snp` (line snp + 2) missing its last field.
+std::string with_short_row(std::string legend, int32_t snp);
 // `haplotypes` copies of one 0/1 row of `snps` alleles.
 allele_rows identical_rows(int32_t haplotypes, int32_t snps);
 // A 0/1 panel with shared stretches of several lengths, so a scan at 0.5 reports several regions.

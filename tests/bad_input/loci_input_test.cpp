@@ -41,7 +41,8 @@ protected:
 };
 
 TEST_F(LociBadInput, GoodInputGivesOneLocusOfSixCarriers) {
-    const tool_outcome ran = run_tool(CORVANE_LOCI_EXE, {result, "--hap", panel, "--legend", legend, "-o", loci});
+    const run_result ran =
+        run_program(CORVANE_LOCI_EXE, {result, "--hap", panel, "--legend", legend, "-o", loci}, {.seconds = 60});
     ASSERT_EQ(ran.status, 0) << ran.err;
     EXPECT_EQ(read_file(loci), loci_header + "\tcarriers\tcarrier_frequency\tcore\n" +
                                    "21:1\t21\t10000\t17250\t1\t10000\t17250\t3.625\t30\t1\t1\t6\t1\t"
@@ -107,7 +108,7 @@ TEST_F(LociBadInput, FaultsAreReportedAndLeaveNoOutput) {
             output_named = output_named && argument != "-o";
         }
         if (output_named) arguments.insert(arguments.end(), {"-o", loci});
-        const tool_outcome ran = run_tool(CORVANE_LOCI_EXE, arguments);
+        const run_result ran = run_program(CORVANE_LOCI_EXE, arguments, {.seconds = 60});
         EXPECT_EQ(ran.status, fault.status) << fault.what;
         const std::string expected = substitute(fault.message);
         if (fault.status == 2) EXPECT_EQ(ran.err.substr(0, expected.size()), expected) << fault.what;
@@ -118,7 +119,8 @@ TEST_F(LociBadInput, FaultsAreReportedAndLeaveNoOutput) {
 
 TEST_F(LociBadInput, OutputNamingAnInputIsRefusedAndTheInputKept) {
     const std::string kept = read_file(legend);
-    const tool_outcome ran = run_tool(CORVANE_LOCI_EXE, {result, "--hap", panel, "--legend", legend, "-o", legend});
+    const run_result ran =
+        run_program(CORVANE_LOCI_EXE, {result, "--hap", panel, "--legend", legend, "-o", legend}, {.seconds = 60});
     EXPECT_EQ(ran.status, 1);
     EXPECT_EQ(ran.err, "corvane-loci: output file " + legend + " is the input file " + legend +
                            "; refusing to overwrite an input\n");

@@ -6,7 +6,7 @@
 
 #include "../test_support.hpp"
 #include "bad_case.hpp"
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "input/genotype_matrix.hpp"
 #include "search/fast_region.hpp"
 #include "search/fast_window_count.hpp"
@@ -75,8 +75,8 @@ TEST(no_hang, fast_search_over_identical_rows_spans_the_table) {
                 for (auto& allele : row) allele *= allele_scale;
             }
             write_file(dir.file("g.txt"), panel_text(rows));
-            allele_table table;
-            ASSERT_EQ(load_allele_table(dir.file("g.txt"), table), run_status::run_ok);
+            fast_genotype_matrix table;
+            ASSERT_EQ(load_fast_genotype_matrix(dir.file("g.txt"), table), run_status::run_ok);
             window_counter counter;
             prepare_window_counter(table, counter);
             for (const float frequency : {0.1f, 0.875f}) {

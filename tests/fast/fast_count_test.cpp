@@ -27,7 +27,7 @@ TEST(FastCount, MismatchAllowanceIsTheSimilarityTestsCutOff) {
 TEST(FastCount, TableKeepsEveryValueWhileItWidens) {
     std::mt19937_64 random(11);
     table_rows rows = random_table(random, 70, 130, table_style::noisy_bits);
-    allele_table table = to_allele_table(rows);
+    fast_genotype_matrix table = to_allele_table(rows);
     EXPECT_EQ(table.kind, cell_kind::bits);
     const struct {
         int32_t value;
@@ -51,7 +51,7 @@ TEST(FastCount, TableKeepsEveryValueWhileItWidens) {
 TEST(FastCount, ColumnsAreTheTableTurnedOnItsSide) {
     std::mt19937_64 random(12);
     for (const auto& [rows, snps] : {std::pair{1, 1}, {64, 64}, {130, 200}, {65, 263}}) {
-        const allele_table table = to_allele_table(random_table(random, rows, snps, table_style::noisy_bits));
+        const fast_genotype_matrix table = to_allele_table(random_table(random, rows, snps, table_style::noisy_bits));
         column_bits columns;
         prepare_column_bits(table, 2, columns);
         for (int32_t pass = 0; pass < 2; ++pass) {
@@ -68,11 +68,11 @@ TEST(FastCount, ColumnsAreTheTableTurnedOnItsSide) {
 }
 
 // 256 has the low byte of 0, so rows 0, 1 and 3 share the winning window string; but row 1 is 65536
-// away from the reference row 0, so only rows 0 and 3 are carriers.
+// away from the core row 0, so only rows 0 and 3 are carriers.
 TEST(FastCount, EqualLowBytesGroupButDoNotMatch) {
     const table_rows rows = {{0, 0, 0}, {256, 0, 0}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}};
     const genotype_matrix matrix = to_matrix(rows);
-    const allele_table table = to_allele_table(rows);
+    const fast_genotype_matrix table = to_allele_table(rows);
     window_counter counter;
     prepare_window_counter(table, counter);
     EXPECT_EQ(count_similar_haplotypes(matrix, {0, 2}), 2);
@@ -81,14 +81,16 @@ TEST(FastCount, EqualLowBytesGroupButDoNotMatch) {
 
 TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
     std::mt19937_64 random(13);
-    int32_t windows = 0;
+    // Windows whose count passes and fails half the rows: the draw must give plenty of both, or the
+    // comparison below says little about count_carriers_above's early exit.
+    int32_t passing = 0, failing = 0;
     for (int32_t t = 0; t < 120; ++t) {
         const auto style = static_cast<table_style>(t % 4);
         const int32_t rows = 1 + static_cast<int32_t>(random() % 90);
         const int32_t snps = 2 + static_cast<int32_t>(random() % 260);
         const table_rows cells = random_table(random, rows, snps, style);
         const genotype_matrix matrix = to_matrix(cells);
-        const allele_table table = to_allele_table(cells);
+        const fast_genotype_matrix table = to_allele_table(cells);
         window_counter counter;
         prepare_window_counter(table, counter);
         for (int32_t w = 0; w < 25; ++w) {
@@ -102,10 +104,11 @@ TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
                 const int32_t above = count_carriers_above(table, {lo, hi}, limit, counter);
                 ASSERT_EQ(above, static_cast<float>(plain) > limit ? plain : 0) << t << ": " << lo << ".." << hi;
             }
-            ++windows;
+            ++(static_cast<float>(plain) > static_cast<float>(rows / 2) ? passing : failing);
         }
     }
-    EXPECT_EQ(windows, 3000);
+    EXPECT_GT(passing, 500);
+    EXPECT_GT(failing, 500);
 }
 
 }  // namespace

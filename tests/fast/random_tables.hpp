@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "input/genotype_matrix.hpp"
 
 namespace corvane::testing {
@@ -25,7 +25,7 @@ table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, tab
 
 // The table as the plain path and as the fast path hold it.
 genotype_matrix to_matrix(const table_rows& table);
-allele_table to_allele_table(const table_rows& table);
+fast_genotype_matrix to_allele_table(const table_rows& table);
 
 // The genotype file text (tab-separated) and a matching legend text.
 std::string genotype_text(const table_rows& table);

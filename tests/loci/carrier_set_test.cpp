@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fast/random_tables.hpp"
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 #include "input/genotype_matrix.hpp"
 #include "loci/carrier_set.hpp"
 #include "search/window_count.hpp"
@@ -45,7 +45,7 @@ void expect_scan_carriers(const genotype_matrix& matrix, const carrier_set& foun
     ASSERT_EQ(found.carrier_rows, recount);
 }
 
-void expect_scan_carriers(const genotype_matrix& matrix, const allele_table& table, snp_window window) {
+void expect_scan_carriers(const genotype_matrix& matrix, const fast_genotype_matrix& table, snp_window window) {
     expect_scan_carriers(matrix, find_carriers(table, window), window);
 }
 
@@ -59,7 +59,7 @@ TEST(CarrierSet, RandomTablesOfEveryStyleGiveTheScansCount) {
         const int32_t snps = 2 + static_cast<int32_t>(random() % 300);
         const table_rows cells = random_table(random, rows, snps, style);
         const genotype_matrix matrix = to_matrix(cells);
-        const allele_table table = to_allele_table(cells);
+        const fast_genotype_matrix table = to_allele_table(cells);
         for (int window_trial = 0; window_trial < 12; ++window_trial) {
             const int32_t lo = static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1));
             const int32_t hi = lo + 1 + static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1 - lo));
@@ -78,7 +78,7 @@ TEST(CarrierSet, WindowsFoundTogetherGiveTheScansCount) {
     for (const table_style style : {table_style::mosaic_bits, table_style::noisy_bits, table_style::mosaic_values}) {
         const table_rows cells = random_table(random, 70, 2500, style);
         const genotype_matrix matrix = to_matrix(cells);
-        const allele_table table = to_allele_table(cells);
+        const fast_genotype_matrix table = to_allele_table(cells);
         std::vector<snp_window> windows;
         for (int k = 0; k < 300; ++k) {
             // Mostly narrow windows, a few wider than a batch of copied words.
@@ -107,9 +107,9 @@ TEST(CarrierSet, TiesGoToTheWindowFirstInByteOrder) {
 TEST(CarrierSet, ExamplePanelWindowsGiveTheScansCount) {
     const std::string panel = std::string(CORVANE_EXAMPLES) + "/chr21.hap.gz";
     genotype_matrix matrix;
-    allele_table table;
+    fast_genotype_matrix table;
     ASSERT_EQ(load_genotype_matrix(panel, matrix), run_status::run_ok);
-    ASSERT_EQ(load_allele_table(panel, table), run_status::run_ok);
+    ASSERT_EQ(load_fast_genotype_matrix(panel, table), run_status::run_ok);
     ASSERT_EQ(table.kind, cell_kind::bits);
     std::mt19937_64 random(1402);
     for (int trial = 0; trial < 40; ++trial) {

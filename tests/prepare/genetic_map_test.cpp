@@ -76,7 +76,8 @@ TEST(GeneticMap, EveryMapLayoutGivesTheSameLegend) {
     std::string plink = "20\trs_a\t0.5\t1000\n20\trs_b\t0.7\t2000\n";
     std::string hapmap = "Chromosome\tPosition(bp)\tRate(cM/Mb)\tMap(cM)\n";
     for (size_t i = 1; i < rows.size(); ++i) {
-        const std::vector<std::string> fields = split_tabs(rows[i]);
+        const std::vector<std::string_view> words = split_words(rows[i]);
+        const std::vector<std::string> fields(words.begin(), words.end());
         ASSERT_EQ(fields.size(), 3u) << rows[i];
         plink += fields[1] + "\tsnp" + std::to_string(i) + "\t" + fields[2] + "\t" + fields[0] + "\n";
         hapmap += "chr" + fields[1] + " " + fields[0] + " 1.25 " + fields[2] + "\n";

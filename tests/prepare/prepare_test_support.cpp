@@ -34,18 +34,6 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> split_tabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-    }
-    return fields;
-}
-
 std::string small_vcf(const std::vector<std::string>& samples, const std::vector<std::string>& records) {
     std::string text =
         "##fileformat=VCFv4.2\n"

@@ -6,6 +6,8 @@
 
 #include "test_support.hpp"
 
+#include "input/word_split.hpp"
+
 namespace corvane::testing {
 
 // Runs the built corvane-prepare with `arguments`.
@@ -20,9 +22,6 @@ std::vector<std::string> names_starting_with(const std::string& directory, const
 
 // The lines of `text`, without their newlines.
 std::vector<std::string> split_lines(const std::string& text);
-
-// The tab-separated fields of `line`.
-std::vector<std::string> split_tabs(const std::string& line);
 
 // A VCF text with the given sample names and record lines (CHROM..., tab-separated, no newline).
 // The header declares contigs 1 and 2, INFO CM (Float) and FORMAT GT.

@@ -58,8 +58,8 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
     EXPECT_EQ(read_file(run.dir.file("out.hap")), "0\t1\n1\t1\n1\t0\n0\t1\n");
     const std::vector<std::string> legend = split_lines(read_file(run.dir.file("out.legend")));
     ASSERT_EQ(legend.size(), 3u);
-    EXPECT_EQ(split_tabs(legend[1])[1], "good1");
-    EXPECT_EQ(split_tabs(legend[2])[1], "good2");
+    EXPECT_EQ(split_words(legend[1])[1], "good1");
+    EXPECT_EQ(split_words(legend[2])[1], "good2");
 }
 
 TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {

@@ -7,7 +7,7 @@
 
 #include "report/output_file.hpp"
 #include "run_status.hpp"
-#include "search/region.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 
@@ -33,6 +33,6 @@ run_status read_legend_table(const std::string& path, int32_t snp_count, legend_
 
 // The row of `found`, after the plain lookup's checks of its start row, then its end row, for
 // fewer than four fields (legend_row_short).
-run_status make_table_row(const legend_table& table, region found, region_row& row);
+run_status lookup_fast_legend_span(const legend_table& table, region found, region_row& row);
 
 }  // namespace corvane

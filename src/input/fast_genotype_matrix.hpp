@@ -10,14 +10,14 @@
 
 namespace corvane {
 
-// How the cells of an allele_table are held.
+// How the cells of a fast_genotype_matrix are held.
 enum class cell_kind { bits, int8, int16, int32 };
 
 // H rows (haplotypes, in file order) of S columns (SNPs). A table whose alleles are all 0 or 1 is
 // held as bits: row r is words_per_row 64-bit words, column c at bit c % 64 of word c / 64, with a
 // zero word after the last so a window can always be read as two neighbouring words. Any other
 // table is held row by row in the narrowest of int8, int16 and int32 that holds all its values.
-struct allele_table {
+struct fast_genotype_matrix {
     int32_t haplotype_count = 0;  // H
     int32_t snp_count = 0;        // S
     cell_kind kind = cell_kind::bits;
@@ -34,20 +34,20 @@ struct allele_table {
 
 // The cells of a non-bit table as type `cell`, row by row.
 template <typename cell>
-const std::vector<cell>& table_cells(const allele_table& table);
+const std::vector<cell>& table_cells(const fast_genotype_matrix& table);
 template <>
-inline const std::vector<int8_t>& table_cells<int8_t>(const allele_table& table) { return table.cells8; }
+inline const std::vector<int8_t>& table_cells<int8_t>(const fast_genotype_matrix& table) { return table.cells8; }
 template <>
-inline const std::vector<int16_t>& table_cells<int16_t>(const allele_table& table) { return table.cells16; }
+inline const std::vector<int16_t>& table_cells<int16_t>(const fast_genotype_matrix& table) { return table.cells16; }
 template <>
-inline const std::vector<int32_t>& table_cells<int32_t>(const allele_table& table) { return table.cells32; }
+inline const std::vector<int32_t>& table_cells<int32_t>(const fast_genotype_matrix& table) { return table.cells32; }
 
 // Loads the genotype file through the shared parser, so every message about the file is the one the
 // plain loader gives. genotype_missing (no message) when the file cannot be opened.
-run_status load_allele_table(const std::string& path, allele_table& table);
+run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table);
 
 // Appends one haplotype of exactly S alleles, switching to a wider representation when it needs
 // one. Throws std::bad_alloc when memory runs out.
-void append_haplotype(allele_table& table, const int32_t* alleles);
+void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles);
 
 }  // namespace corvane

@@ -1,5 +1,5 @@
 // Builds the fast path's genotype table: packs bits while every allele is 0 or 1, widens when not.
-#include "input/allele_table.hpp"
+#include "input/fast_genotype_matrix.hpp"
 
 #include <algorithm>
 #include <cassert>
@@ -7,8 +7,7 @@
 #include <new>
 #include <span>
 
-#include "input/genotype_matrix.hpp"
-#include "input/genotype_parser.hpp"
+#include "input/table_loading.hpp"
 
 namespace corvane {
 
@@ -32,7 +31,7 @@ void widen(const std::vector<from>& source, std::vector<to>& target) {
 }
 
 // Re-holds every row loaded so far as `kind`, which is at least as wide as the current kind.
-void convert_table(allele_table& table, cell_kind kind) {
+void convert_table(fast_genotype_matrix& table, cell_kind kind) {
     const size_t snps = static_cast<size_t>(table.snp_count);
     const size_t rows = static_cast<size_t>(table.haplotype_count);
     if (table.kind == cell_kind::bits) {
@@ -58,7 +57,7 @@ void convert_table(allele_table& table, cell_kind kind) {
     }
 }
 
-void pack_row(allele_table& table, const int32_t* alleles) {
+void pack_row(fast_genotype_matrix& table, const int32_t* alleles) {
     const size_t snps = static_cast<size_t>(table.snp_count);
     const size_t first = table.bits.size();
     table.bits.resize(first + table.words_per_row);
@@ -83,7 +82,7 @@ void append_cells(std::vector<cell>& cells, const int32_t* alleles, size_t snps)
 
 }  // namespace
 
-int32_t allele_table::at(int32_t row, int32_t column) const {
+int32_t fast_genotype_matrix::at(int32_t row, int32_t column) const {
     const size_t index = static_cast<size_t>(row) * static_cast<size_t>(snp_count) + static_cast<size_t>(column);
     switch (kind) {
         case cell_kind::bits:
@@ -95,7 +94,7 @@ int32_t allele_table::at(int32_t row, int32_t column) const {
     return 0;
 }
 
-void append_haplotype(allele_table& table, const int32_t* alleles) {
+void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles) {
     const size_t snps = static_cast<size_t>(table.snp_count);
     // One pass finds both whether the row is 0/1 and the range a wider kind would need.
     uint32_t beyond_bit = 0;
@@ -117,8 +116,8 @@ void append_haplotype(allele_table& table, const int32_t* alleles) {
     ++table.haplotype_count;
 }
 
-run_status load_allele_table(const std::string& path, allele_table& table) {
-    table = allele_table{};
+run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table) {
+    table = fast_genotype_matrix{};
     const auto take_snp_count = [&](int32_t snp_count) {
         table.snp_count = snp_count;
         table.words_per_row = (static_cast<size_t>(snp_count) + 63) / 64 + 1;
@@ -126,18 +125,9 @@ run_status load_allele_table(const std::string& path, allele_table& table) {
     };
     const auto take_haplotype = [&](std::span<const int32_t> alleles) {
         assert(alleles.size() == static_cast<size_t>(table.snp_count));
-        try {
-            append_haplotype(table, alleles.data());
-        } catch (const std::bad_alloc&) {
-            return report_out_of_memory(path, table.haplotype_count, table.snp_count);
-        }
-        return run_status::run_ok;
+        append_haplotype(table, alleles.data());
     };
-    try {
-        return parse_genotype_file(path, take_snp_count, take_haplotype);
-    } catch (const std::bad_alloc&) {
-        return report_out_of_memory(path, table.haplotype_count, table.snp_count);
-    }
+    return load_genotype_table(path, table, take_snp_count, take_haplotype);
 }
 
 }  // namespace corvane

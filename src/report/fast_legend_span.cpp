@@ -1,25 +1,18 @@
 // Reads the legend once into a compact table and forms result rows from it.
-#include "report/legend_table.hpp"
+#include "report/fast_legend_span.hpp"
 
-#include <cstdio>
 #include <string_view>
 
 #include "input/field_split.hpp"
 #include "input/line_reader.hpp"
-#include "report/legend_span.hpp"
+#include "report/legend_row.hpp"
 
 namespace corvane {
 
 namespace {
 
-// The legend line number of SNP `snp`: the header is line 1.
-int64_t line_of_snp(int32_t snp) { return static_cast<int64_t>(snp) + 2; }
-
 run_status check_entry(const legend_table& table, int32_t snp) {
-    const legend_entry& entry = table.entries[static_cast<size_t>(snp)];
-    if (entry.field_count >= 4) return run_status::run_ok;
-    // The message counts the fields, so it is given the same number of (empty) fields.
-    return check_legend_row(table.path, line_of_snp(snp), field_list(entry.field_count));
+    return check_legend_row(table.path, legend_line_of_snp(snp), table.entries[static_cast<size_t>(snp)].field_count);
 }
 
 }  // namespace
@@ -54,19 +47,14 @@ run_status read_legend_table(const std::string& path, int32_t snp_count, legend_
     return check_legend_row_count(path, row_count, snp_count);
 }
 
-run_status make_table_row(const legend_table& table, region found, region_row& row) {
+run_status lookup_fast_legend_span(const legend_table& table, region found, region_row& row) {
     run_status status = check_entry(table, found.start);
     if (status == run_status::run_ok) status = check_entry(table, found.end);
     if (status != run_status::run_ok) return status;
     const legend_entry& start = table.entries[static_cast<size_t>(found.start)];
     const legend_entry& end = table.entries[static_cast<size_t>(found.end)];
-    // The same arithmetic as make_region_row, on values converted once.
-    row.chr = table.chr_names[end.chr];
-    row.startpos = start.physical;
-    row.endpos = end.physical;
-    row.genetic_dist = end.genetic - start.genetic;
-    row.physical_dist = static_cast<int32_t>(static_cast<uint32_t>(row.endpos) - static_cast<uint32_t>(row.startpos));
-    row.n_snp = found.end - found.start + 1;
+    row = region_row_between(table.chr_names[end.chr], {start.genetic, start.physical}, {end.genetic, end.physical},
+                             found);
     return run_status::run_ok;
 }
 

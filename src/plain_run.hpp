@@ -13,6 +13,6 @@ namespace corvane {
 run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings, output_file& output);
 
 // A whole run of the plain path: setup, loading, threshold check, scan, closing the output.
-run_status run_reference(int argc, const char* const* argv, scan_settings& settings);
+run_status run_plain(int argc, const char* const* argv, scan_settings& settings);
 
 }  // namespace corvane

@@ -1,5 +1,5 @@
 // The plain scan driver: Eigen window copies, window strings, the legend re-read per region.
-#include "reference_run.hpp"
+#include "plain_run.hpp"
 
 #include <cstdint>
 
@@ -11,19 +11,18 @@ namespace corvane {
 run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings, output_file& output) {
     const int32_t snp_count = matrix.snp_count;
     int32_t focal = 0;
-    while (focal < snp_count - 1) {
+    while (is_focal_snp(focal, snp_count)) {
         const region found = grow_region(matrix, focal, settings.frequency);
         region_row row;
         run_status status = lookup_legend_span(settings.legend_path, found, snp_count, row);
         if (status == run_status::run_ok) status = write_region_row(output, row);
         if (status != run_status::run_ok) return status;
-        if (found.end + 1 >= snp_count - 1) break;
-        focal = found.end + 2;
+        focal = next_focal_snp(found);
     }
     return run_status::run_ok;
 }
 
-run_status run_reference(int argc, const char* const* argv, scan_settings& settings) {
+run_status run_plain(int argc, const char* const* argv, scan_settings& settings) {
     return run_program<genotype_matrix>(argc, argv, settings, load_genotype_matrix, run_scan);
 }
 
