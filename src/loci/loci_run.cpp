@@ -72,9 +72,9 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
     if (status == run_status::run_ok && out.carriers) status = open_staged(*out.carriers, options.carriers_path);
     if (status != run_status::run_ok) return status;
 
-    const bool with_carriers = !measured.empty() || !options.panel_paths.empty();
+    const bool with_carriers = !options.panel_paths.empty();
     status = write_staged(out.table, loci_header(with_carriers));
-    if (out.carriers) status = write_staged(*out.carriers, carrier_list_header());
+    if (status == run_status::run_ok && out.carriers) status = write_staged(*out.carriers, carrier_list_header());
     for (size_t k = 0; k < loci.size() && status == run_status::run_ok; ++k) {
         const locus_carriers* carriers = with_carriers ? &measured[k] : nullptr;
         status = write_staged(out.table, loci_row(rows, loci[k], carriers));
