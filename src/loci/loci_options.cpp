@@ -8,12 +8,15 @@
 #include <cstring>
 #include <string_view>
 
+#include "help_and_version.hpp"
+
 namespace corvane {
 
 namespace {
 
 const char* const usage_text =
     "usage: corvane-loci [options] RESULT... -o LOCI\n"
+    "       corvane-loci --help | -h | --version\n"
     "\n"
     "Merges the intervals of corvane result tables into candidate loci, ranks them by their longest\n"
     "interval and, given the panel the scan used, counts who carries each locus's peak haplotype.\n"
@@ -31,6 +34,7 @@ const char* const usage_text =
     "                     needs --hap and --samples\n"
     "  --bed FILE         also write the loci as BED (0-based start; score 0-1000 from the rank)\n"
     "  -h, --help         print this help\n"
+    "  --version          print the version\n"
     "\n"
     "Exit status: 0 done, 1 bad input or an output that could not be written, 2 a wrong command line.\n";
 
@@ -61,9 +65,8 @@ bool parse_cm(const std::string& text, double& cm) {
 run_status parse_loci_options(int argc, const char* const* argv, loci_options& options) {
     for (int k = 1; k < argc; ++k) {
         std::string name = argv[k];
-        if (name == "-h" || name == "--help") {
-            std::fputs(usage_text, stdout);
-            return run_status::help_shown;
+        if (const info_request request = info_request_of(name); request != info_request::none) {
+            return print_info(request, "corvane-loci", usage_text);
         }
         if (name.empty() || name[0] != '-' || name == "-") {
             options.result_paths.push_back(name);

@@ -22,8 +22,8 @@ struct loci_options {
 };
 
 // Fills `options` from `argv`. Options take their value as the next argument or after '='. Prints the
-// usage on standard output for -h/--help (help_shown); reports a wrong command line on standard
-// error (usage_error).
+// usage for -h/--help and the version for --version on standard output (help_shown); reports a wrong
+// command line on standard error (usage_error).
 run_status parse_loci_options(int argc, const char* const* argv, loci_options& options);
 
 }  // namespace corvane

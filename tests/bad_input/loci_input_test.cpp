@@ -1,5 +1,6 @@
 // corvane-loci on bad input: a wrong or unreadable result table, a panel, legend or sample list that
 // does not belong to it, a wrong command line; each reported once, with no output left behind.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,19 @@ TEST_F(LociBadInput, OutputNamingAnInputIsRefusedAndTheInputKept) {
     EXPECT_EQ(ran.err, "corvane-loci: output file " + legend + " is the input file " + legend +
                            "; refusing to overwrite an input\n");
     EXPECT_EQ(read_file(legend), kept);
+}
+
+TEST(LociCommandLine, HelpAndVersionAreAnsweredOnStandardOutput) {
+    for (const char* request : {"--help", "-h"}) {
+        const run_result help = run_program(CORVANE_LOCI_EXE, {request});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.starts_with("usage: corvane-loci [options] RESULT... -o LOCI\n")) << help.out;
+        EXPECT_EQ(help.err, "");
+    }
+    const run_result version = run_program(CORVANE_LOCI_EXE, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("corvane-loci " CORVANE_VERSION)) << version.out;
+    EXPECT_EQ(std::system(CORVANE_LOCI_EXE " --help > /dev/full 2>/dev/null"), 1 << 8);
 }
 
 }  // namespace
