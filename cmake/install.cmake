@@ -9,6 +9,7 @@ set(corvane_installed_tools
   corvane
   corvane-reference
   corvane-prepare
+  corvane-loci
   corvane-plot
 )
 
@@ -64,7 +65,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "corvane reads a phased haplotype panel and its legend and reports every interval over which more
 than a given fraction of the haplotypes carry the interval's most common haplotype, the long shared
 haplotypes that selective sweeps leave behind. corvane-prepare converts one chromosome of a phased
-VCF/BCF, corvane-plot draws a result, and a Snakemake workflow runs many chromosomes at once.")
+VCF/BCF, corvane-loci merges the intervals into ranked candidate loci with their carriers,
+corvane-plot draws a result, and a Snakemake workflow runs many chromosomes at once.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

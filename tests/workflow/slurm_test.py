@@ -116,7 +116,7 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
 
     def test_every_per_chromosome_step_was_a_completed_slurm_job(self):
         expected = {(step, "chrom=" + chrom) for step in PER_CHROMOSOME_STEPS for chrom in CHROMS}
-        expected.add(("plot_genome", ""))
+        expected.update({("loci", ""), ("plot_genome", "")})
         submitted = {(rule, wildcards): slurm_jobid for rule, wildcards, slurm_jobid in self.jobs.values()}
         self.assertEqual(set(submitted), expected, self.slurm.stderr)
         for (rule, wildcards), slurm_jobid in submitted.items():
@@ -127,7 +127,8 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
             self.assertTrue(record["JobName"].startswith("snakejob_%s_" % rule), record)
 
     def test_tables_equal_the_local_run_byte_for_byte(self):
-        for parts in [("genome.scan.tsv",)] + [(chrom, chrom + ".scan.tsv") for chrom in CHROMS]:
+        genome_wide = [("genome.scan.tsv",), ("genome.loci.tsv",), ("genome.loci.bed",)]
+        for parts in genome_wide + [(chrom, chrom + ".scan.tsv") for chrom in CHROMS]:
             with open(self.out("local", *parts), "rb") as local, open(self.out("slurm", *parts), "rb") as slurm:
                 self.assertEqual(slurm.read(), local.read(), os.path.join(*parts))
 
@@ -140,7 +141,9 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
             self.assertEqual(drawn_on_slurm, drawn_locally, log)
         self.assertEqual(len(drawn_locally["panels"]), 1)
         with open(self.out("slurm", "logs", "plot.genome.log")) as stream:
-            self.assertEqual([panel["chr"] for panel in json.load(stream)["panels"]], list(CHROMS))
+            drawn = json.load(stream)
+        self.assertEqual(drawn["layout"], "genome")
+        self.assertEqual([chromosome["chr"] for chromosome in drawn["chromosomes"]], list(CHROMS))
 
 
 def run_in_own_namespaces():

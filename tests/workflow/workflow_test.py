@@ -63,8 +63,8 @@ def write_config(folder, name, map_pattern, out_dir="out", extra=""):
     with open(path, "w") as stream:
         stream.write('vcf:\n  "21": first.vcf.gz\n  "22": second.bcf\n')
         stream.write('map_dir: maps\nmap_pattern: "%s"\nfreq: 0.2\nout_dir: %s\n' % (map_pattern, out_dir))
-        stream.write('tools:\n  prepare: "%s"\n  corvane: "%s"\n  plot: "%s"\n'
-                     % (ARGS.prepare, ARGS.corvane, ARGS.plot))
+        stream.write('tools:\n  prepare: "%s"\n  corvane: "%s"\n  plot: "%s"\n  loci: "%s"\n'
+                     % (ARGS.prepare, ARGS.corvane, ARGS.plot, ARGS.loci))
         stream.write(extra)
     return path
 
@@ -123,9 +123,22 @@ class TwoChromosomes(unittest.TestCase):
             else:
                 self.assertGreater(int(start), SPLIT_BP, row)
 
-    def test_figures_have_one_panel_per_chromosome(self):
-        # Default figures are 10 in wide, 0.5 in plus 3 in per panel, at 100 dpi.
-        self.assertEqual(png_size(self.out("genome.scan.png")), (1000, 650))
+    def test_loci_are_ranked_across_chromosomes_with_their_carriers(self):
+        header, loci = read_rows(self.out("genome.loci.tsv"))
+        self.assertEqual(header.split("\t")[-4:], ["percentile", "carriers", "carrier_frequency", "core"])
+        names = [row.split("\t")[0] for row in loci]
+        self.assertIn("21:1", names)
+        self.assertIn("22:1", names)
+        ranks = sorted(int(row.split("\t")[9]) for row in loci)
+        self.assertEqual(ranks[0], 1)
+        self.assertEqual(ranks.count(1), 1, "one longest peak across both chromosomes")
+        with open(self.out("genome.loci.bed")) as stream:
+            self.assertEqual([line.split("\t")[3] for line in stream.read().splitlines()], names)
+
+    def test_figures_have_one_panel_per_chromosome_and_genome_wide_one_axis(self):
+        # Default figures are 10 in wide, 0.5 in plus 3 in per panel, at 100 dpi; the genome-wide
+        # figure is one panel.
+        self.assertEqual(png_size(self.out("genome.scan.png")), (1000, 350))
         for chrom in ("21", "22"):
             self.assertEqual(png_size(self.out(chrom, chrom + ".scan.png")), (1000, 350))
 
@@ -159,7 +172,7 @@ class TwoChromosomes(unittest.TestCase):
 
 def parse_arguments(parser):
     """The tools and the example data both workflow tests need; returns the arguments and the rest for unittest."""
-    for name in ("snakemake", "snakefile", "bcftools", "prepare", "corvane", "plot"):
+    for name in ("snakemake", "snakefile", "bcftools", "prepare", "corvane", "plot", "loci"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--data", action="append", required=True,
                         help="folder with chr21.phased.vcf.gz and chr21.b37.gmap.gz; the first that has both is used")
@@ -170,9 +183,9 @@ def parse_arguments(parser):
         sys.exit("workflow test: no example VCF and map in %s" % ", ".join(arguments.data))
     arguments.data = found[0]
     # The workflow runs in a scratch folder, where relative tool paths would mean something else.
-    for name in ("prepare", "corvane", "plot", "snakefile"):
+    for name in ("prepare", "corvane", "plot", "loci", "snakefile"):
         setattr(arguments, name, os.path.abspath(getattr(arguments, name)))
-    for tool in (arguments.prepare, arguments.corvane, arguments.plot):
+    for tool in (arguments.prepare, arguments.corvane, arguments.plot, arguments.loci):
         if not os.access(tool, os.X_OK):
             sys.exit("workflow test: %s is not built" % tool)
     return arguments, rest
