@@ -244,4 +244,6 @@ std::string legend_output_path(const prepare_options& options) {
     return options.out_prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
 }
 
+std::string samples_output_path(const prepare_options& options) { return options.out_prefix + ".samples"; }
+
 }  // namespace corvane
