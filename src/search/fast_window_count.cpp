@@ -1,6 +1,7 @@
 // The fast window carrier count. A 0/1 table is held as bits and counted through partitions of its
-// rows into groups of equal windows (a narrow window of the search by column splits instead); a
-// table with other allele codes is counted through hashed groups of its rows.
+// rows into groups of equal windows (a narrow window of the search by column splits instead); the
+// rare cells of other codes beside the bits correct that count where a window holds them. A table
+// with many other allele codes is counted through hashed groups of its rows.
 #include "search/fast_window_count.hpp"
 
 #include <cassert>
@@ -46,6 +47,7 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
         caches.row_count = table.haplotype_count;
         caches.all_rows.assign(static_cast<size_t>(caches.columns.words_per_column), ~uint64_t{0});
         if (table.haplotype_count % 64 != 0) caches.all_rows.back() = (uint64_t{1} << (table.haplotype_count % 64)) - 1;
+        prepare_rare_cell_count(table, caches.rare_columns, counter.scratch.rare);
     }
     prepare_value_count(table, counter.scratch.values);
 }
@@ -57,6 +59,10 @@ int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, tab
     // The exact count of a bit window: its partition built afresh.
     const window_partition nothing;
     partition_window(table, caches.columns, nothing, window, scratch.trial, scratch.partition);
+    if (!window_is_all_bits(caches.rare_columns, window)) {
+        return count_rare_cell_carriers(table, caches.rare_columns, scratch.trial, allowance_of(caches, window),
+                                        scratch.partition, scratch.rare);
+    }
     return count_partition_carriers(table, scratch.trial, allowance_of(caches, window), scratch.partition);
 }
 
@@ -67,14 +73,21 @@ int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window windo
         const int32_t carriers = count_value_window(table, window, scratch.values);
         return static_cast<float>(carriers) > threshold ? carriers : 0;
     }
+    const bool all_bits = window_is_all_bits(caches.rare_columns, window);
     if (suits_column_splits(table, caches, window, threshold)) {
-        return largest_group_above(caches.columns, caches.all_rows, caches.row_count, window, threshold,
-                                   scratch.narrow);
+        // With rare cells the largest group of equal bits bounds the carriers from above: carriers
+        // with no allowance have equal values, hence equal low bits.
+        const int32_t largest = largest_group_above(caches.columns, caches.all_rows, caches.row_count, window,
+                                                    threshold, scratch.narrow);
+        if (all_bits || largest == 0) return largest;
     }
     // A search's other windows extend the last one that passed: grow that window's partition.
     partition_window(table, caches.columns, search.passed, window, scratch.trial, scratch.partition);
+    const int32_t allowance = allowance_of(caches, window);
     const int32_t carriers =
-        count_partition_carriers(table, scratch.trial, allowance_of(caches, window), scratch.partition);
+        all_bits ? count_partition_carriers(table, scratch.trial, allowance, scratch.partition)
+                 : count_rare_cell_carriers(table, caches.rare_columns, scratch.trial, allowance, scratch.partition,
+                                            scratch.rare);
     if (static_cast<float>(carriers) <= threshold) return 0;
     std::swap(search.passed, scratch.trial);
     return carriers;

@@ -7,6 +7,7 @@
 #include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
 #include "search/narrow_window_groups.hpp"
+#include "search/rare_cell_count.hpp"
 #include "search/search_terms.hpp"
 #include "search/value_window_count.hpp"
 #include "search/window_partition.hpp"
@@ -19,6 +20,7 @@ struct table_caches {
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
     column_bits columns;             // bit tables only
     std::vector<uint64_t> all_rows;  // bit tables only: one bit per haplotype, as a column
+    rare_cell_columns rare_columns;  // bit tables with rare cells only
     int32_t row_count = 0;
 };
 
@@ -36,6 +38,7 @@ struct count_scratch {
     partition_scratch partition;
     narrow_groups_scratch narrow;
     value_count_scratch values;
+    rare_count_scratch rare;
 };
 
 // Everything the fast count of one table needs, in its three parts.

@@ -166,42 +166,6 @@ void add_columns(const fast_genotype_matrix& table, column_bits& columns, window
     split_groups(partition, scratch.keys, scratch);
 }
 
-// The words of two bit rows over a window, compared unshifted (both rows share the window's offset),
-// with the stray bits at either end masked off: differ(j) is the XOR of word j within the window.
-struct window_words {
-    const uint64_t* x;
-    const uint64_t* y;
-    int shift;
-    int end_bits;
-    int32_t spanned;
-
-    window_words(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window)
-        : x(table.bit_row(a) + (window.lo >> 6)), y(table.bit_row(b) + (window.lo >> 6)), shift(window.lo & 63) {
-        const int32_t width = window.hi - window.lo + 1;
-        spanned = (shift + width + 63) / 64;
-        end_bits = (shift + width) & 63;
-    }
-
-    uint64_t differ(int32_t j) const {
-        uint64_t bits = x[j] ^ y[j];
-        if (j == 0) bits &= ~uint64_t{0} << shift;
-        if (j == spanned - 1 && end_bits != 0) bits &= (uint64_t{1} << end_bits) - 1;
-        return bits;
-    }
-};
-
-// Mismatches of `row` with `core_row` over `window`, counted until they pass `limit`.
-CORVANE_WITH_POPCOUNT
-int32_t window_mismatches(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
-                          int32_t limit, bool& complete) {
-    const window_words words(table, row, core_row, window);
-    int32_t mismatches = 0;
-    int32_t j = 0;
-    for (; j < words.spanned && mismatches <= limit; ++j) mismatches += std::popcount(words.differ(j));
-    complete = j == words.spanned;
-    return mismatches;
-}
-
 // True when row a's window string comes before row b's.
 bool string_before(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window) {
     const window_words words(table, a, b, window);
@@ -229,6 +193,17 @@ void add_block_mismatches(const fast_genotype_matrix& table, window_partition& p
 }
 
 }  // namespace
+
+CORVANE_WITH_POPCOUNT
+int32_t window_mismatches(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
+                          int32_t limit, bool& complete) {
+    const window_words words(table, row, core_row, window);
+    int32_t mismatches = 0;
+    int32_t j = 0;
+    for (; j < words.spanned && mismatches <= limit; ++j) mismatches += std::popcount(words.differ(j));
+    complete = j == words.spanned;
+    return mismatches;
+}
 
 void partition_window(const fast_genotype_matrix& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch) {

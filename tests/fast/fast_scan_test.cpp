@@ -19,7 +19,7 @@ namespace {
 TEST(FastScan, EveryFocalSnpGrowsThePlainRegion) {
     std::mt19937_64 random(21);
     for (int32_t t = 0; t < 60; ++t) {
-        const auto style = static_cast<table_style>(t % 4);
+        const auto style = static_cast<table_style>(t % table_style_count);
         const int32_t rows = 1 + static_cast<int32_t>(random() % 60);
         const int32_t snps = 2 + static_cast<int32_t>(random() % 200);
         const table_rows cells = random_table(random, rows, snps, style);
@@ -60,10 +60,10 @@ run_outcome run_in_process(run_status (*run)(int, const char* const*, scan_setti
     return outcome;
 }
 
-// A random table of 1 to 300 SNPs for draw `t`: the four styles in turn, mostly up to 12 haplotypes
+// A random table of 1 to 300 SNPs for draw `t`: the styles in turn, mostly up to 12 haplotypes
 // so that every threshold of those sizes comes up.
 table_rows table_for_draw(std::mt19937_64& random, int32_t t) {
-    const auto style = static_cast<table_style>(t % 4);
+    const auto style = static_cast<table_style>(t % table_style_count);
     const int32_t rows = 1 + static_cast<int32_t>(random() % (t % 10 == 0 ? 40 : 12));
     const int32_t snps = 1 + static_cast<int32_t>(random() % (t % 50 == 0 ? 300 : 90));
     return random_table(random, rows, snps, style);
