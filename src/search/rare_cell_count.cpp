@@ -149,8 +149,13 @@ struct core_group {
     size_t bits_last = 0;
 };
 
-core_group find_core_group(const fast_genotype_matrix& table, const window_partition& partition, rare_count_scratch& scratch) {
-    const snp_window window = partition.window;
+// The groups are given as `order` (rows of groups of equal bits of two or more, each group together
+// and in row order) and `group` (each position's group number). With `all_groups`, every row not in
+// them has a window of its own; without, the other rows' groups need not be looked at, and a result
+// of size below 2 means none was found.
+core_group find_core_group(const fast_genotype_matrix& table, const std::vector<int32_t>& order,
+                           const std::vector<int32_t>& group, snp_window window, bool all_groups,
+                           rare_count_scratch& scratch) {
     core_group best;
     const auto consider = [&](int32_t size, int32_t row, size_t first, size_t last) {
         if (size < 2) return;
@@ -158,10 +163,9 @@ core_group find_core_group(const fast_genotype_matrix& table, const window_parti
             best = {size, row, first, last};
         }
     };
-    const std::vector<int32_t>& order = partition.order;
     for (size_t i = 0; i < order.size();) {
         size_t j = i + 1;
-        while (j < order.size() && partition.group[j] == partition.group[i]) ++j;
+        while (j < order.size() && group[j] == group[i]) ++j;
         // Rows without odd cells keep the bits' group; the others split by their odd cells.
         scratch.signatures.clear();
         int32_t plain_count = 0, plain_first = -1;
@@ -199,7 +203,7 @@ core_group find_core_group(const fast_genotype_matrix& table, const window_parti
         }
         i = j;
     }
-    if (best.size < 2) {
+    if (best.size < 2 && all_groups) {
         // Every window string is unique: the core row is the one whose string comes first.
         best = {1, 0, 0, 0};
         for (int32_t row = 1; row < table.haplotype_count; ++row) {
@@ -207,6 +211,32 @@ core_group find_core_group(const fast_genotype_matrix& table, const window_parti
         }
     }
     return best;
+}
+
+// Marks the rows with rare cells, and those with odd cells, in `window`.
+void mark_rare_rows(const rare_cell_columns& columns, snp_window window, rare_count_scratch& scratch) {
+    new_stamp(scratch);
+    const size_t first = columns.column_start[static_cast<size_t>(window.lo)];
+    const size_t last = columns.column_start[static_cast<size_t>(window.hi) + 1];
+    for (size_t i = first; i < last; ++i) {
+        const auto row = static_cast<size_t>(columns.rows[i]);
+        scratch.rare_mark[row] = scratch.stamp;
+        if (is_odd(columns.values[i])) scratch.odd_mark[row] = scratch.stamp;
+    }
+}
+
+// The carriers among the core group's rows of equal bits, for a window that allows no mismatch:
+// those whose values all equal the core row's.
+int32_t count_exact_matches(const fast_genotype_matrix& table, const std::vector<int32_t>& order, const core_group& core,
+                            snp_window window, const rare_count_scratch& scratch) {
+    const bool core_is_rare = scratch.rare_mark[static_cast<size_t>(core.row)] == scratch.stamp;
+    int32_t carriers = 0;
+    for (size_t i = core.bits_first; i < core.bits_last; ++i) {
+        const int32_t row = order[i];
+        if (!core_is_rare && scratch.rare_mark[static_cast<size_t>(row)] != scratch.stamp) ++carriers;
+        else carriers += within_allowance(table, row, core.row, window, 0);
+    }
+    return carriers;
 }
 
 }  // namespace
@@ -238,26 +268,37 @@ bool window_is_all_bits(const rare_cell_columns& columns, snp_window window) {
            columns.column_start[static_cast<size_t>(window.lo)] == columns.column_start[static_cast<size_t>(window.hi) + 1];
 }
 
+int32_t count_rare_narrow_carriers(const fast_genotype_matrix& table, const rare_cell_columns& columns,
+                                   const narrow_groups_scratch& groups, int32_t words_per_column, snp_window window,
+                                   rare_count_scratch& scratch) {
+    mark_rare_rows(columns, window, scratch);
+    scratch.narrow_order.clear();
+    scratch.narrow_group.clear();
+    const auto stride = static_cast<size_t>(words_per_column);
+    for (size_t g = 0; g < groups.group_sizes.size(); ++g) {
+        for (size_t w = 0; w < stride; ++w) {
+            for (uint64_t bits = groups.groups[g * stride + w]; bits != 0; bits &= bits - 1) {
+                scratch.narrow_order.push_back(static_cast<int32_t>(w * 64) + std::countr_zero(bits));
+                scratch.narrow_group.push_back(static_cast<int32_t>(g));
+            }
+        }
+    }
+    const core_group core = find_core_group(table, scratch.narrow_order, scratch.narrow_group, window, false, scratch);
+    if (core.size < 2) return -1;
+    return count_exact_matches(table, scratch.narrow_order, core, window, scratch);
+}
+
 int32_t count_rare_cell_carriers(const fast_genotype_matrix& table, const rare_cell_columns& columns,
                                  window_partition& partition, int32_t allowance, partition_scratch& bit_scratch,
                                  rare_count_scratch& scratch) {
     const snp_window window = partition.window;
-    new_stamp(scratch);
-    const size_t first = columns.column_start[static_cast<size_t>(window.lo)];
-    const size_t last = columns.column_start[static_cast<size_t>(window.hi) + 1];
-    for (size_t i = first; i < last; ++i) {
-        const auto row = static_cast<size_t>(columns.rows[i]);
-        scratch.rare_mark[row] = scratch.stamp;
-        if (is_odd(columns.values[i])) scratch.odd_mark[row] = scratch.stamp;
-    }
-    const core_group core = find_core_group(table, partition, scratch);
+    mark_rare_rows(columns, window, scratch);
+    const core_group core = find_core_group(table, partition.order, partition.group, window, true, scratch);
 
     // The carriers are among the rows whose bits are within the allowance of the core row's.
+    if (allowance == 0) return core.size == 1 ? 1 : count_exact_matches(table, partition.order, core, window, scratch);
     scratch.candidates.clear();
-    if (allowance == 0) {
-        if (core.size == 1) return 1;
-        for (size_t i = core.bits_first; i < core.bits_last; ++i) scratch.candidates.push_back(partition.order[i]);
-    } else {
+    {
         count_partition_carriers(table, partition, allowance, bit_scratch);
         bool complete = false;
         const bool same_bits = window_mismatches(table, core.row, partition.core_row, window, 0, complete) == 0 && complete;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/fast_genotype_matrix.hpp"
+#include "search/narrow_window_groups.hpp"
 #include "search/search_terms.hpp"
 #include "search/window_partition.hpp"
 
@@ -29,6 +30,8 @@ struct rare_count_scratch {
     std::vector<int32_t> representatives;
     std::vector<int32_t> sizes;
     std::vector<int32_t> candidates;
+    std::vector<int32_t> narrow_order;  // the rows of the column splits' groups, and their group numbers
+    std::vector<int32_t> narrow_group;
 };
 
 // Lists the rare cells of `table` by column and sizes `scratch` for its rows.
@@ -44,5 +47,13 @@ bool window_is_all_bits(const rare_cell_columns& columns, snp_window window);
 int32_t count_rare_cell_carriers(const fast_genotype_matrix& table, const rare_cell_columns& columns,
                                  window_partition& partition, int32_t allowance, partition_scratch& bit_scratch,
                                  rare_count_scratch& scratch);
+
+// The carrier count of a window that allows no mismatch, from the groups of equal bits that the
+// column splits left (those above the threshold, as bitsets of `words_per_column` words): the
+// window's most common string is in one of them whenever its group is above the threshold. -1 when
+// none of them holds a group of two equal strings, so the count must be made the general way.
+int32_t count_rare_narrow_carriers(const fast_genotype_matrix& table, const rare_cell_columns& columns,
+                                   const narrow_groups_scratch& groups, int32_t words_per_column, snp_window window,
+                                   rare_count_scratch& scratch);
 
 }  // namespace corvane
