@@ -1,7 +1,8 @@
 // The fast window carrier count. A 0/1 table is held as bits and counted through partitions of its
 // rows into groups of equal windows (a narrow window of the search by column splits instead); the
 // rare cells of other codes beside the bits correct that count where a window holds them. A table
-// with many other allele codes is counted through hashed groups of its rows.
+// over the codes 0 to 3 is counted on two bit planes the same way; a table with other allele codes
+// through hashed groups of its rows.
 #include "search/fast_window_count.hpp"
 
 #include <cassert>
@@ -26,6 +27,21 @@ bool suits_column_splits(const fast_genotype_matrix& table, const table_caches& 
            (static_cast<double>(threshold) + 1.0) * 32.0 >= static_cast<double>(table.haplotype_count);
 }
 
+// count_carriers_above on the two planes: the same column splits and partitions on plane columns.
+int32_t count_two_planes_above(table_caches& caches, snp_window window, float threshold, search_state& search,
+                               count_scratch& scratch) {
+    const snp_window planes_window = plane_window(window);
+    if (suits_column_splits(caches.planes, caches, window, threshold)) {
+        return largest_group_above(caches.columns, caches.all_rows, caches.row_count, planes_window, threshold,
+                                   scratch.narrow);
+    }
+    partition_window(caches.planes, caches.columns, search.passed, planes_window, scratch.trial, scratch.partition);
+    const int32_t carriers = count_two_plane_carriers(caches.planes, scratch.trial, allowance_of(caches, window));
+    if (static_cast<float>(carriers) <= threshold) return 0;
+    std::swap(search.passed, scratch.trial);
+    return carriers;
+}
+
 }  // namespace
 
 int32_t mismatch_allowance(int32_t width) {
@@ -42,8 +58,10 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
     for (int32_t width = 1; width <= table.snp_count; ++width) {
         caches.allowance[static_cast<size_t>(width)] = mismatch_allowance(width);
     }
-    if (table.kind == cell_kind::bits) {
-        prepare_column_bits(table, kept_column_blocks, caches.columns);
+    caches.two_planes = make_two_plane_table(table, caches.planes);
+    const fast_genotype_matrix& bits = caches.two_planes ? caches.planes : table;
+    if (bits.kind == cell_kind::bits) {
+        prepare_column_bits(bits, kept_column_blocks, caches.columns);
         caches.row_count = table.haplotype_count;
         caches.all_rows.assign(static_cast<size_t>(caches.columns.words_per_column), ~uint64_t{0});
         if (table.haplotype_count % 64 != 0) caches.all_rows.back() = (uint64_t{1} << (table.haplotype_count % 64)) - 1;
@@ -55,6 +73,11 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
 int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
                        count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
+    if (caches.two_planes) {
+        const window_partition nothing;
+        partition_window(caches.planes, caches.columns, nothing, plane_window(window), scratch.trial, scratch.partition);
+        return count_two_plane_carriers(caches.planes, scratch.trial, allowance_of(caches, window));
+    }
     if (table.kind != cell_kind::bits) return count_value_window(table, window, scratch.values);
     // The exact count of a bit window: its partition built afresh.
     const window_partition nothing;
@@ -69,6 +92,7 @@ int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, tab
 int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                              table_caches& caches, search_state& search, count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
+    if (caches.two_planes) return count_two_planes_above(caches, window, threshold, search, scratch);
     if (table.kind != cell_kind::bits) {
         const int32_t carriers = count_value_window(table, window, scratch.values);
         return static_cast<float>(carriers) > threshold ? carriers : 0;

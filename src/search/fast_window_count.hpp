@@ -9,6 +9,7 @@
 #include "search/narrow_window_groups.hpp"
 #include "search/rare_cell_count.hpp"
 #include "search/search_terms.hpp"
+#include "search/two_plane_count.hpp"
 #include "search/value_window_count.hpp"
 #include "search/window_partition.hpp"
 
@@ -18,8 +19,10 @@ namespace corvane {
 // transposed columns fill in as they are asked for.
 struct table_caches {
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
-    column_bits columns;             // bit tables only
-    std::vector<uint64_t> all_rows;  // bit tables only: one bit per haplotype, as a column
+    fast_genotype_matrix planes;     // tables over the codes 0 to 3 only: their two bit planes
+    bool two_planes = false;
+    column_bits columns;             // bit tables and two planes only
+    std::vector<uint64_t> all_rows;  // bit tables and two planes only: one bit per haplotype, as a column
     rare_cell_columns rare_columns;  // bit tables with rare cells only
     int32_t row_count = 0;
 };

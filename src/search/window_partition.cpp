@@ -237,32 +237,39 @@ void partition_window(const fast_genotype_matrix& table, column_bits& columns, c
     next.window = window;
 }
 
+partition_core partition_core_row(const fast_genotype_matrix& table, const window_partition& partition) {
+    const snp_window window = partition.window;
+    // The largest group, the first in string order among equals; its first row is the core row.
+    // With every window unique, the core row is the row whose window string comes first.
+    partition_core core;
+    for (size_t i = 0; i < partition.order.size();) {
+        size_t j = i + 1;
+        while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
+        if (j - i > core.group_size ||
+            (j - i == core.group_size && string_before(table, partition.order[i], partition.order[core.group_start], window))) {
+            core.group_size = j - i;
+            core.group_start = i;
+        }
+        i = j;
+    }
+    if (core.group_size > 0) {
+        core.row = partition.order[core.group_start];
+    } else {
+        core.group_size = 1;
+        for (int32_t r = 1; r < table.haplotype_count; ++r) {
+            if (string_before(table, r, core.row, window)) core.row = r;
+        }
+    }
+    return core;
+}
+
 int32_t count_partition_carriers(const fast_genotype_matrix& table, window_partition& partition, int32_t allowance,
                                  partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const snp_window window = partition.window;
-    // The largest group, the first in string order among equals; its first row is the core row.
-    // With every window unique, the core row is the row whose window string comes first.
-    size_t best_start = 0, best_size = 0;
-    for (size_t i = 0; i < partition.order.size();) {
-        size_t j = i + 1;
-        while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
-        if (j - i > best_size ||
-            (j - i == best_size && string_before(table, partition.order[i], partition.order[best_start], window))) {
-            best_size = j - i;
-            best_start = i;
-        }
-        i = j;
-    }
-    int32_t core_row = 0;
-    if (best_size > 0) {
-        core_row = partition.order[best_start];
-    } else {
-        best_size = 1;
-        for (int32_t r = 1; r < rows; ++r) {
-            if (string_before(table, r, core_row, window)) core_row = r;
-        }
-    }
+    const partition_core core = partition_core_row(table, partition);
+    const int32_t core_row = core.row;
+    const size_t best_start = core.group_start, best_size = core.group_size;
     if (allowance == 0) return static_cast<int32_t>(best_size);
 
     // Rows equal to the old core row over the measured window are exactly as far from the new

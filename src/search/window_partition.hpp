@@ -74,6 +74,16 @@ struct partition_scratch {
 void partition_window(const fast_genotype_matrix& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch);
 
+// The core row of the partitioned window: the first row of the largest group of equal windows (ties
+// to the one whose window string comes first), or the row whose string comes first when every
+// window is unique (group_size 1, group_start meaningless).
+struct partition_core {
+    int32_t row = 0;
+    size_t group_start = 0;  // in the partition's order
+    size_t group_size = 0;
+};
+partition_core partition_core_row(const fast_genotype_matrix& table, const window_partition& partition);
+
 // The carrier count of the partitioned window: the first row of the largest group of equal windows
 // (ties to the one whose window string comes first) is the core row, and a row is a carrier when
 // it has at most `allowance` mismatches with it. Brings the distances up to date for later windows.
