@@ -15,7 +15,7 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
     prepare_window_counter(table, counter);
     legend_table legend;
     bool legend_read = false;
-    scan_progress progress = start_progress(snp_count);
+    scan_progress progress = start_progress(snp_count, count_path_name(table, counter));
     int64_t regions = 0;
     int32_t focal = 0;
     while (is_focal_snp(focal, snp_count)) {

@@ -12,9 +12,10 @@
 namespace corvane {
 namespace {
 
-std::string progress_text(int32_t next_focal, int32_t snp_count, int64_t regions, double elapsed) {
+std::string progress_text(int32_t next_focal, int32_t snp_count, int64_t regions, double elapsed,
+                          const char* count_path = "") {
     char text[160];
-    format_progress(text, sizeof text, next_focal, snp_count, regions, elapsed);
+    format_progress(text, sizeof text, next_focal, snp_count, regions, elapsed, count_path);
     return text;
 }
 
@@ -23,6 +24,8 @@ TEST(Progress, LineText) {
     EXPECT_EQ(progress_text(0, 1000, 0, 0.2), "corvane: 0.0% of 1000 SNPs, 0 regions, 0:00 elapsed, about ? left");
     // Past the end (the last region's end + 2) is 100%.
     EXPECT_EQ(progress_text(1002, 1000, 90, 3725.0), "corvane: 100.0% of 1000 SNPs, 90 regions, 1:02:05 elapsed, about 0:00 left");
+    EXPECT_EQ(progress_text(450, 1000, 12, 9.0, "bits+rare"),
+              "corvane: 45.0% of 1000 SNPs, 12 regions, 0:09 elapsed, about 0:11 left, bits+rare");
 }
 
 // Runs corvane on the chr21 example with standard error on a pseudo-terminal; returns what the
@@ -58,6 +61,7 @@ TEST(Progress, ShownOnATerminalAndWipedAtTheEnd) {
     const std::string shown = terminal_output_of_a_scan(dir.file("out"));
     EXPECT_NE(shown.find("% of 1813 SNPs, "), std::string::npos) << shown;
     EXPECT_NE(shown.find(" regions, "), std::string::npos);
+    EXPECT_NE(shown.find(" left, 0/1 bits"), std::string::npos);
     ASSERT_GE(shown.size(), 3u);
     EXPECT_EQ(shown.substr(shown.size() - 3), "\033[K");
 

@@ -6,7 +6,6 @@
 #include <cassert>
 #include <limits>
 #include <new>
-#include <string>
 #include <span>
 
 #include "input/table_loading.hpp"
@@ -120,18 +119,6 @@ bool keeps_rare_cells(size_t rare_count, size_t added, int32_t rows, int32_t snp
     if (rare_count + added > cells / 64 + static_cast<size_t>(snps)) return false;
     const auto span = static_cast<unsigned __int128>(static_cast<int64_t>(highest) - lowest);
     return span * span * static_cast<unsigned>(snps) < (static_cast<unsigned __int128>(1) << 53);
-}
-
-std::string describe_table(const fast_genotype_matrix& table) {
-    switch (table.kind) {
-        case cell_kind::bits:
-            if (!table.has_rare_cells()) return "0/1 bits";
-            return "0/1 bits, " + std::to_string(table.rare.values.size()) + " cells of other codes beside";
-        case cell_kind::int8: return "8-bit values";
-        case cell_kind::int16: return "16-bit values";
-        case cell_kind::int32: return "32-bit values";
-    }
-    return "";
 }
 
 int32_t fast_genotype_matrix::at(int32_t row, int32_t column) const {

@@ -64,10 +64,6 @@ inline const std::vector<int32_t>& table_cells<int32_t>(const fast_genotype_matr
 // the similarity test adds up in double is an exact integer at every step, whatever the order.
 bool keeps_rare_cells(size_t rare_count, size_t added, int32_t rows, int32_t snps, int32_t lowest, int32_t highest);
 
-// Which representation holds the table, for the progress line: "0/1 bits", "0/1 bits, 1500 cells of
-// other codes beside", "8-bit values" and so on.
-std::string describe_table(const fast_genotype_matrix& table);
-
 // Loads the genotype file through the shared parser, so every message about the file is the one the
 // plain loader gives. genotype_missing (no message) when the file cannot be opened.
 run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table);

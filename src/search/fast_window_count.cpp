@@ -70,6 +70,12 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
     prepare_value_count(table, counter.scratch.values);
 }
 
+const char* count_path_name(const fast_genotype_matrix& table, const window_counter& counter) {
+    if (counter.caches.two_planes) return "2 planes";
+    if (table.kind != cell_kind::bits) return "general";
+    return table.has_rare_cells() ? "bits+rare" : "0/1 bits";
+}
+
 int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
                        count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);

@@ -54,6 +54,11 @@ struct window_counter {
 // Prepares `counter` for windows of `table`: the caches made, no search carried, scratch sized.
 void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter);
 
+// Which count serves the table, for the progress line: "0/1 bits", "bits+rare" (0/1 bits with the
+// few cells of other codes beside them), "2 planes" (codes 0 to 3) or "general" (hashed groups of
+// the values, much slower).
+const char* count_path_name(const fast_genotype_matrix& table, const window_counter& counter);
+
 // The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
 // similarity test, found by evaluating that test itself.
 int32_t mismatch_allowance(int32_t width);
