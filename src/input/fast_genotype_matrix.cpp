@@ -98,18 +98,36 @@ void append_cells(std::vector<cell>& cells, const int32_t* alleles, size_t snps)
 }
 
 
-// Packs a row with rare cells: their lowest bits into the bits, their values into the list.
-void pack_row_with_rare_cells(fast_genotype_matrix& table, const int32_t* alleles, int32_t low, int32_t high) {
-    pack_row(table, alleles);
+// Lists the cells of a row that are neither 0 nor 1 after the table's rare cells, widening the
+// table's range of values to theirs.
+void list_rare_cells(fast_genotype_matrix& table, const int32_t* alleles) {
     rare_cells& rare = table.rare;
     for (int32_t c = 0; c < table.snp_count; ++c) {
         if ((static_cast<uint32_t>(alleles[c]) & ~1u) != 0) {
             rare.columns.push_back(c);
             rare.values.push_back(alleles[c]);
+            rare.lowest = std::min(rare.lowest, alleles[c]);
+            rare.highest = std::max(rare.highest, alleles[c]);
         }
     }
-    rare.lowest = std::min(rare.lowest, low);
-    rare.highest = std::max(rare.highest, high);
+}
+
+// Appends a row with cells other than 0 and 1 to a bit table, as bits and rare cells, when the
+// table can keep them (keeps_rare_cells). Else leaves the table as it was, but for its range of
+// values, which then covers the row's, and returns false.
+bool append_rare_row(fast_genotype_matrix& table, const int32_t* alleles, size_t others) {
+    rare_cells& rare = table.rare;
+    if (rare.row_start.size() != static_cast<size_t>(table.haplotype_count) + 1) return false;
+    const size_t before = rare.values.size();
+    list_rare_cells(table, alleles);
+    if (!keeps_rare_cells(before, others, table.haplotype_count + 1, table.snp_count, rare.lowest, rare.highest)) {
+        rare.columns.resize(before);
+        rare.values.resize(before);
+        return false;
+    }
+    pack_row(table, alleles);
+    rare.row_start.push_back(rare.values.size());
+    return true;
 }
 
 }  // namespace
@@ -150,20 +168,17 @@ void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles) {
             table.rare.row_start.push_back(table.rare.values.size());
         }
     } else {
-        const auto [low_cell, high_cell] = std::minmax_element(alleles, alleles + snps);
-        const int32_t low = snps == 0 ? 0 : *low_cell, high = snps == 0 ? 0 : *high_cell;
-        if (table.kind == cell_kind::bits && table.rare.row_start.size() == static_cast<size_t>(table.haplotype_count) + 1 &&
-            keeps_rare_cells(table.rare.values.size(), others, table.haplotype_count + 1, table.snp_count,
-                             std::min(table.rare.lowest, low), std::max(table.rare.highest, high))) {
-            pack_row_with_rare_cells(table, alleles, low, high);
-            table.rare.row_start.push_back(table.rare.values.size());
+        if (table.kind == cell_kind::bits && append_rare_row(table, alleles, others)) {
             ++table.haplotype_count;
             return;
         }
+        const auto [low_cell, high_cell] = std::minmax_element(alleles, alleles + snps);
+        const cell_kind row_kind = snps == 0 ? cell_kind::int8 : narrowest_kind(*low_cell, *high_cell);
+        // A bit table's range covers its rare cells and this row's.
         const cell_kind table_kind = table.kind == cell_kind::bits
                                          ? narrowest_kind(table.rare.lowest, table.rare.highest)
                                          : table.kind;
-        const cell_kind kind = std::max(narrowest_kind(low, high), table_kind);
+        const cell_kind kind = std::max(row_kind, table_kind);
         if (kind != table.kind) convert_table(table, kind);
         switch (table.kind) {
             case cell_kind::bits: assert(false); break;
