@@ -5,7 +5,7 @@ namespace corvane {
 
 enum class run_status {
     run_ok,
-    help_shown,           // --help printed the usage; nothing else to do
+    help_shown,           // --help or --version printed its answer; nothing else to do
     usage_error,          // wrong argument count
     bad_frequency,        // frequency not a number in (0, 1)
     same_file,            // output path names an input file
@@ -18,7 +18,8 @@ enum class run_status {
     legend_missing,       // legend file could not be opened
     legend_too_short,     // fewer legend rows than SNPs
     legend_row_short,     // a legend row that a region uses has fewer than four fields
-    bad_input,            // a VCF, genetic map or sample list that cannot be used
+    bad_input,            // a VCF, genetic map, sample list or result table that cannot be used, or a
+                          // panel or legend that does not belong to the result table
 };
 
 // The process exit status: 0 for success and help, 2 for a wrong command line, 1 for the rest.
