@@ -117,7 +117,7 @@ void list_rare_cells(fast_genotype_matrix& table, const int32_t* alleles) {
 // values, which then covers the row's, and returns false.
 bool append_rare_row(fast_genotype_matrix& table, const int32_t* alleles, size_t others) {
     rare_cells& rare = table.rare;
-    if (rare.row_start.size() != static_cast<size_t>(table.haplotype_count) + 1) return false;
+    if (!table.keeps_rare || rare.row_start.size() != static_cast<size_t>(table.haplotype_count) + 1) return false;
     const size_t before = rare.values.size();
     list_rare_cells(table, alleles);
     if (!keeps_rare_cells(before, others, table.haplotype_count + 1, table.snp_count, rare.lowest, rare.highest)) {
@@ -190,8 +190,9 @@ void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles) {
     ++table.haplotype_count;
 }
 
-run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table) {
+run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table, bool rare_cells_beside_bits) {
     table = fast_genotype_matrix{};
+    table.keeps_rare = rare_cells_beside_bits;
     const auto take_snp_count = [&](int32_t snp_count) {
         table.snp_count = snp_count;
         table.words_per_row = (static_cast<size_t>(snp_count) + 63) / 64 + 1;

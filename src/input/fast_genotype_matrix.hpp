@@ -39,6 +39,7 @@ struct fast_genotype_matrix {
     std::vector<int16_t> cells16;
     std::vector<int32_t> cells32;
     rare_cells rare;              // bits only
+    bool keeps_rare = true;       // false: any allele other than 0 or 1 makes the table integers
 
     bool has_rare_cells() const { return !rare.values.empty(); }
 
@@ -65,8 +66,11 @@ inline const std::vector<int32_t>& table_cells<int32_t>(const fast_genotype_matr
 bool keeps_rare_cells(size_t rare_count, size_t added, int32_t rows, int32_t snps, int32_t lowest, int32_t highest);
 
 // Loads the genotype file through the shared parser, so every message about the file is the one the
-// plain loader gives. genotype_missing (no message) when the file cannot be opened.
-run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table);
+// plain loader gives. genotype_missing (no message) when the file cannot be opened. With
+// `rare_cells_beside_bits` false, a table with any other allele than 0 or 1 is held as integers, for
+// readers of the bits that know nothing of rare cells.
+run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table,
+                                     bool rare_cells_beside_bits = true);
 
 // Appends one haplotype of exactly S alleles, switching to a wider representation when it needs
 // one. Throws std::bad_alloc when memory runs out.

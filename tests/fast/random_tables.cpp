@@ -79,8 +79,9 @@ genotype_matrix to_matrix(const table_rows& table) {
     return matrix;
 }
 
-fast_genotype_matrix to_allele_table(const table_rows& table) {
+fast_genotype_matrix to_allele_table(const table_rows& table, bool rare_cells_beside_bits) {
     fast_genotype_matrix result;
+    result.keeps_rare = rare_cells_beside_bits;
     result.snp_count = static_cast<int32_t>(table.front().size());
     result.words_per_row = (static_cast<size_t>(result.snp_count) + 63) / 64 + 1;
     for (const auto& row : table) append_haplotype(result, row.data());
