@@ -22,7 +22,8 @@ struct expected_parse {
     std::string fault_kind;  // the message's first words
 };
 
-bool is_separator(char c) { return c == ' ' || c == '\t'; }
+// Any C white space but the line feed, which ends the line.
+bool is_separator(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
 std::optional<int32_t> whole_int32(std::string_view token) {
     size_t digits = token[0] == '-' || token[0] == '+' ? 1 : 0;

@@ -51,6 +51,14 @@ std::string gzip_bytes(const std::string& text) {
     return read_file(dir.file("t.gz"));
 }
 
+// The good genotypes with the alleles of lines 2 to 5 separated by `separators[i]` and ended by `ends[i]`.
+std::string genotypes_separated_by(const std::vector<std::string>& separators, const std::vector<std::string>& ends) {
+    const allele_rows one_row = identical_rows(1, snps);
+    std::string text = panel_text(one_row);
+    for (size_t i = 0; i < separators.size(); ++i) text += panel_text(one_row, separators[i], ends[i]);
+    return text;
+}
+
 // A genotype fault: found on reading {G}, before the legend is opened.
 input_case genotype_fault(const std::string& name, const std::string& text, const std::string& message) {
     return {.name = name, .genotypes = text, .legend = good_legend, .err = "{G}:" + message + "\n",
@@ -117,8 +125,15 @@ std::vector<input_case> input_cases() {
                        "2: allele 2 is not an integer: \"0\\x00\""),
         genotype_fault("nul_byte_in_first_line", std::string("0 1\0 1\n", 7),
                        "1: allele 2 is not an integer: \"1\\x00\""),
-        // CR alone does not end a line; the whole file is one line.
-        genotype_fault("cr_only_line_ends", "0 1\r1 0\r", "1: allele 2 is not an integer: \"1\\x0d1\""),
+        // CR alone does not end a line: the whole file is one line, whose SNP count (the splitter's)
+        // ends at the first CR, while every CR separates alleles.
+        genotype_fault("cr_only_line_ends", "0 1\r1 0\r", "1: expected 2 alleles, found 4"),
+        // Any C white space separates alleles, but the first line's SNP count is the splitter's: tabs,
+        // or single blanks.
+        accepted("other_white_space_between_alleles",
+                 genotypes_separated_by({"\v", "\f", " \r ", "\t\v "}, {"\n", "\r\n", "\n", "\r\r\n"}), good_legend,
+                 "0.5", whole_table_row),
+        genotype_fault("first_line_split_by_vertical_tabs", "0\v1\v1\n0\v1\v1\n", "1: expected 1 alleles, found 3"),
         genotype_fault("byte_order_mark", "\xef\xbb\xbf" "0 1\n1 0\n",
                        "1: allele 1 is not an integer: \"\\xef\\xbb\\xbf0\""),
         genotype_fault("quoted_alleles", "\"0\" \"1\"\n", "1: allele 1 is not an integer: \"\"0\"\""),
