@@ -19,9 +19,13 @@ run_status open_legend(line_reader& reader, const std::string& path) {
 
 float legend_genetic_position(const std::string& field) {
     const double value = std::atof(field.c_str());
-    // Beyond float's range the conversion is undefined; such positions are infinite.
-    if (value > FLT_MAX) return INFINITY;
-    if (value < -FLT_MAX) return -INFINITY;
+    // Narrowed as a C cast rounds to nearest: up to half a unit in the last place above FLT_MAX
+    // rounds down to FLT_MAX, from there on to infinity. Spelled out, because the cast itself is
+    // undefined outside float's range.
+    constexpr double rounds_to_infinity = 0x1.ffffffp127;  // FLT_MAX + half its last place
+    if (std::fabs(value) >= rounds_to_infinity) return std::signbit(value) ? -INFINITY : INFINITY;
+    if (value > FLT_MAX) return FLT_MAX;
+    if (value < -FLT_MAX) return -FLT_MAX;
     return static_cast<float>(value);
 }
 

@@ -51,6 +51,12 @@ std::string gzip_bytes(const std::string& text) {
     return read_file(dir.file("t.gz"));
 }
 
+// The good legend with SNP 29's genetic position (3.625 cM) written as `text`.
+std::string legend_with_last_position(const std::string& text) {
+    std::string legend = good_legend;
+    return legend.replace(legend.rfind("3.625000"), 8, text);
+}
+
 // The good genotypes with the alleles of lines 2 to 5 separated by `separators[i]` and ended by `ends[i]`.
 std::string genotypes_separated_by(const std::vector<std::string>& separators, const std::vector<std::string>& ends) {
     const allele_rows one_row = identical_rows(1, snps);
@@ -176,6 +182,12 @@ std::vector<input_case> input_cases() {
         accepted("short_row_no_region_uses", good_genotypes, with_short_row(good_legend, 12), "0.5", whole_table_row),
         accepted("legend_without_final_newline", good_genotypes, good_legend.substr(0, good_legend.size() - 1), "0.5",
                  whole_table_row),
+        // atof narrowed to float as a C cast does: up to half a float step above FLT_MAX rounds to FLT_MAX,
+        // beyond that to infinity.
+        accepted("genetic_position_rounding_to_the_float_maximum", good_genotypes,
+                 legend_with_last_position("3.40282350e38"), "0.5", "21\t10000\t17250\t3.40282e+38\t7250\t30\n"),
+        accepted("genetic_position_beyond_the_float_range", good_genotypes, legend_with_last_position("3.4028236e38"),
+                 "0.5", "21\t10000\t17250\tinf\t7250\t30\n"),
 
         // Output paths.
         {.name = "output_in_a_missing_directory", .genotypes = good_genotypes, .legend = good_legend,
