@@ -5,12 +5,14 @@
 #include <cstring>
 #include <string_view>
 
+#include "message.hpp"
+
 namespace corvane {
 
 namespace {
 
 run_status report_write_error(const output_file& output, int error) {
-    std::fprintf(stderr, "corvane: %s: cannot write: %s\n", output.path.c_str(), std::strerror(error));
+    print_message("corvane: %s: cannot write: %s\n", output.path.c_str(), std::strerror(error));
     return run_status::output_failed;
 }
 
