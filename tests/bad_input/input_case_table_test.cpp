@@ -42,6 +42,9 @@ const std::string good_legend = legend_text(snps);
 const std::string whole_table_row = "21\t10000\t17250\t3.625\t7250\t30\n";
 const std::string usage =
     "usage: corvane -hap GENOTYPES -legend LEGEND -freq FREQUENCY -out OUTPUT\n";
+// The empty last block bgzip ends every file with: a gzip member of no data.
+const std::string bgzf_end_of_file_block(
+    "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0\x42\x43\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
 
 std::string gzip_bytes(const std::string& text) {
     scratch_dir dir;
@@ -267,6 +270,18 @@ std::vector<input_case> input_cases() {
                     .err = "corvane: {G}: cannot read: invalid bit length repeat\n",
                     .output = output_header});
     const std::string compressed_legend = gzip_bytes(stretch_legend);
+    // Concatenated gzip members read as one file (line numbers run on), the empty block that ends a
+    // BGZF file included; bytes after the last member that start no other are refused, not dropped.
+    rows.push_back(genotype_fault("second_gzip_member_is_read",
+                                  gzip_bytes(good_genotypes) + gzip_bytes("0 1\n") + bgzf_end_of_file_block,
+                                  "6: expected 30 alleles, found 2"));
+    rows.push_back(accepted("bgzf_end_of_file_block", gzip_bytes(good_genotypes) + bgzf_end_of_file_block, good_legend,
+                            "0.5", whole_table_row));
+    rows.push_back({.name = "plain_lines_after_compressed_genotypes", .genotypes = gzip_bytes(good_genotypes) +
+                    panel_text(identical_rows(200, snps)), .legend = good_legend,
+                    .err = "corvane: {G}: data after the end of the compressed stream\n", .output = output_header});
+    rows.push_back(legend_fault("garbage_after_compressed_legend", gzip_bytes(good_legend) + std::string(3, '\0'),
+                                "corvane: {L}: data after the end of the compressed stream\n"));
     rows.push_back({.name = "truncated_compressed_legend", .genotypes = stretch_panel,
                     .legend = compressed_legend.substr(0, compressed_legend.size() - 100),
                     .err = "corvane: {L}: cannot read: compressed data ends early (truncated file)\n",
