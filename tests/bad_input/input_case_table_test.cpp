@@ -1,6 +1,7 @@
 // Every bad-input behaviour of the scan tools, one row each: status, both streams, the output file left
 // behind, and inputs unchanged, for corvane and corvane-reference alike.
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ struct input_case {
     std::string err = "";
     std::string output;                       // the output's bytes after the run, absent or untouched
     void (*setup)(const std::string& directory) = nullptr;  // directories and links the case needs
+    bool output_locked = false;               // another process holds the output's lock during the run
 };
 
 void PrintTo(const input_case& row, std::ostream* stream) { *stream << row.name; }
@@ -42,6 +44,8 @@ const std::string good_legend = legend_text(snps);
 const std::string whole_table_row = "21\t10000\t17250\t3.625\t7250\t30\n";
 const std::string usage =
     "usage: corvane -hap GENOTYPES -legend LEGEND -freq FREQUENCY -out OUTPUT\n";
+// What a run that is still writing the output has written so far.
+const std::string first_run_rows = output_header + "21\t10000\t12000\t1\t2000\t9\n";
 // The empty last block bgzip ends every file with: a gzip member of no data.
 const std::string bgzf_end_of_file_block(
     "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0\x42\x43\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
@@ -215,6 +219,17 @@ std::vector<input_case> input_cases() {
          .arguments = scan_arguments("{G}", "{L}", "0.5", "{L}"),
          .err = "corvane: output file {L} is the legend file {L}; refusing to overwrite an input\n",
          .output = absent},
+        // Nor through a link that points to it: the file created at the link's target is removed, the
+        // user's link is kept (the directory keeps its names).
+        {.name = "output_is_a_dangling_link_to_the_legend", .genotypes = good_genotypes, .legend = absent,
+         .err = "corvane: output file {O} is the legend file {L}; refusing to overwrite an input\n",
+         .output = absent,
+         .setup = [](const std::string& d) { std::filesystem::create_symlink("l.txt", d + "/out.tsv"); }},
+        // Another run writing the same output holds its lock: refused, that run's rows kept whole.
+        {.name = "output_locked_by_another_run", .genotypes = good_genotypes, .legend = good_legend,
+         .err = "corvane: output file {O} is locked by another run writing it; refusing to write into it\n",
+         .output = untouched, .setup = [](const std::string& d) { write_file(d + "/out.tsv", first_run_rows); },
+         .output_locked = true},
 
         // The command line: checked before anything is created.
         argument_count("no_arguments", {}),
@@ -326,6 +341,8 @@ TEST_P(input_case_table, both_tools_give_the_status_messages_and_output_of_the_r
     to_run.limits.directory = dir.path;
     const auto names_before = directory_names(dir.path);
 
+    std::optional<held_lock> lock;
+    if (row.output_locked) lock.emplace(to_run.output);
     const case_outcome ran = run_bad_case(to_run);
     EXPECT_EQ(ran.status, row.status);
     EXPECT_EQ(ran.out, path(row.out));
