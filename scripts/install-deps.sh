@@ -1,10 +1,10 @@
 #!/bin/sh
-# Installs everything corvane needs to build, test, convert VCF/BCF, plot and run workflows
-# (Debian; run as root). Safe to run again: apt-get skips what is already there.
+# Installs everything corvane needs to build, test, convert VCF/BCF, plot, run workflows and check
+# its Debian package, whose manual pages man-db shows (Debian; run as root). Safe to run again: apt-get skips what is already there.
 set -eu
 export DEBIAN_FRONTEND=noninteractive
 packages="g++ cmake make pkg-config libeigen3-dev libgtest-dev zlib1g-dev libhts-dev \
-bcftools tabix python3 python3-matplotlib snakemake clang libclang-rt-14-dev time"
+bcftools tabix python3 python3-matplotlib snakemake clang libclang-rt-14-dev time man-db"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

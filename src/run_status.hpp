@@ -5,7 +5,7 @@ namespace corvane {
 
 enum class run_status {
     run_ok,
-    help_shown,           // --help printed the usage; nothing else to do
+    help_shown,           // --help or --version printed its answer; nothing else to do
     usage_error,          // wrong argument count
     bad_frequency,        // frequency not a number in (0, 1)
     same_file,            // output path names an input file

@@ -6,13 +6,6 @@
 
 namespace corvane {
 
-namespace {
-
-// The width in cM of the stretch at each end whose average rate carries the map past that end.
-constexpr double end_stretch_cm = 5.0;
-
-}  // namespace
-
 void set_extrapolation_rates(genetic_map& map) {
     const std::vector<int64_t>& bp = map.bp;
     const std::vector<double>& cm = map.cm;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run_status.hpp"
@@ -16,6 +17,9 @@ enum class map_layout {
     plink,       // "chr id cM bp", no header
     hapmap,      // "Chromosome Position(bp) Rate(cM/Mb) Map(cM)", with a header line
 };
+
+// The width in cM of the stretch at each end whose average rate carries the map past that end.
+constexpr double end_stretch_cm = 5.0;
 
 struct genetic_map {
     std::vector<int64_t> bp;  // strictly increasing
@@ -32,6 +36,9 @@ void set_extrapolation_rates(genetic_map& map);
 // Linear interpolation in bp between the map positions around `position` (found by binary search);
 // beyond either end, extrapolation from that end at its rate.
 double genetic_position(const genetic_map& map, int64_t position);
+
+// The name without a leading "chr" (in any case): "chr21", "CHR21" and "21" are one chromosome.
+std::string_view without_chr_prefix(std::string_view name);
 
 // Reads the rows of `chromosome` from the map file at `path` (plain, gzip or BGZF) into `map` and
 // checks them; "chr21" and "21" name the same chromosome. Every fault is reported on standard error

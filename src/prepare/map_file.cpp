@@ -42,14 +42,6 @@ bool parse_number(std::string_view text, double& value) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// "chr21", "CHR21" and "21" are one chromosome.
-std::string_view without_chr_prefix(std::string_view name) {
-    if (name.size() > 3 && (name[0] == 'c' || name[0] == 'C') && (name[1] == 'h' || name[1] == 'H') &&
-        (name[2] == 'r' || name[2] == 'R')) {
-        return name.substr(3);
-    }
-    return name;
-}
 
 // The layout a first line shows: three fields are "pos chr cM"; four fields are HapMap when the last
 // one is no number (the "Map(cM)" header), PLINK otherwise.
@@ -111,6 +103,14 @@ bool take_row(map_reading& reading, const std::vector<std::string_view>& fields,
 }
 
 }  // namespace
+
+std::string_view without_chr_prefix(std::string_view name) {
+    if (name.size() > 3 && (name[0] == 'c' || name[0] == 'C') && (name[1] == 'h' || name[1] == 'H') &&
+        (name[2] == 'r' || name[2] == 'R')) {
+        return name.substr(3);
+    }
+    return name;
+}
 
 run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
     map = genetic_map{};

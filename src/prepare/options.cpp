@@ -1,41 +1,76 @@
 // Parses and checks the corvane-prepare command line.
 #include "prepare/options.hpp"
 
+#include <charconv>
 #include <cstdio>
 #include <string_view>
+
+#include "help_and_version.hpp"
 
 namespace corvane {
 
 namespace {
 
-constexpr const char* usage_text =
-    "usage: corvane-prepare --vcf FILE --chr NAME (--map FILE | --cm-tag TAG) --out PREFIX [options]\n"
-    "\n"
-    "Turns one chromosome of a phased VCF/BCF into the genotype file PREFIX.hap and the legend\n"
-    "PREFIX.legend that corvane reads (-hap PREFIX.hap -legend PREFIX.legend).\n"
-    "\n"
-    "  --vcf FILE          phased VCF or BCF: plain, bgzipped or BCF, with or without an index\n"
-    "  --chr NAME          the chromosome to convert, named as in the VCF\n"
-    "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
-    "                        pos chr cM          three columns with a header line\n"
-    "                        chr id cM bp        PLINK .map, no header\n"
-    "                        Chromosome Position(bp) Rate(cM/Mb) Map(cM)   HapMap, with a header\n"
-    "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n"
-    "  --map-layout L      auto (default), pos-chr-cm, plink or hapmap\n"
-    "  --cm-tag TAG        take the cM of each site from the INFO field TAG instead of a map\n"
-    "  --out PREFIX        write PREFIX.hap and PREFIX.legend\n"
-    "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n"
-    "  --gzip              write PREFIX.hap.gz and PREFIX.legend.gz (BGZF, bgzip-compatible)\n"
-    "  --on-bad-site [KIND=]ACTION\n"
-    "                      ACTION is skip (default) or refuse; KIND is one of multiallelic, indel,\n"
-    "                      missing, unphased (without KIND: all four); may be repeated, later wins\n"
-    "  -h, --help          show this help\n"
-    "\n"
-    "Only biallelic SNPs with phased, non-missing genotypes become rows. Sites of the other kinds\n"
-    "are skipped (or refused), and how many of each were skipped is printed on standard error.\n"
-    "Between map positions the cM are interpolated linearly in bp; beyond either end of the map\n"
-    "they are extrapolated at the map's average rate over its last 5 cM on that side.\n"
-    "Exit status: 0 done, 1 bad input or failed output, 2 wrong command line.\n";
+std::string_view layout_name(map_layout layout) {
+    switch (layout) {
+        case map_layout::automatic: return "auto";
+        case map_layout::pos_chr_cm: return "pos-chr-cm";
+        case map_layout::plink: return "plink";
+        case map_layout::hapmap: return "hapmap";
+    }
+    return "";
+}
+
+// The help, its defaults taken from a default-made prepare_options.
+std::string help_text() {
+    const prepare_options defaults;
+    const bool refuses_by_default = defaults.policy.refuse[0];
+    char defaults_text[512];
+    std::snprintf(defaults_text, sizeof defaults_text,
+                  "  --map-layout L      auto, pos-chr-cm, plink or hapmap (default %s)\n"
+                  "  --min-maf F         skip sites whose minor allele frequency among the kept haplotypes\n"
+                  "                      is below F, 0 to 0.5 (default %g: every site is kept)\n"
+                  "  --on-bad-site [KIND=]ACTION\n"
+                  "                      ACTION is skip or refuse (default %s); KIND is one of multiallelic,\n"
+                  "                      indel, missing, unphased (without KIND: all four); may be\n"
+                  "                      repeated, later wins\n",
+                  std::string(layout_name(defaults.layout)).c_str(), defaults.policy.min_minor_allele_frequency,
+                  refuses_by_default ? "refuse" : "skip");
+    char extrapolation_text[256];
+    std::snprintf(extrapolation_text, sizeof extrapolation_text,
+                  "Between map positions the cM are interpolated linearly in bp; beyond either end of the map\n"
+                  "they are extrapolated at the map's average rate over its last %g cM on that side.\n",
+                  end_stretch_cm);
+    return std::string(
+               "usage: corvane-prepare --vcf FILE --chr NAME (--map FILE | --cm-tag TAG) --out PREFIX [options]\n"
+               "       corvane-prepare --help | -h | --version\n"
+               "\n"
+               "Turns one chromosome of a phased VCF/BCF into the genotype file PREFIX.hap and the legend\n"
+               "PREFIX.legend that corvane reads (-hap PREFIX.hap -legend PREFIX.legend).\n"
+               "\n"
+               "  --vcf FILE          phased VCF or BCF: plain, bgzipped or BCF, with or without an index\n"
+               "  --chr NAME          the chromosome to convert, named as in the VCF; when the VCF has no\n"
+               "                      NAME, its other spelling (chr20 for 20, 20 for chr20) is used\n"
+               "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
+               "                        pos chr cM          three columns with a header line\n"
+               "                        chr id cM bp        PLINK .map, no header\n"
+               "                        Chromosome Position(bp) Rate(cM/Mb) Map(cM)   HapMap, with a header\n"
+               "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n") +
+           defaults_text +
+           "  --cm-tag TAG        take the cM of each site from the INFO field TAG instead of a map\n"
+           "  --out PREFIX        write PREFIX.hap and PREFIX.legend\n"
+           "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n"
+           "  --gzip              write PREFIX.hap.gz and PREFIX.legend.gz (BGZF, bgzip-compatible)\n"
+           "  -h, --help          show this help\n"
+           "  --version           show the version\n"
+           "\n"
+           "Only biallelic SNPs with phased, non-missing genotypes become rows. Several SNP records at\n"
+           "one position (a split multi-allelic site) are one multi-allelic site; a missing call (.) is\n"
+           "a missing genotype; a homozygote needs no phase. Sites of the other kinds are skipped (or\n"
+           "refused), and how many of each were skipped is printed on standard error.\n" +
+           std::string(extrapolation_text) +
+           "Exit status: 0 done, 1 bad input or failed output, 2 wrong command line.\n";
+}
 
 run_status usage_error(const std::string& message) {
     std::fprintf(stderr, "corvane-prepare: %s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
@@ -72,6 +107,12 @@ bool apply_site_action(std::string_view text, site_policy& policy) {
     return matched;
 }
 
+// A frequency from 0 to 0.5, the whole text a number.
+bool parse_min_maf(std::string_view text, double& frequency) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), frequency);
+    return error == std::errc() && end == text.data() + text.size() && frequency >= 0.0 && frequency <= 0.5;
+}
+
 struct string_option {
     std::string_view name;
     std::string prepare_options::*field;
@@ -87,11 +128,11 @@ constexpr string_option string_options[] = {
 
 run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
     bool layout_given = false;
+    bool min_maf_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view name = argv[i];
-        if (name == "-h" || name == "--help") {
-            std::fputs(usage_text, stdout);
-            return run_status::help_shown;
+        if (const info_request request = info_request_of(name); request != info_request::none) {
+            return print_info(request, "corvane-prepare", help_text());
         }
         if (name == "--gzip") {
             options.gzip = true;
@@ -109,7 +150,7 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
         for (const string_option& candidate : string_options) {
             if (candidate.name == name) text_option = &candidate;
         }
-        if (text_option == nullptr && name != "--map-layout" && name != "--on-bad-site") {
+        if (text_option == nullptr && name != "--map-layout" && name != "--on-bad-site" && name != "--min-maf") {
             return usage_error(std::string("unknown option ") + argv[i]);
         }
         if (!has_value) {
@@ -127,6 +168,12 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
                 return usage_error("unknown map layout \"" + std::string(value) + "\" (use auto, pos-chr-cm, plink or hapmap)");
             }
             layout_given = true;
+        } else if (name == "--min-maf") {
+            if (min_maf_given) return usage_error("option " + std::string(name) + " is given twice");
+            if (!parse_min_maf(value, options.policy.min_minor_allele_frequency)) {
+                return usage_error("--min-maf takes a number from 0 to 0.5; got \"" + std::string(value) + "\"");
+            }
+            min_maf_given = true;
         } else if (!apply_site_action(value, options.policy)) {
             return usage_error("--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
                                "indel, missing, unphased; got \"" + std::string(value) + "\"");

@@ -22,8 +22,8 @@ struct prepare_options {
 };
 
 // Fills `options` from `argv`. Options take their value as the next argument or after '='.
-// Prints the usage on standard output for --help (help_shown); reports a wrong command line with
-// a message on standard error (usage_error).
+// Prints the help (--help, -h) or the version (--version) on standard output (help_shown); reports
+// a wrong command line with a message on standard error (usage_error).
 run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
 
 // The names of the two output files for `options`: PREFIX.hap and PREFIX.legend, ".gz" added under --gzip.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "prepare/genetic_map.hpp"
@@ -69,30 +70,30 @@ run_status prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
     return run_status::run_ok;
 }
 
-// The cM of the current record. bad_input (reported) when its INFO tag has no single finite number.
-run_status site_cm(vcf_reader& reader, cm_source& source, double& cm) {
+// The cM of `record`. bad_input (reported) when its INFO tag has no single finite number.
+run_status site_cm(const vcf_reader& reader, bcf1_t* record, cm_source& source, double& cm) {
     if (source.map != nullptr) {
-        cm = genetic_position(*source.map, reader.record->pos + 1);
+        cm = genetic_position(*source.map, record->pos + 1);
         return run_status::run_ok;
     }
     int got = 0;
     if (source.tag_type == BCF_HT_REAL) {
-        got = bcf_get_info_float(reader.header, reader.record, source.tag, &source.float_values, &source.capacity);
+        got = bcf_get_info_float(reader.header, record, source.tag, &source.float_values, &source.capacity);
         if (got == 1) cm = bcf_float_is_missing(source.float_values[0]) ? NAN : source.float_values[0];
     } else {
-        got = bcf_get_info_int32(reader.header, reader.record, source.tag, &source.integer_values, &source.capacity);
+        got = bcf_get_info_int32(reader.header, record, source.tag, &source.integer_values, &source.capacity);
         if (got == 1) cm = source.integer_values[0] == bcf_int32_missing ? NAN : source.integer_values[0];
     }
     if (got != 1 || !std::isfinite(cm)) {
         std::fprintf(stderr, "%s: INFO field %s does not hold one finite cM value\n",
-                     record_location(reader).c_str(), source.tag);
+                     record_location(reader, record).c_str(), source.tag);
         return run_status::bad_input;
     }
     return run_status::run_ok;
 }
 
-void report_refused(const vcf_reader& reader, const site_check& check) {
-    const std::string where = record_location(reader);
+void report_refused(const vcf_reader& reader, const bcf1_t* record, const site_check& check) {
+    const std::string where = record_location(reader, record);
     const char* sample = check.sample >= 0 ? reader.header->samples[check.sample] : "";
     const std::string_view option = bad_site_option_name(check.kind);
     const int option_length = static_cast<int>(option.size());
@@ -113,8 +114,8 @@ void report_refused(const vcf_reader& reader, const site_check& check) {
     std::fprintf(stderr, " (--on-bad-site %.*s=skip would skip such sites)\n", option_length, option.data());
 }
 
-void report_malformed(const vcf_reader& reader, const site_check& check) {
-    std::fprintf(stderr, "%s: ", record_location(reader).c_str());
+void report_malformed(const vcf_reader& reader, const bcf1_t* record, const site_check& check) {
+    std::fprintf(stderr, "%s: ", record_location(reader, record).c_str());
     if (check.sample >= 0) std::fprintf(stderr, "sample %s ", reader.header->samples[check.sample]);
     std::fprintf(stderr, "%s\n", check.problem);
 }
@@ -136,66 +137,102 @@ struct conversion {
     cm_source& cm;
     output_target& legend;
     haplotype_table& table;
-    site_counts counts;
-};
-
-// Reads every record of the chromosome: usable SNPs become a legend row and a table site, other
-// sites are counted or refused.
-run_status convert_records(conversion& work) {
-    vcf_reader& reader = work.reader;
+    site_counts counts{};
     int32_t* gt_buffer = nullptr;
     int gt_capacity = 0;
-    std::vector<uint8_t> alleles;
-    std::string row;
+    std::vector<uint8_t> alleles{};
+    std::string row{};
     double last_cm = -INFINITY;
+};
+
+// Counts a bad site, or refuses it as the policy says.
+run_status skip_or_refuse(conversion& work, const bcf1_t* record, const site_check& check) {
+    if (work.policy.refuse[static_cast<int>(check.kind)]) {
+        report_refused(work.reader, record, check);
+        return run_status::bad_input;
+    }
+    ++work.counts.skipped[static_cast<int>(check.kind)];
+    return run_status::run_ok;
+}
+
+// A SNP alone at its position: the genotype rules, the allele frequency, then a legend row and a table site.
+run_status take_snp(conversion& work, bcf1_t* record) {
+    const vcf_reader& reader = work.reader;
+    const site_check check =
+        read_phased_alleles(reader.header, record, work.samples, work.gt_buffer, work.gt_capacity, work.alleles);
+    if (check.verdict == site_verdict::malformed) {
+        report_malformed(reader, record, check);
+        return run_status::bad_input;
+    }
+    if (check.verdict == site_verdict::bad) return skip_or_refuse(work, record, check);
+    if (below_min_maf(work.alleles, work.policy.min_minor_allele_frequency)) {
+        ++work.counts.below_min_maf;
+        return run_status::run_ok;
+    }
+    double cm = 0.0;
+    run_status status = site_cm(reader, record, work.cm, cm);
+    if (status != run_status::run_ok) return status;
+    if (cm < work.last_cm) {
+        std::fprintf(stderr, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
+                     record_location(reader, record).c_str(), cm, work.last_cm);
+        return run_status::bad_input;
+    }
+    work.last_cm = cm;
+    append_legend_row(work.row, reader.chromosome, record->d.id, cm, record->pos + 1);
+    status = write_output(work.legend, work.row);
+    if (status == run_status::run_ok) status = add_site(work.table, work.alleles);
+    if (status == run_status::run_ok) ++work.counts.kept;
+    return status;
+}
+
+// Reads every record of the chromosome: usable SNPs become a legend row and a table site, other
+// sites are counted or refused. A SNP waits in `held` until the next record shows it alone at its
+// position: split multi-allelic sites (bcftools norm -m-) come as several SNP records at one position,
+// which together are one multi-allelic site. Indels at a SNP's position leave the SNP alone.
+run_status convert_records(conversion& work) {
+    vcf_reader& reader = work.reader;
+    bcf1_t* held = bcf_init();
+    if (held == nullptr) return run_status::out_of_memory;
+    bool holding = false;
+    int64_t multiallelic_position = 0;  // the position of the last multi-allelic site (0: none yet)
     run_status status = run_status::run_ok;
-    for (;;) {
+    while (status == run_status::run_ok) {
         const record_result result = next_record(reader);
-        if (result == record_result::end) break;
         if (result == record_result::error) {
             status = run_status::bad_input;
             break;
         }
+        const bool at_end = result == record_result::end;
+        const int64_t position = at_end ? 0 : reader.record->pos + 1;
+        if (holding && (at_end || position != held->pos + 1)) {
+            holding = false;
+            status = take_snp(work, held);
+            if (status != run_status::run_ok) break;
+        }
+        if (at_end) break;
         site_check check = check_alleles(reader.record);
-        if (check.verdict == site_verdict::usable) {
-            check = read_phased_alleles(reader.header, reader.record, work.samples, gt_buffer, gt_capacity, alleles);
-        }
-        if (check.verdict == site_verdict::malformed) {
-            report_malformed(reader, check);
-            status = run_status::bad_input;
-            break;
-        }
-        if (check.verdict == site_verdict::bad) {
-            if (work.policy.refuse[static_cast<int>(check.kind)]) {
-                report_refused(reader, check);
-                status = run_status::bad_input;
-                break;
+        if (is_snp_or_multiallelic(check)) {
+            if (position == multiallelic_position) continue;  // counted with the site's first records
+            if (holding) {
+                holding = false;
+                check.verdict = site_verdict::bad;
+                check.kind = bad_site_kind::multiallelic;
+            } else if (check.verdict == site_verdict::usable) {
+                std::swap(held, reader.record);
+                holding = true;
+                continue;
             }
-            ++work.counts.skipped[static_cast<int>(check.kind)];
-            continue;
+            multiallelic_position = position;
         }
-        double cm = 0.0;
-        status = site_cm(reader, work.cm, cm);
-        if (status != run_status::run_ok) break;
-        if (cm < last_cm) {
-            std::fprintf(stderr, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
-                         record_location(reader).c_str(), cm, last_cm);
-            status = run_status::bad_input;
-            break;
-        }
-        last_cm = cm;
-        append_legend_row(row, reader.chromosome, reader.record->d.id, cm, reader.record->pos + 1);
-        status = write_output(work.legend, row);
-        if (status == run_status::run_ok) status = add_site(work.table, alleles);
-        if (status != run_status::run_ok) break;
-        ++work.counts.kept;
+        status = skip_or_refuse(work, reader.record, check);
     }
-    std::free(gt_buffer);
-    report_site_counts(work.counts);
+    bcf_destroy(held);
+    std::free(work.gt_buffer);
+    work.gt_buffer = nullptr;
+    report_site_counts(work.counts, work.policy);
     if (status == run_status::run_ok && work.counts.kept == 0) {
         if (reader.records == 0) {
-            std::fprintf(stderr, "corvane-prepare: %s has no records of chromosome %s\n", reader.path.c_str(),
-                         reader.chromosome.c_str());
+            std::fprintf(stderr, "%s\n", absent_chromosome_message(reader).c_str());
         } else {
             std::fprintf(stderr, "corvane-prepare: none of the %lld sites of chromosome %s in %s is a usable SNP\n",
                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
@@ -252,7 +289,8 @@ run_status run_prepare(const prepare_options& options) {
     if (status != run_status::run_ok) return status;
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
-    conversion work{reader, samples, options.policy, cm, legend, table, {}};
+    conversion work{.reader = reader, .samples = samples, .policy = options.policy, .cm = cm, .legend = legend,
+                    .table = table};
     status = convert_records(work);
     if (status == run_status::run_ok) status = write_haplotype_lines(table, haplotypes);
     if (status == run_status::run_ok) status = finish_outputs(haplotypes, legend);

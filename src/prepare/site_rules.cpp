@@ -1,6 +1,7 @@
 // Sorts VCF sites into usable biallelic phased SNPs and the kinds that are skipped or refused.
 #include "prepare/site_rules.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -65,30 +66,41 @@ site_check check_alleles(const bcf1_t* record) {
     return site_check{};
 }
 
+bool is_snp_or_multiallelic(const site_check& alleles_check) {
+    return alleles_check.verdict == site_verdict::usable ||
+           (alleles_check.verdict == site_verdict::bad && alleles_check.kind == bad_site_kind::multiallelic);
+}
+
 site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples,
                                int32_t*& gt_buffer, int& gt_capacity, std::vector<uint8_t>& alleles) {
+    constexpr const char* not_diploid = "has a genotype that is not diploid (a phased panel needs two haplotypes per sample)";
     const int sample_count = bcf_hdr_nsamples(header);
     const int values = bcf_get_genotypes(header, record, &gt_buffer, &gt_capacity);
     if (values <= 0) return malformed("has no GT field");
-    if (values % sample_count != 0 || values / sample_count != 2) {
-        return malformed("has a genotype that is not diploid (a phased panel needs two haplotypes per sample)");
-    }
+    if (values % sample_count != 0) return malformed(not_diploid);
+    // A record whose calls are all "." has one value per sample; shorter genotypes are padded.
+    const int ploidy = values / sample_count;
     alleles.resize(2 * samples.size());
     int unphased_sample = -1;
     for (size_t i = 0; i < samples.size(); ++i) {
         const int sample = samples[i];
-        const int32_t first = gt_buffer[2 * sample];
-        const int32_t second = gt_buffer[2 * sample + 1];
-        if (first == bcf_int32_vector_end || second == bcf_int32_vector_end) {
-            return malformed("has a genotype that is not diploid (a phased panel needs two haplotypes per sample)",
-                             sample);
+        const int32_t* genotype = gt_buffer + static_cast<ptrdiff_t>(ploidy) * sample;
+        int present = 0;
+        bool all_missing = true;
+        while (present < ploidy && genotype[present] != bcf_int32_vector_end) {
+            all_missing &= bcf_gt_is_missing(genotype[present]) != 0;
+            ++present;
         }
+        if (present > 0 && all_missing) return bad(bad_site_kind::missing, sample);
+        if (present != 2) return malformed(not_diploid, sample);
+        const int32_t first = genotype[0];
+        const int32_t second = genotype[1];
         if (bcf_gt_is_missing(first) || bcf_gt_is_missing(second)) return bad(bad_site_kind::missing, sample);
-        // Only the second allele carries the phase of a diploid genotype.
-        if (!bcf_gt_is_phased(second) && unphased_sample < 0) unphased_sample = sample;
         const int first_allele = bcf_gt_allele(first);
         const int second_allele = bcf_gt_allele(second);
         if (first_allele > 1 || second_allele > 1) return malformed("has a GT allele index above 1", sample);
+        // Only the second allele carries the phase of a diploid genotype; a homozygote has none to lose.
+        if (!bcf_gt_is_phased(second) && first_allele != second_allele && unphased_sample < 0) unphased_sample = sample;
         alleles[2 * i] = static_cast<uint8_t>(first_allele);
         alleles[2 * i + 1] = static_cast<uint8_t>(second_allele);
     }
@@ -96,12 +108,21 @@ site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::spa
     return site_check{};
 }
 
-void report_site_counts(const site_counts& counts) {
+bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency) {
+    int64_t ones = 0;
+    for (const uint8_t allele : alleles) ones += allele;
+    const int64_t minor = std::min<int64_t>(ones, static_cast<int64_t>(alleles.size()) - ones);
+    return static_cast<double>(minor) < min_frequency * static_cast<double>(alleles.size());
+}
+
+void report_site_counts(const site_counts& counts, const site_policy& policy) {
     for (const bad_site_kind kind : all_bad_site_kinds) {
         const std::string_view what = bad_site_description(kind);
         std::fprintf(stderr, "corvane-prepare: %.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
                      static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
+    std::fprintf(stderr, "corvane-prepare: sites with a minor allele frequency below %g skipped: %lld\n",
+                 policy.min_minor_allele_frequency, static_cast<long long>(counts.below_min_maf));
     std::fprintf(stderr, "corvane-prepare: biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
 }
 

@@ -24,13 +24,16 @@ std::string_view bad_site_option_name(bad_site_kind kind);
 std::string_view bad_site_description(bad_site_kind kind);
 
 // What to do with each kind: skip the site (and count it) or stop with an error. Skip by default.
+// Usable SNPs whose minor allele frequency is below the minimum are skipped too (none by default).
 struct site_policy {
     std::array<bool, bad_site_kind_count> refuse{};
+    double min_minor_allele_frequency = 0.0;
 };
 
 struct site_counts {
     int64_t kept = 0;
     std::array<int64_t, bad_site_kind_count> skipped{};
+    int64_t below_min_maf = 0;
 };
 
 enum class site_verdict { usable, bad, malformed };
@@ -46,14 +49,23 @@ struct site_check {
 // each one base A, C, G or T in either case.
 site_check check_alleles(const bcf1_t* record);
 
+// True for a record that, beside another such record at the same position, makes the position a
+// multi-allelic site: a SNP, or a multi-allelic record (its alleles checked by check_alleles).
+bool is_snp_or_multiallelic(const site_check& alleles_check);
+
 // Takes the GT field of the samples `samples` (header indices) into `alleles`, two per sample in the
 // order of `samples`, first haplotype first. `gt_buffer`/`gt_capacity` are htslib's reusable buffer.
-// A missing or unphased genotype makes the site bad; a record without GT, a genotype that is not
-// diploid or an allele index above 1 makes it malformed.
+// A missing call (".", "./.", or one allele missing) or an unphased heterozygote makes the site bad
+// (an unphased homozygote has no phase to lose); a record without GT, a genotype that is not diploid
+// or an allele index above 1 makes it malformed.
 site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples,
                                int32_t*& gt_buffer, int& gt_capacity, std::vector<uint8_t>& alleles);
 
-// One line per kind on standard error, zero counts included, then the count of SNPs kept.
-void report_site_counts(const site_counts& counts);
+// True when the minor allele (0 or 1) is carried by fewer than `min_frequency` of `alleles`.
+bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency);
+
+// One line per kind on standard error, zero counts included, then the sites below the minimum minor
+// allele frequency of `policy` and the count of SNPs kept.
+void report_site_counts(const site_counts& counts, const site_policy& policy);
 
 }  // namespace corvane

@@ -5,38 +5,104 @@
 #include <cstdio>
 #include <cstring>
 
+#include "prepare/genetic_map.hpp"
+
 namespace corvane {
 
 namespace {
 
+// Only the record lists of an index are trusted to name the contigs with records; a header may
+// declare every contig of the assembly.
+std::vector<std::string> index_contigs(const vcf_reader& reader) {
+    int count = 0;
+    const char** names = reader.tabix != nullptr ? tbx_seqnames(reader.tabix, &count)
+                                                 : bcf_index_seqnames(reader.index, reader.header, &count);
+    std::vector<std::string> contigs;
+    hts_idx_t* index = reader.tabix != nullptr ? reader.tabix->idx : reader.index;
+    for (int i = 0; i < count; ++i) {
+        // A CSI index lists every contig of the header; its record counts tell those with records.
+        const int id = reader.tabix != nullptr ? tbx_name2id(reader.tabix, names[i])
+                                               : bcf_hdr_name2id(reader.header, names[i]);
+        uint64_t mapped = 0;
+        uint64_t unmapped = 0;
+        if (id < 0 || hts_idx_get_stat(index, id, &mapped, &unmapped) != 0 || mapped + unmapped == 0) continue;
+        contigs.emplace_back(names[i]);
+    }
+    std::free(names);
+    return contigs;
+}
+
+void say_other_spelling(const vcf_reader& reader) {
+    std::fprintf(stderr, "corvane-prepare: %s has no chromosome %s; using %s, its other spelling\n",
+                 reader.path.c_str(), reader.requested_chromosome.c_str(), reader.chromosome.c_str());
+}
+
+// Picks the name to read among `contigs`: the one asked for, else its other spelling. False when
+// neither is there.
+bool choose_chromosome(vcf_reader& reader, const std::vector<std::string>& contigs) {
+    for (const std::string& name : contigs) {
+        if (name == reader.requested_chromosome) return true;
+    }
+    const std::string_view wanted = without_chr_prefix(reader.requested_chromosome);
+    for (const std::string& name : contigs) {
+        if (without_chr_prefix(name) == wanted) {
+            reader.chromosome = name;
+            say_other_spelling(reader);
+            return true;
+        }
+    }
+    return false;
+}
+
 // Uses the index next to the file, if any. Without one the whole file is streamed and filtered.
 bool place_iterator(vcf_reader& reader) {
     const htsFormat* format = hts_get_format(reader.file);
-    if (format->compression != bgzf) return true;
-    if (format->format == bcf) {
+    if (format->compression == bgzf && format->format == bcf) {
         reader.index = bcf_index_load3(reader.path.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
-        if (reader.index == nullptr) return true;
-        const int id = bcf_hdr_name2id(reader.header, reader.chromosome.c_str());
-        if (id < 0) {
-            reader.chromosome_absent = true;
-            return true;
-        }
-        reader.iterator = bcf_itr_queryi(reader.index, id, 0, HTS_POS_MAX);
-    } else {
+    } else if (format->compression == bgzf) {
         reader.tabix = tbx_index_load3(reader.path.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
-        if (reader.tabix == nullptr) return true;
+    }
+    if (reader.index == nullptr && reader.tabix == nullptr) {
+        // A header may declare contigs without records, and records of undeclared contigs read all
+        // the same: the first record of either spelling decides.
+        reader.name_open = true;
+        return true;
+    }
+    reader.contigs_seen = index_contigs(reader);
+    if (!choose_chromosome(reader, reader.contigs_seen)) {
+        reader.chromosome_absent = true;
+        return true;
+    }
+    if (reader.index != nullptr) {
+        const int id = bcf_hdr_name2id(reader.header, reader.chromosome.c_str());
+        reader.iterator = id < 0 ? nullptr : bcf_itr_queryi(reader.index, id, 0, HTS_POS_MAX);
+    } else {
         const int id = tbx_name2id(reader.tabix, reader.chromosome.c_str());
-        if (id < 0) {
-            reader.chromosome_absent = true;
-            return true;
-        }
-        reader.iterator = tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
+        reader.iterator = id < 0 ? nullptr : tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
     }
     if (reader.iterator == nullptr) {
         std::fprintf(stderr, "corvane-prepare: %s: cannot query its index for chromosome %s\n", reader.path.c_str(),
                      reader.chromosome.c_str());
         return false;
     }
+    return true;
+}
+
+// Whether a record of contig `name` is one to read. Streaming, it also notes each contig met, and the
+// first record of either spelling fixes the name.
+bool is_chromosome_record(vcf_reader& reader, const char* name) {
+    if (name == nullptr) return false;
+    if (reader.iterator == nullptr && reader.record->rid != reader.last_rid) {
+        reader.last_rid = reader.record->rid;
+        bool known = false;
+        for (const std::string& seen : reader.contigs_seen) known |= seen == name;
+        if (!known) reader.contigs_seen.emplace_back(name);
+    }
+    if (reader.chromosome == name) return true;
+    if (!reader.name_open || without_chr_prefix(name) != without_chr_prefix(reader.requested_chromosome)) return false;
+    reader.name_open = false;
+    reader.chromosome = name;
+    say_other_spelling(reader);
     return true;
 }
 
@@ -91,6 +157,7 @@ vcf_reader::~vcf_reader() {
 run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome) {
     reader.path = path;
     reader.chromosome = chromosome;
+    reader.requested_chromosome = chromosome;
     errno = 0;
     reader.file = hts_open(path.c_str(), "r");
     if (reader.file == nullptr) {
@@ -133,11 +200,11 @@ record_result next_record(vcf_reader& reader) {
             std::fputc('\n', stderr);
             return record_result::error;
         }
-        const char* name = bcf_seqname(reader.header, reader.record);
-        if (name == nullptr || reader.chromosome != name) {
+        if (!is_chromosome_record(reader, bcf_seqname(reader.header, reader.record))) {
             if (reader.records > 0) reader.left_chromosome = true;
             continue;
         }
+        reader.name_open = false;
         if (reader.left_chromosome) {
             return fail(reader, "the records of this chromosome are not all together; sort the VCF first "
                                 "(e.g. bcftools sort)");
@@ -158,8 +225,28 @@ record_result next_record(vcf_reader& reader) {
     }
 }
 
-std::string record_location(const vcf_reader& reader) {
-    return reader.path + ": " + reader.chromosome + ":" + std::to_string(reader.record->pos + 1);
+std::string record_location(const vcf_reader& reader) { return record_location(reader, reader.record); }
+
+std::string record_location(const vcf_reader& reader, const bcf1_t* record) {
+    return reader.path + ": " + reader.chromosome + ":" + std::to_string(record->pos + 1);
+}
+
+std::string absent_chromosome_message(const vcf_reader& reader) {
+    const std::string& asked = reader.requested_chromosome;
+    std::string other = std::string(without_chr_prefix(asked));
+    if (other == asked) other = "chr" + asked;
+    std::string message = "corvane-prepare: " + reader.path + " has no records of chromosome " + asked + " (nor of " +
+                          other + ")";
+    if (reader.contigs_seen.empty()) return message + "; it has no records at all";
+    constexpr size_t listed_at_most = 30;
+    message += "; its records are of ";
+    for (size_t i = 0; i < reader.contigs_seen.size() && i < listed_at_most; ++i) {
+        message += (i > 0 ? ", " : "") + reader.contigs_seen[i];
+    }
+    if (reader.contigs_seen.size() > listed_at_most) {
+        message += ", ... (" + std::to_string(reader.contigs_seen.size()) + " contigs)";
+    }
+    return message;
 }
 
 }  // namespace corvane

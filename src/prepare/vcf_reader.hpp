@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <htslib/hts.h>
 #include <htslib/kstring.h>
@@ -15,7 +16,11 @@ namespace corvane {
 
 struct vcf_reader {
     std::string path;
-    std::string chromosome;
+    std::string chromosome;        // the name the file uses: the one asked for, or its other spelling
+    std::string requested_chromosome;  // the name asked for
+    bool name_open = false;        // streaming: the first record of either spelling decides
+    std::vector<std::string> contigs_seen;  // contigs with records, from the index or as streamed
+    int last_rid = -1;
     htsFile* file = nullptr;
     bcf_hdr_t* header = nullptr;
     bcf1_t* record = nullptr;
@@ -35,7 +40,9 @@ struct vcf_reader {
 };
 
 // Opens the file, reads its header and, when an index is there, places an iterator on the chromosome.
-// Failures are reported on standard error and make the result bad_input.
+// When the file has no records of `chromosome` but has of its other spelling ("chr20" for "20" and
+// the reverse), those are read, and the choice said on standard error. Failures are reported there
+// too and make the result bad_input.
 run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
 
 enum class record_result { record, end, error };
@@ -45,7 +52,12 @@ enum class record_result { record, end, error };
 // in two separate blocks, or a record htslib cannot read is reported and ends with error.
 record_result next_record(vcf_reader& reader);
 
-// "PATH: CHR:POS" for messages about the current record.
+// "PATH: CHR:POS" for messages about the current record, or about `record`.
 std::string record_location(const vcf_reader& reader);
+std::string record_location(const vcf_reader& reader, const bcf1_t* record);
+
+// The message for a file without a single record of the chromosome (in either spelling): names the
+// contigs it does have records of.
+std::string absent_chromosome_message(const vcf_reader& reader);
 
 }  // namespace corvane

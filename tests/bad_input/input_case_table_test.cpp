@@ -1,5 +1,6 @@
 // Every bad-input behaviour of the scan tools, one row each: status, both streams, the output file left
 // behind, and inputs unchanged, for corvane and corvane-reference alike.
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -236,6 +237,12 @@ std::vector<input_case> input_cases() {
         argument_count("seven_arguments", {"-hap", "{G}", "-legend", "{L}", "-freq", "0.5", "-out"}),
         argument_count("nine_arguments", {"-hap", "{G}", "-legend", "{L}", "-freq", "0.5", "-out", "{O}", "extra"}),
         argument_count("values_without_labels", {"{G}", "{L}", "0.5", "{O}"}),
+        // Help and version are answered only as the sole argument, spelled exactly so.
+        argument_count("help_with_another_argument", {"--help", "{G}"}),
+        argument_count("version_after_a_whole_command_line",
+                       {"-hap", "{G}", "-legend", "{L}", "-freq", "0.5", "-out", "{O}", "--version"}),
+        argument_count("help_with_one_dash", {"-help"}),
+        argument_count("version_with_a_value", {"--version=1"}),
         // -freq's slot holds the legend path here, so the frequency check refuses the run.
         {.name = "options_in_another_order", .genotypes = good_genotypes, .legend = good_legend,
          .arguments = {"-out", "{O}", "-hap", "{G}", "-legend", "{L}", "-freq", "0.5"}, .status = 2,
@@ -357,6 +364,32 @@ TEST_P(input_case_table, both_tools_give_the_status_messages_and_output_of_the_r
 
 INSTANTIATE_TEST_SUITE_P(each_case, input_case_table, ::testing::ValuesIn(input_cases()),
                          [](const auto& info) { return info.param.name; });
+
+// The one command line whose answer names the tool, so the two cannot share a row above.
+TEST(command_line, sole_help_or_version_argument_is_answered_on_standard_output) {
+    std::vector<std::string> tools = {CORVANE_EXE};
+#ifdef CORVANE_REFERENCE_EXE
+    tools.push_back(CORVANE_REFERENCE_EXE);
+#endif
+    scratch_dir dir;
+    for (const std::string& tool : tools) {
+        const std::string name = tool.substr(tool.rfind('/') + 1);
+        for (const char* request : {"--help", "-h"}) {
+            const run_result help = run_program(tool, {request}, {.directory = dir.path});
+            EXPECT_EQ(help.status, 0) << name;
+            EXPECT_TRUE(help.out.starts_with("usage: " + name + " -hap GENOTYPES")) << help.out;
+            EXPECT_NE(help.out.find("exceeds 0.98"), std::string::npos) << help.out;
+            EXPECT_EQ(help.err, "");
+        }
+        const run_result version = run_program(tool, {"--version"});
+        EXPECT_EQ(version.status, 0);
+        EXPECT_TRUE(version.out.starts_with(name + " " CORVANE_VERSION)) << version.out;
+        EXPECT_TRUE(version.out.ends_with("\n"));
+        // Help that cannot be written is a failed run.
+        EXPECT_EQ(std::system((tool + " --help > /dev/full 2>/dev/null").c_str()), 1 << 8) << name;
+    }
+    EXPECT_TRUE(directory_names(dir.path).empty());
+}
 
 }  // namespace
 }  // namespace corvane::testing

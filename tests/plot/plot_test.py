@@ -205,6 +205,12 @@ class BadInput(PlotCase):
         with open(figure) as stream:
             self.assertEqual(stream.read(), "previous figure")
 
+    def test_help_and_version_are_answered_on_standard_output(self):
+        version = self.plot_ok("--version")
+        self.assertRegex(version.stdout, r"^corvane-plot \d+\.\d+\.\d+")
+        self.assertNotIn("@", version.stdout)  # the build filled the version in
+        self.assertIn("(default 5; 0 for none)", self.plot_ok("--help").stdout)
+
     def test_unknown_figure_format_is_a_usage_error(self):
         self.assert_refused(HEADER, "must end in .png or .svg", status=2, name="bad.pdf")
         self.assert_refused(HEADER, "must end in .png or .svg", status=2, name="bad")

@@ -14,8 +14,9 @@ namespace {
 const std::string example_vcf = CORVANE_EXAMPLES "/chr21.phased.vcf.gz";
 const std::string example_map = CORVANE_EXAMPLES "/chr21.b37.gmap.gz";
 
-run_result convert(const std::string& vcf, const std::string& out, std::vector<std::string> extra = {}) {
-    std::vector<std::string> arguments = {"--vcf", vcf, "--chr", "21", "--map", example_map, "--out", out};
+run_result convert(const std::string& vcf, const std::string& out, std::vector<std::string> extra = {},
+                   const std::string& chromosome = "21") {
+    std::vector<std::string> arguments = {"--vcf", vcf, "--chr", chromosome, "--map", example_map, "--out", out};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return run_prepare(arguments);
 }
@@ -57,6 +58,7 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
     if (!have_bcftools()) GTEST_SKIP() << "bcftools is not installed";
     scratch_dir dir;
     write_file(dir.file("example.vcf"), read_gzip_file(example_vcf));
+    write_file(dir.file("chr20.map"), "pos\tchr\tcM\n1\t20\t0\n60000000\t20\t100\n");
     const std::string two_chromosomes = dir.file("two.vcf");
     std::string text = read_gzip_file(example_vcf);
     // The same records again as chromosome 22 (declared in the header), before which chromosome 21 ends.
@@ -89,6 +91,22 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
             ASSERT_EQ(result.status, 0) << result.err;
             EXPECT_EQ(read_file(base + "-converted.hap"), hap);
             EXPECT_EQ(read_file(base + "-converted.legend"), legend);
+        }
+        // A chromosome asked for in the other spelling is found, through the index and streamed alike;
+        // one in neither spelling names the contigs the file has records of.
+        for (const char* variant : {".vcf", ".vcf.gz", ".indexed.vcf.gz", ".bcf", ".indexed.bcf"}) {
+            SCOPED_TRACE(variant);
+            const run_result other_spelling = convert(base + variant, base + "-spelled", {}, "chr21");
+            ASSERT_EQ(other_spelling.status, 0) << other_spelling.err;
+            EXPECT_NE(other_spelling.err.find("has no chromosome chr21; using 21, its other spelling"),
+                      std::string::npos) << other_spelling.err;
+            EXPECT_EQ(read_file(base + "-spelled.hap"), hap);
+            const run_result absent = run_prepare({"--vcf", base + variant, "--chr", "chr20", "--map",
+                                                    dir.file("chr20.map"), "--out", base + "-absent"});
+            EXPECT_EQ(absent.status, 1);
+            const std::string contigs = source == two_chromosomes ? "21, 22\n" : "21\n";
+            EXPECT_NE(absent.err.find("has no records of chromosome chr20 (nor of 20); its records are of " + contigs),
+                      std::string::npos) << absent.err;
         }
     }
 }

@@ -48,18 +48,58 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
                                            "1\t510\thalfmissing\tC\tT\t.\t.\t.\tGT\t0|1\t1|.",
                                            "1\t520\tunphasedmissing\tC\tT\t.\t.\t.\tGT\t./.\t0|0",
                                            "1\t600\tgood2\tg\tc\t.\t.\t.\tGT\t1|1\t0|1",
+                                           // Split multi-allelic sites: several SNP records at one position.
+                                           "1\t700\tsplitA\tA\tG\t.\t.\t.\tGT\t0|1\t0|0",
+                                           "1\t700\tsplitB\tA\tT\t.\t.\t.\tGT\t1|0\t0|0",
+                                           "1\t710\tsnpbeside\tA\tG\t.\t.\t.\tGT\t0/0\t1|0",
+                                           "1\t710\tindelbeside\tA\tAT\t.\t.\t.\tGT\t0|0\t0|1",
+                                           "1\t720\tdotcall\tC\tT\t.\t.\t.\tGT\t.\t1|0",
+                                           "1\t725\talldots\tC\tT\t.\t.\t.\tGT\t.\t.",
+                                           "1\t730\tsplit3a\tC\tA\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t730\tsplit3indel\tC\tCA\t.\t.\t.\tGT\t0|1\t1|0",
+                                           "1\t730\tsplit3b\tC\tG\t.\t.\t.\tGT\t0|0\t0|0",
+                                           "1\t730\tsplit3c\tC\tT\t.\t.\t.\tGT\t0|0\t0|0",
+                                           "1\t740\thomozygotes\tG\tA\t.\t.\t.\tGT\t1/1\t0/0",
+                                           "1\t750\tmultirecord\tA\tG,T\t.\t.\t.\tGT\t0|1\t1|2",
+                                           "1\t750\tsnpafter\tA\tC\t.\t.\t.\tGT\t0|1\t1|0",
                                        });
     ASSERT_EQ(run.result.status, 0) << run.result.err;
-    EXPECT_TRUE(run.reports("multi-allelic sites skipped: 2\n")) << run.result.err;
-    EXPECT_TRUE(run.reports("indels and other sites that are not SNPs skipped: 4\n")) << run.result.err;
-    EXPECT_TRUE(run.reports("sites with a missing genotype skipped: 3\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("multi-allelic sites skipped: 5\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("indels and other sites that are not SNPs skipped: 6\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("sites with a missing genotype skipped: 5\n")) << run.result.err;
     EXPECT_TRUE(run.reports("sites with an unphased genotype skipped: 1\n")) << run.result.err;
-    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 2\n")) << run.result.err;
-    EXPECT_EQ(read_file(run.dir.file("out.hap")), "0\t1\n1\t1\n1\t0\n0\t1\n");
+    EXPECT_TRUE(run.reports("sites with a minor allele frequency below 0 skipped: 0\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 4\n")) << run.result.err;
+    EXPECT_EQ(read_file(run.dir.file("out.hap")), "0\t1\t0\t1\n1\t1\t0\t1\n1\t0\t1\t0\n0\t1\t0\t0\n");
     const std::vector<std::string> legend = split_lines(read_file(run.dir.file("out.legend")));
-    ASSERT_EQ(legend.size(), 3u);
+    ASSERT_EQ(legend.size(), 5u);
     EXPECT_EQ(split_words(legend[1])[1], "good1");
     EXPECT_EQ(split_words(legend[2])[1], "good2");
+    EXPECT_EQ(split_words(legend[3])[1], "snpbeside");
+    EXPECT_EQ(split_words(legend[4])[1], "homozygotes");
+}
+
+TEST(SiteRules, MinorAlleleFrequencyBelowTheMinimumIsSkipped) {
+    // Minor allele counts among the 4 kept haplotypes: 2, 1, 0 (monomorphic), 2.
+    const std::vector<std::string> records = {
+        "1\t100\ta\tA\tG\t.\t.\t.\tGT\t0|1\t1|0", "1\t200\tb\tA\tG\t.\t.\t.\tGT\t1|1\t0|1",
+        "1\t300\tc\tA\tG\t.\t.\t.\tGT\t1|1\t1|1", "1\t400\td\tA\tG\t.\t.\t.\tGT\t1|1\t0|0"};
+    const struct {
+        const char* minimum;
+        const char* count_line;
+        const char* hap;
+    } cases[] = {
+        {"0", "below 0 skipped: 0\n", "0\t1\t1\t1\n1\t1\t1\t1\n1\t0\t1\t0\n0\t1\t1\t0\n"},
+        {"0.25", "below 0.25 skipped: 1\n", "0\t1\t1\n1\t1\t1\n1\t0\t0\n0\t1\t0\n"},  // 1 of 4 is not below
+        {"0.3", "below 0.3 skipped: 2\n", "0\t1\n1\t1\n1\t0\n0\t0\n"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.minimum);
+        const conversion run({"s1", "s2"}, records, {"--min-maf", each.minimum});
+        ASSERT_EQ(run.result.status, 0) << run.result.err;
+        EXPECT_TRUE(run.reports(std::string("sites with a minor allele frequency ") + each.count_line)) << run.result.err;
+        EXPECT_EQ(read_file(run.dir.file("out.hap")), each.hap);
+    }
 }
 
 TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
@@ -77,6 +117,10 @@ TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
          "1:200: missing genotype of sample s1 refused"},
         {"unphased", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0/1", "unphased genotype skipped: 1",
          "1:200: unphased genotype of sample s1 refused"},
+        {"multiallelic", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0|1\n1\t200\tm2\tA\tT\t.\t.\t.\tGT\t0|0",
+         "multi-allelic sites skipped: 1", "1:200: multi-allelic site refused"},
+        {"missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.", "missing genotype skipped: 1",
+         "1:200: missing genotype of sample s1 refused"},
     };
     for (const kind_case& kind : cases) {
         SCOPED_TRACE(kind.kind);
@@ -137,11 +181,14 @@ TEST(SiteRules, RecordsMustBeInPositionOrderAndTogether) {
     EXPECT_EQ(split.result.status, 1);
     EXPECT_TRUE(split.reports("not all together")) << split.result.err;
 
-    // Records of other chromosomes before and after are passed over; a repeated position is sorted order.
+    // Records of other chromosomes before and after are passed over; a repeated position is sorted
+    // order (two SNPs there are one multi-allelic site; the SNP beside an indel stays).
     const conversion framed({"s1"}, {"2\t100\ta\tA\tG\t.\t.\t.\tGT\t1|1", "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1",
-                                     "1\t100\tx2\tA\tC\t.\t.\t.\tGT\t1|0", "2\t50\tb\tA\tG\t.\t.\t.\tGT\t1|1"});
+                                     "1\t100\tx2\tA\tAC\t.\t.\t.\tGT\t1|0", "1\t200\ty\tA\tG\t.\t.\t.\tGT\t1|0",
+                                     "1\t200\ty2\tA\tC\t.\t.\t.\tGT\t0|1", "2\t50\tb\tA\tG\t.\t.\t.\tGT\t1|1"});
     EXPECT_EQ(framed.result.status, 0) << framed.result.err;
-    EXPECT_EQ(read_file(framed.dir.file("out.hap")), "0\t1\n1\t0\n");
+    EXPECT_EQ(read_file(framed.dir.file("out.hap")), "0\n1\n");
+    EXPECT_TRUE(framed.reports("multi-allelic sites skipped: 1\n")) << framed.result.err;
 }
 
 TEST(SiteRules, AChromosomeWithoutUsableSnpIsAnError) {
@@ -153,7 +200,13 @@ TEST(SiteRules, AChromosomeWithoutUsableSnpIsAnError) {
 
     const conversion absent({"s1"}, {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"});
     EXPECT_EQ(absent.result.status, 1);
-    EXPECT_TRUE(absent.reports("has no records of chromosome 1")) << absent.result.err;
+    EXPECT_TRUE(absent.reports("has no records of chromosome 1 (nor of chr1); its records are of 2\n")) << absent.result.err;
+
+    // Streamed without an index, records of the other spelling are found though the header lacks it.
+    const conversion spelled({"s1"}, {"chr1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"});
+    EXPECT_EQ(spelled.result.status, 0) << spelled.result.err;
+    EXPECT_TRUE(spelled.reports("has no chromosome 1; using chr1, its other spelling")) << spelled.result.err;
+    EXPECT_EQ(read_file(spelled.dir.file("out.legend")), "chr\tid\tcM\tbp\nchr1\tx\t0.000990\t100\n");
     EXPECT_TRUE(absent.left_no_output());
 }
 
@@ -192,6 +245,8 @@ TEST(PrepareCommandLine, WrongCommandLinesExitWithStatusTwo) {
         {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "drop"},
         {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "snp=skip"},
         {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--map-layout", "csv"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--min-maf", "0.6"},
+        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--min-maf", "5%"},
     };
     for (const std::vector<std::string>& arguments : wrong) {
         const run_result result = run_prepare(arguments);
@@ -201,6 +256,10 @@ TEST(PrepareCommandLine, WrongCommandLinesExitWithStatusTwo) {
     const run_result help = run_prepare({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--on-bad-site"), std::string::npos);
+    EXPECT_NE(help.out.find("(default 0: every site is kept)"), std::string::npos);
+    const run_result version = run_prepare({"--chr", "1", "--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("corvane-prepare " CORVANE_VERSION)) << version.out;
 }
 
 TEST(PrepareCommandLine, AnOutputNameThatIsAnInputIsRefused) {
