@@ -9,6 +9,7 @@ set(corvane_installed_tools
   corvane
   corvane-reference
   corvane-prepare
+  corvane-loci
   corvane-plot
 )
 
@@ -46,7 +47,7 @@ install(FILES ${corvane_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/chr21.hap.gz examples/chr21.legend.gz examples/chr21.phased.vcf.gz examples/chr21.b37.gmap.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/examples)
-install(FILES workflow/Snakefile DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/workflow)
+install(FILES workflow/Snakefile workflow/job_resources.smk DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/workflow)
 # The installed workflow's example configuration finds the tools on PATH and the example under the
 # install prefix, so it runs from any folder.
 install(CODE "set(corvane_config_source \"${PROJECT_SOURCE_DIR}/workflow/config.yaml\")
@@ -64,7 +65,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "corvane reads a phased haplotype panel and its legend and reports every interval over which more
 than a given fraction of the haplotypes carry the interval's most common haplotype, the long shared
 haplotypes that selective sweeps leave behind. corvane-prepare converts one chromosome of a phased
-VCF/BCF, corvane-plot draws a result, and a Snakemake workflow runs many chromosomes at once.")
+VCF/BCF, corvane-loci merges the intervals into ranked candidate loci with their carriers,
+corvane-plot draws a result, and a Snakemake workflow runs many chromosomes at once.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

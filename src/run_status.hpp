@@ -18,7 +18,8 @@ enum class run_status {
     legend_missing,       // legend file could not be opened
     legend_too_short,     // fewer legend rows than SNPs
     legend_row_short,     // a legend row that a region uses has fewer than four fields
-    bad_input,            // a VCF, genetic map or sample list that cannot be used
+    bad_input,            // a VCF, genetic map, sample list or result table that cannot be used, or a
+                          // panel or legend that does not belong to the result table
 };
 
 // The process exit status: 0 for success and help, 2 for a wrong command line, 1 for the rest.

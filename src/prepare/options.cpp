@@ -197,4 +197,6 @@ std::string legend_output_path(const prepare_options& options) {
     return options.out_prefix + (options.gzip ? ".legend.gz" : ".legend");
 }
 
+std::string samples_output_path(const prepare_options& options) { return options.out_prefix + ".samples"; }
+
 }  // namespace corvane

@@ -26,8 +26,10 @@ struct prepare_options {
 // a wrong command line with a message on standard error (usage_error).
 run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
 
-// The names of the two output files for `options`: PREFIX.hap and PREFIX.legend, ".gz" added under --gzip.
+// The names of the output files for `options`: PREFIX.hap and PREFIX.legend, ".gz" added under
+// --gzip, and PREFIX.samples (always plain text).
 std::string haplotype_output_path(const prepare_options& options);
 std::string legend_output_path(const prepare_options& options);
+std::string samples_output_path(const prepare_options& options);
 
 }  // namespace corvane

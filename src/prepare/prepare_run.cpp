@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <span>
 #include <string>
 #include <utility>
@@ -40,7 +41,8 @@ struct cm_source {
 
 // Refuses output names that are one of the input files (the rename would replace it).
 run_status check_outputs_are_not_inputs(const prepare_options& options) {
-    const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options)};
+    const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options),
+                                   samples_output_path(options)};
     const std::string inputs[] = {options.vcf_path, options.map_path, options.samples_path};
     for (const std::string& output : outputs) {
         for (const std::string& input : inputs) {
@@ -242,15 +244,28 @@ run_status convert_records(conversion& work) {
     return status;
 }
 
-// Closes both outputs and puts them under their final names, both or neither.
-run_status finish_outputs(output_target& haplotypes, output_target& legend) {
-    run_status status = close_output(haplotypes);
-    if (status == run_status::run_ok) status = close_output(legend);
-    if (status == run_status::run_ok) status = commit_output(haplotypes);
-    if (status != run_status::run_ok) return status;
-    status = commit_output(legend);
-    if (status != run_status::run_ok) withdraw_output(haplotypes);
-    return status;
+// The sample ids of the panel's haplotype pairs, one per line in panel order.
+run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples, output_target& target) {
+    std::string text;
+    for (const int sample : samples) {
+        text += reader.header->samples[sample];
+        text += '\n';
+    }
+    return write_output(target, text);
+}
+
+// Closes the outputs and puts them under their final names, all or none.
+run_status finish_outputs(output_target* const (&outputs)[3]) {
+    for (output_target* output : outputs) {
+        if (const run_status closed = close_output(*output); closed != run_status::run_ok) return closed;
+    }
+    for (size_t k = 0; k < std::size(outputs); ++k) {
+        const run_status committed = commit_output(*outputs[k]);
+        if (committed == run_status::run_ok) continue;
+        for (size_t j = 0; j < k; ++j) withdraw_output(*outputs[j]);
+        return committed;
+    }
+    return run_status::run_ok;
 }
 
 }  // namespace
@@ -283,9 +298,12 @@ run_status run_prepare(const prepare_options& options) {
 
     output_target haplotypes;
     output_target legend;
+    output_target sample_ids;
     status = open_output(haplotypes, haplotype_output_path(options), options.gzip);
     if (status == run_status::run_ok) status = open_output(legend, legend_output_path(options), options.gzip);
+    if (status == run_status::run_ok) status = open_output(sample_ids, samples_output_path(options), false);
     if (status == run_status::run_ok) status = write_output(legend, "chr\tid\tcM\tbp\n");
+    if (status == run_status::run_ok) status = write_sample_ids(reader, samples, sample_ids);
     if (status != run_status::run_ok) return status;
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
@@ -293,10 +311,11 @@ run_status run_prepare(const prepare_options& options) {
                     .table = table};
     status = convert_records(work);
     if (status == run_status::run_ok) status = write_haplotype_lines(table, haplotypes);
-    if (status == run_status::run_ok) status = finish_outputs(haplotypes, legend);
+    if (status == run_status::run_ok) status = finish_outputs({&haplotypes, &legend, &sample_ids});
     if (status != run_status::run_ok) return status;
-    std::fprintf(stderr, "corvane-prepare: wrote %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
-                 haplotypes.final_path.c_str(), legend.final_path.c_str(), static_cast<long long>(table.site_count),
+    std::fprintf(stderr, "corvane-prepare: wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
+                 haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
+                 static_cast<long long>(table.site_count),
                  static_cast<long long>(table.haplotype_count), samples.size());
     return run_status::run_ok;
 }

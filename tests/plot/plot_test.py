@@ -155,6 +155,51 @@ class Panels(PlotCase):
                          [("21", len(ROWS_21)), ("22", len(ROWS_22))])
 
 
+LOCI_HEADER = "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile\n"
+# Loci over ROWS_21 and ROWS_22 as corvane-loci would give them; 21:2 outranks every 21 region's own order.
+LOCI = [
+    ("21:1", "21", 38347375, 38615603, 2, 38420970, 38615603, "0.183613", 33, 4),
+    ("21:2", "21", 41093854, 41294162, 1, 41093854, 41294162, "0.806255", 53, 2),
+    ("21:3", "21", 43439681, 43511179, 1, 43439681, 43511179, "0.640808", 17, 3),
+    ("22:1", "22", 18000000, 18900000, 1, 18000000, 18900000, "2.5", 40, 1),
+]
+
+
+def loci_table(loci):
+    return LOCI_HEADER + "".join("%s\t%s\t%d\t%d\t%d\t%d\t%d\t%s\t%d\t%d\t0.5\n" % locus for locus in loci)
+
+
+def locus_label(locus):
+    return "%s %s-%s" % (locus[0], format(locus[2], ","), format(locus[3], ","))
+
+
+class Loci(PlotCase):
+    def test_labels_go_to_the_best_ranked_loci_of_each_chromosome(self):
+        result = self.write("scan.tsv", table(ROWS_21, ROWS_22))
+        loci = self.write("loci.tsv", loci_table(LOCI))
+        drawn = self.dump(result, "-o", os.path.join(self.dir, "f.png"), "--loci", loci, "--top", 2)
+        self.assertEqual([p["labels"] for p in drawn["panels"]],
+                         [[locus_label(LOCI[1]), locus_label(LOCI[2])], [locus_label(LOCI[3])]])
+
+    def test_genome_layout_is_one_panel_with_chromosomes_side_by_side(self):
+        result = self.write("scan.tsv", table(ROWS_22, ROWS_21))
+        loci = self.write("loci.tsv", loci_table(LOCI))
+        figure = os.path.join(self.dir, "g.png")
+        drawn = self.dump(result, "-o", figure, "--loci", loci, "--top", 3, "--layout", "genome",
+                          "--freq", "0.5", "--panel-height", 2, "--dpi", 50)
+        self.assertEqual(drawn["chromosomes"], [{"chr": "22", "regions": 2}, {"chr": "21", "regions": 9}])
+        self.assertEqual(drawn["labels"], [locus_label(LOCI[i]) for i in (3, 1, 2)])
+        self.assertEqual(png_size(figure), (500, 125))  # 10 in x (0.5 + 2) in at 50 dpi
+
+    def test_a_loci_table_with_a_wrong_header_is_refused(self):
+        result = self.write("scan.tsv", table(ROWS_21))
+        loci = self.write("bad.tsv", HEADER)
+        done = self.plot(result, "-o", os.path.join(self.dir, "f.png"), "--loci", loci)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("bad.tsv:1: expected the loci header line", done.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "f.png")))
+
+
 class BadInput(PlotCase):
     def assert_refused(self, text, located, status=1, name="bad.png"):
         result = self.write("bad.tsv", text) if text is not None else os.path.join(self.dir, "missing.tsv")

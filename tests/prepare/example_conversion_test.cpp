@@ -48,8 +48,12 @@ TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
                              "biallelic phased SNPs kept: 1813\n"}) {
         EXPECT_NE(result.err.find(line), std::string::npos) << line << result.err;
     }
-    // Nothing but the two outputs is left beside them.
-    EXPECT_EQ(names_starting_with(dir.path, "chr21"), (std::vector<std::string>{"chr21.hap", "chr21.legend"}));
+    // The sample ids, one per haplotype pair in panel order; nothing but the outputs is left beside them.
+    const std::vector<std::string> ids = split_lines(read_file(dir.file("chr21.samples")));
+    ASSERT_EQ(ids.size(), 379u);
+    EXPECT_EQ(ids[0], "1_HG00096");
+    EXPECT_EQ(names_starting_with(dir.path, "chr21"),
+              (std::vector<std::string>{"chr21.hap", "chr21.legend", "chr21.samples"}));
 }
 
 // Plain, bgzipped and BCF inputs, each with and without an index, give the same files. The
@@ -141,6 +145,7 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     EXPECT_EQ(split_lines(read_file(dir.file("some.hap"))),
               (std::vector<std::string>{all[0], all[1], all[4], all[5]}));
     EXPECT_EQ(read_file(dir.file("some.legend")), read_file(dir.file("all.legend")));
+    EXPECT_EQ(read_file(dir.file("some.samples")), "1_HG00096\n3_HG00099\n");
 
     write_file(dir.file("unknown.txt"), "1_HG00096\nNA99999\n");
     const run_result unknown = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("unknown.txt")});

@@ -30,6 +30,45 @@ def read_rows(path):
     return lines[0], lines[1:]
 
 
+# The two helpers below read the module's ARGS, which slurm_test.py sets too.
+def make_two_chromosomes(folder):
+    """Chromosome "21" is the first half of the example as bgzipped VCF; "22" is the second
+    half, renamed, as BCF. Each gets the example map with its own chromosome column."""
+    vcf = os.path.join(ARGS.data, "chr21.phased.vcf.gz")
+    first = os.path.join(folder, "first.vcf.gz")
+    second = os.path.join(folder, "second.bcf")
+    rename = os.path.join(folder, "rename.txt")
+    with open(rename, "w") as stream:
+        stream.write("21 22\n")
+    made = run([ARGS.bcftools, "view", "-Oz", "-o", first, "-t", "21:1-%d" % SPLIT_BP, vcf])
+    assert made.returncode == 0, made.stderr
+    cut = subprocess.Popen([ARGS.bcftools, "view", "-Ov", "-t", "21:%d-" % (SPLIT_BP + 1), vcf],
+                           stdout=subprocess.PIPE)
+    made = run([ARGS.bcftools, "annotate", "--rename-chrs", rename, "-Ob", "-o", second], stdin=cut.stdout)
+    cut.stdout.close()
+    assert cut.wait() == 0 and made.returncode == 0, made.stderr
+    os.mkdir(os.path.join(folder, "maps"))
+    with gzip.open(os.path.join(ARGS.data, "chr21.b37.gmap.gz"), "rt") as stream:
+        header, *rows = stream.read().splitlines()
+    for chrom in ("21", "22"):
+        with gzip.open(os.path.join(folder, "maps", "chr%s.gmap.gz" % chrom), "wt") as stream:
+            stream.write(header + "\n")
+            for row in rows:
+                pos, _, cm = row.split("\t")
+                stream.write("%s\t%s\t%s\n" % (pos, chrom, cm))
+
+
+def write_config(folder, name, map_pattern, out_dir="out", extra=""):
+    path = os.path.join(folder, name)
+    with open(path, "w") as stream:
+        stream.write('vcf:\n  "21": first.vcf.gz\n  "22": second.bcf\n')
+        stream.write('map_dir: maps\nmap_pattern: "%s"\nfreq: 0.2\nout_dir: %s\n' % (map_pattern, out_dir))
+        stream.write('tools:\n  prepare: "%s"\n  corvane: "%s"\n  plot: "%s"\n  loci: "%s"\n'
+                     % (ARGS.prepare, ARGS.corvane, ARGS.plot, ARGS.loci))
+        stream.write(extra)
+    return path
+
+
 class TwoChromosomes(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -45,40 +84,11 @@ class TwoChromosomes(unittest.TestCase):
 
     @classmethod
     def make_inputs(cls):
-        """Chromosome "21" is the first half of the example as bgzipped VCF; "22" is the second
-        half, renamed, as BCF. Each gets the example map with its own chromosome column."""
-        vcf = os.path.join(ARGS.data, "chr21.phased.vcf.gz")
-        first = os.path.join(cls.dir, "first.vcf.gz")
-        second = os.path.join(cls.dir, "second.bcf")
-        rename = os.path.join(cls.dir, "rename.txt")
-        with open(rename, "w") as stream:
-            stream.write("21 22\n")
-        made = run([ARGS.bcftools, "view", "-Oz", "-o", first, "-t", "21:1-%d" % SPLIT_BP, vcf])
-        assert made.returncode == 0, made.stderr
-        cut = subprocess.Popen([ARGS.bcftools, "view", "-Ov", "-t", "21:%d-" % (SPLIT_BP + 1), vcf],
-                               stdout=subprocess.PIPE)
-        made = run([ARGS.bcftools, "annotate", "--rename-chrs", rename, "-Ob", "-o", second], stdin=cut.stdout)
-        cut.stdout.close()
-        assert cut.wait() == 0 and made.returncode == 0, made.stderr
-        os.mkdir(os.path.join(cls.dir, "maps"))
-        with gzip.open(os.path.join(ARGS.data, "chr21.b37.gmap.gz"), "rt") as stream:
-            header, *rows = stream.read().splitlines()
-        for chrom in ("21", "22"):
-            with gzip.open(os.path.join(cls.dir, "maps", "chr%s.gmap.gz" % chrom), "wt") as stream:
-                stream.write(header + "\n")
-                for row in rows:
-                    pos, _, cm = row.split("\t")
-                    stream.write("%s\t%s\t%s\n" % (pos, chrom, cm))
+        make_two_chromosomes(cls.dir)
 
     @classmethod
-    def write_config(cls, name, map_pattern, out_dir="out"):
-        path = os.path.join(cls.dir, name)
-        with open(path, "w") as stream:
-            stream.write('vcf:\n  "21": first.vcf.gz\n  "22": second.bcf\n')
-            stream.write('map_dir: maps\nmap_pattern: "%s"\nfreq: 0.2\nout_dir: %s\n' % (map_pattern, out_dir))
-            stream.write('tools:\n  prepare: "%s"\n  corvane: "%s"\n  plot: "%s"\n'
-                         % (ARGS.prepare, ARGS.corvane, ARGS.plot))
-        return path
+    def write_config(cls, name, map_pattern, out_dir="out", extra=""):
+        return write_config(cls.dir, name, map_pattern, out_dir, extra)
 
     @classmethod
     def snakemake(cls, config, *options):
@@ -113,9 +123,22 @@ class TwoChromosomes(unittest.TestCase):
             else:
                 self.assertGreater(int(start), SPLIT_BP, row)
 
-    def test_figures_have_one_panel_per_chromosome(self):
-        # Default figures are 10 in wide, 0.5 in plus 3 in per panel, at 100 dpi.
-        self.assertEqual(png_size(self.out("genome.scan.png")), (1000, 650))
+    def test_loci_are_ranked_across_chromosomes_with_their_carriers(self):
+        header, loci = read_rows(self.out("genome.loci.tsv"))
+        self.assertEqual(header.split("\t")[-4:], ["percentile", "carriers", "carrier_frequency", "core"])
+        names = [row.split("\t")[0] for row in loci]
+        self.assertIn("21:1", names)
+        self.assertIn("22:1", names)
+        ranks = sorted(int(row.split("\t")[9]) for row in loci)
+        self.assertEqual(ranks[0], 1)
+        self.assertEqual(ranks.count(1), 1, "one longest peak across both chromosomes")
+        with open(self.out("genome.loci.bed")) as stream:
+            self.assertEqual([line.split("\t")[3] for line in stream.read().splitlines()], names)
+
+    def test_figures_have_one_panel_per_chromosome_and_genome_wide_one_axis(self):
+        # Default figures are 10 in wide, 0.5 in plus 3 in per panel, at 100 dpi; the genome-wide
+        # figure is one panel.
+        self.assertEqual(png_size(self.out("genome.scan.png")), (1000, 350))
         for chrom in ("21", "22"):
             self.assertEqual(png_size(self.out(chrom, chrom + ".scan.png")), (1000, 350))
 
@@ -124,6 +147,22 @@ class TwoChromosomes(unittest.TestCase):
         self.assertEqual(again.returncode, 0, again.stderr)
         self.assertIn("Nothing to be done", again.stdout + again.stderr)
 
+    def test_cluster_requests_follow_the_panel_unless_the_config_sets_them(self):
+        sizes = {}
+        with open(os.path.join(os.path.dirname(ARGS.snakefile), "job_resources.smk")) as stream:
+            exec(stream.read(), sizes)
+        for chrom in ("21", "22"):
+            panel = self.out(chrom, chrom + ".hap.gz")
+            with gzip.open(panel, "rb") as stream:
+                self.assertEqual(sizes["bgzf_text_bytes"](panel), len(stream.read()))
+        for extra, asked in (("", "mem_mb=1000, mem_mib=954, runtime=11"),
+                             ("resources: {scan: {mem_mb: 8000, runtime: 60}}\n", "mem_mb=8000, mem_mib=7630, runtime=60")):
+            config = self.write_config("resources.yaml", "chr{chr}.gmap.gz", extra=extra)
+            dry = self.snakemake(config, "--cores", 1, "--dry-run", "--forcerun", "scan", "--",
+                                 "out/21/21.scan.tsv", "out/22/22.scan.tsv")
+            self.assertEqual(dry.returncode, 0, dry.stdout + dry.stderr)
+            self.assertEqual(dry.stdout.count("resources: tmpdir=%s, %s" % (tempfile.gettempdir(), asked)), 2, dry.stdout)
+
     def test_missing_map_is_named(self):
         config = self.write_config("nomap.yaml", "absent{chr}.map", out_dir="nomap")
         dry = self.snakemake(config, "--cores", 1, "--dry-run")
@@ -131,22 +170,27 @@ class TwoChromosomes(unittest.TestCase):
         self.assertIn(os.path.join("maps", "absent21.map"), dry.stdout + dry.stderr)
 
 
-if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    for name in ("snakemake", "snakefile", "bcftools", "prepare", "corvane", "plot"):
+def parse_arguments(parser):
+    """The tools and the example data both workflow tests need; returns the arguments and the rest for unittest."""
+    for name in ("snakemake", "snakefile", "bcftools", "prepare", "corvane", "plot", "loci"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--data", action="append", required=True,
                         help="folder with chr21.phased.vcf.gz and chr21.b37.gmap.gz; the first that has both is used")
-    ARGS, rest = parser.parse_known_args()
-    found = [folder for folder in ARGS.data
+    arguments, rest = parser.parse_known_args()
+    found = [folder for folder in arguments.data
              if all(os.path.exists(os.path.join(folder, name)) for name in ("chr21.phased.vcf.gz", "chr21.b37.gmap.gz"))]
     if not found:
-        sys.exit("workflow test: no example VCF and map in %s" % ", ".join(ARGS.data))
-    ARGS.data = found[0]
+        sys.exit("workflow test: no example VCF and map in %s" % ", ".join(arguments.data))
+    arguments.data = found[0]
     # The workflow runs in a scratch folder, where relative tool paths would mean something else.
-    for name in ("prepare", "corvane", "plot", "snakefile"):
-        setattr(ARGS, name, os.path.abspath(getattr(ARGS, name)))
-    for tool in (ARGS.prepare, ARGS.corvane, ARGS.plot):
+    for name in ("prepare", "corvane", "plot", "loci", "snakefile"):
+        setattr(arguments, name, os.path.abspath(getattr(arguments, name)))
+    for tool in (arguments.prepare, arguments.corvane, arguments.plot, arguments.loci):
         if not os.access(tool, os.X_OK):
             sys.exit("workflow test: %s is not built" % tool)
+    return arguments, rest
+
+
+if __name__ == "__main__":
+    ARGS, rest = parse_arguments(argparse.ArgumentParser())
     unittest.main(argv=[sys.argv[0]] + rest)

@@ -1,0 +1,8 @@
+// corvane-loci: merges scan intervals into ranked candidate loci with their carriers.
+#include "loci/loci_run.hpp"
+#include "program_name.hpp"
+
+int main(int argc, char** argv) {
+    corvane::set_program_name("corvane-loci");
+    return corvane::exit_code(corvane::run_loci(argc, argv));
+}

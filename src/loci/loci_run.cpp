@@ -1,0 +1,141 @@
+// Drives corvane-loci: options, output checks, reading, merging, carriers, then the outputs.
+#include "loci/loci_run.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include <unistd.h>
+
+#include "loci/loci_options.hpp"
+#include "loci/loci_tables.hpp"
+#include "loci/locus_merge.hpp"
+#include "loci/panel_carriers.hpp"
+#include "loci/result_table.hpp"
+#include "loci/sample_names.hpp"
+#include "loci/staged_output.hpp"
+#include "same_file.hpp"
+
+namespace corvane {
+
+namespace {
+
+// The same file, also through links, or (for names that do not exist yet) the same path.
+bool same_file(const std::string& a, const std::string& b) {
+    if (names_same_file(a, b)) return true;
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
+}
+
+// Refuses an output that names an input or another output.
+run_status check_outputs(const loci_options& options) {
+    std::vector<std::string> inputs = options.result_paths;
+    inputs.insert(inputs.end(), options.panel_paths.begin(), options.panel_paths.end());
+    inputs.insert(inputs.end(), options.legend_paths.begin(), options.legend_paths.end());
+    if (!options.samples_path.empty()) inputs.push_back(options.samples_path);
+    std::vector<std::string> outputs = {options.output_path};
+    for (const std::string* extra : {&options.bed_path, &options.carriers_path}) {
+        if (!extra->empty()) outputs.push_back(*extra);
+    }
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        for (const std::string& input : inputs) {
+            if (!same_file(outputs[k], input)) continue;
+            std::fprintf(stderr, "corvane-loci: output file %s is the input file %s; refusing to overwrite an input\n",
+                         outputs[k].c_str(), input.c_str());
+            return run_status::same_file;
+        }
+        for (size_t j = 0; j < k; ++j) {
+            if (!same_file(outputs[k], outputs[j])) continue;
+            std::fprintf(stderr, "corvane-loci: output file %s is named twice\n", outputs[k].c_str());
+            return run_status::usage_error;
+        }
+    }
+    return run_status::run_ok;
+}
+
+struct loci_outputs {
+    staged_output table;
+    std::unique_ptr<staged_output> bed;
+    std::unique_ptr<staged_output> carriers;
+};
+
+run_status write_outputs(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
+                         const std::vector<locus_carriers>& measured, const std::vector<std::string>& samples) {
+    loci_outputs out;
+    std::vector<staged_output*> all = {&out.table};
+    if (!options.bed_path.empty()) all.push_back((out.bed = std::make_unique<staged_output>()).get());
+    if (!options.carriers_path.empty()) all.push_back((out.carriers = std::make_unique<staged_output>()).get());
+    run_status status = open_staged(out.table, options.output_path);
+    if (status == run_status::run_ok && out.bed) status = open_staged(*out.bed, options.bed_path);
+    if (status == run_status::run_ok && out.carriers) status = open_staged(*out.carriers, options.carriers_path);
+    if (status != run_status::run_ok) return status;
+
+    const bool with_carriers = !options.panel_paths.empty();
+    status = write_staged(out.table, loci_header(with_carriers));
+    if (status == run_status::run_ok && out.carriers) status = write_staged(*out.carriers, carrier_list_header());
+    for (size_t k = 0; k < loci.size() && status == run_status::run_ok; ++k) {
+        const locus_carriers* carriers = with_carriers ? &measured[k] : nullptr;
+        status = write_staged(out.table, loci_row(rows, loci[k], carriers));
+        if (status == run_status::run_ok && out.bed) status = write_staged(*out.bed, bed_line(rows, loci[k]));
+        if (status == run_status::run_ok && out.carriers) {
+            status = write_staged(*out.carriers, carrier_lines(rows, loci[k], measured[k], samples));
+        }
+    }
+    for (staged_output* output : all) {
+        const run_status closed = close_staged(*output);
+        if (status == run_status::run_ok) status = closed;
+    }
+    if (status != run_status::run_ok) return status;
+    for (size_t k = 0; k < all.size(); ++k) {
+        status = commit_staged(*all[k]);
+        if (status == run_status::run_ok) continue;
+        // Both or neither: take back what was already renamed.
+        for (size_t j = 0; j < k; ++j) unlink(all[j]->final_path.c_str());
+        return status;
+    }
+    return run_status::run_ok;
+}
+
+run_status run_checked(const loci_options& options) {
+    result_rows rows;
+    for (const std::string& path : options.result_paths) {
+        const run_status read = read_result_table(path, rows);
+        if (read != run_status::run_ok) return read;
+    }
+    const std::vector<locus> loci = merge_loci(rows, options.gap, options.min_cm);
+    std::vector<std::string> samples;
+    if (!options.samples_path.empty()) {
+        const run_status read = read_sample_names(options.samples_path, samples);
+        if (read != run_status::run_ok) return read;
+        if (samples.empty()) {
+            std::fprintf(stderr, "corvane-loci: %s: no sample ids\n", options.samples_path.c_str());
+            return run_status::bad_input;
+        }
+    }
+    std::vector<locus_carriers> measured;
+    if (!options.panel_paths.empty()) {
+        const run_status found = measure_carriers(options, rows, loci, samples.size(), !options.carriers_path.empty(),
+                                                  measured);
+        if (found != run_status::run_ok) return found;
+    }
+    return write_outputs(options, rows, loci, measured, samples);
+}
+
+}  // namespace
+
+run_status run_loci(int argc, const char* const* argv) {
+    loci_options options;
+    run_status status = parse_loci_options(argc, argv, options);
+    if (status == run_status::run_ok) status = check_outputs(options);
+    if (status != run_status::run_ok) return status;
+    try {
+        return run_checked(options);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "corvane-loci: not enough memory\n");
+        return run_status::out_of_memory;
+    }
+}
+
+}  // namespace corvane

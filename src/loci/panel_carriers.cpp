@@ -1,0 +1,137 @@
+// Matches result rows to legends, loads panels one at a time and finds each locus's carrier set.
+#include "loci/panel_carriers.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "input/fast_genotype_matrix.hpp"
+#include "loci/carrier_set.hpp"
+#include "loci/legend_index.hpp"
+#include "report/legend_row.hpp"
+
+namespace corvane {
+
+namespace {
+
+constexpr uint32_t no_panel = UINT32_MAX;
+
+// Which panel each result chromosome belongs to, and every row's SNP columns.
+struct row_matches {
+    std::vector<uint32_t> panel_of_chr;
+    std::vector<snp_window> windows;         // per result row
+    std::vector<int64_t> legend_row_counts;  // per panel
+};
+
+run_status match_rows(const loci_options& options, const result_rows& rows, row_matches& matches) {
+    matches.panel_of_chr.assign(rows.chr_names.size(), no_panel);
+    matches.windows.assign(rows.intervals.size(), snp_window{});
+    for (size_t panel = 0; panel < options.legend_paths.size(); ++panel) {
+        legend_index legend;
+        const run_status read = read_legend_index(options.legend_paths[panel], legend);
+        if (read != run_status::run_ok) return read;
+        matches.legend_row_counts.push_back(static_cast<int64_t>(legend.bp.size()));
+        for (size_t chr = 0; chr < rows.chr_names.size(); ++chr) {
+            if (matches.panel_of_chr[chr] == no_panel && legend_has_chromosome(legend, rows.chr_names[chr])) {
+                matches.panel_of_chr[chr] = static_cast<uint32_t>(panel);
+            }
+        }
+        for (size_t k = 0; k < rows.intervals.size(); ++k) {
+            const result_interval& row = rows.intervals[k];
+            if (matches.panel_of_chr[row.chr] != panel) continue;
+            // Columns beyond the panel are checked once it is loaded and its SNP count known.
+            const run_status found = find_row_window(legend, rows, row, matches.windows[k]);
+            if (found != run_status::run_ok) return found;
+        }
+    }
+    for (const result_interval& row : rows.intervals) {
+        if (matches.panel_of_chr[row.chr] != no_panel) continue;
+        std::fprintf(stderr, "%s: chromosome %s is in none of the legends given with --legend\n",
+                     row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
+        return run_status::bad_input;
+    }
+    return run_status::run_ok;
+}
+
+std::string core_text(const fast_genotype_matrix& table, int32_t row, snp_window window) {
+    const int32_t width = window.hi - window.lo + 1;
+    const int32_t shown = width > core_shown_snps ? core_shown_snps : width;
+    bool digits = true;
+    for (int32_t c = window.lo; c < window.lo + shown; ++c) {
+        const int32_t allele = table.at(row, c);
+        digits = digits && allele >= 0 && allele <= 9;
+    }
+    // 0/1 (or single-digit) alleles side by side; other codes separated by commas.
+    std::string text;
+    for (int32_t c = window.lo; c < window.lo + shown; ++c) {
+        if (!digits && c > window.lo) text += ',';
+        text += std::to_string(table.at(row, c));
+    }
+    if (shown < width) text += "...";
+    return text;
+}
+
+run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
+    const run_status loaded = load_fast_genotype_matrix(path, table);
+    if (loaded == run_status::genotype_missing) {
+        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+    }
+    return loaded;
+}
+
+run_status check_sample_count(const std::string& panel_path, const loci_options& options, const fast_genotype_matrix& table,
+                              size_t sample_count) {
+    if (sample_count == 0 || static_cast<int64_t>(2 * sample_count) == table.haplotype_count) return run_status::run_ok;
+    std::fprintf(stderr, "corvane-loci: %s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
+                 options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
+    return run_status::bad_input;
+}
+
+}  // namespace
+
+run_status measure_carriers(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
+                            size_t sample_count, bool keep_rows, std::vector<locus_carriers>& measured) {
+    row_matches matches;
+    run_status status = match_rows(options, rows, matches);
+    if (status != run_status::run_ok) return status;
+    measured.assign(loci.size(), locus_carriers{});
+    for (size_t panel = 0; panel < options.panel_paths.size(); ++panel) {
+        bool needed = false;
+        for (const uint32_t owner : matches.panel_of_chr) needed = needed || owner == panel;
+        if (!needed) continue;
+        const std::string& panel_path = options.panel_paths[panel];
+        fast_genotype_matrix table;
+        status = load_panel(panel_path, table);
+        if (status == run_status::run_ok) {
+            status = check_legend_row_count(options.legend_paths[panel], matches.legend_row_counts[panel], table.snp_count);
+        }
+        if (status == run_status::run_ok) status = check_sample_count(panel_path, options, table, sample_count);
+        if (status != run_status::run_ok) return status;
+        for (size_t k = 0; k < rows.intervals.size(); ++k) {
+            const result_interval& row = rows.intervals[k];
+            if (matches.panel_of_chr[row.chr] != panel || matches.windows[k].hi < table.snp_count) continue;
+            std::fprintf(stderr, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
+                         row_location(rows, row).c_str(), matches.windows[k].hi + 1,
+                         options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
+            return run_status::bad_input;
+        }
+        std::vector<size_t> panel_loci;
+        std::vector<snp_window> peaks;
+        for (size_t k = 0; k < loci.size(); ++k) {
+            if (matches.panel_of_chr[loci[k].chr] != panel) continue;
+            panel_loci.push_back(k);
+            peaks.push_back(matches.windows[loci[k].peak]);
+        }
+        find_carriers_of_windows(table, peaks, [&](size_t peak, carrier_set& carriers) {
+            locus_carriers& out = measured[panel_loci[peak]];
+            out.count = static_cast<int32_t>(carriers.carrier_rows.size());
+            out.haplotype_count = table.haplotype_count;
+            out.core = core_text(table, carriers.core_row, peaks[peak]);
+            if (keep_rows) out.rows = std::move(carriers.carrier_rows);
+        });
+    }
+    return run_status::run_ok;
+}
+
+}  // namespace corvane

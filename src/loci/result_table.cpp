@@ -1,0 +1,138 @@
+// Result table reading: the header, then six checked fields per row.
+#include "loci/result_table.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "input/line_reader.hpp"
+
+namespace corvane {
+
+namespace {
+
+constexpr int field_count = 6;
+const char* const field_names[field_count] = {"chr", "startpos", "endpos", "genetic_dist", "physical_dist", "n.snp"};
+
+// The tab-separated fields of `line`; false when there are not exactly `field_count`.
+bool split_tabs(std::string_view line, std::string_view (&fields)[field_count], int& found) {
+    found = 0;
+    size_t from = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', from);
+        const std::string_view field = line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from);
+        if (found < field_count) fields[found] = field;
+        ++found;
+        if (tab == std::string_view::npos) break;
+        from = tab + 1;
+    }
+    return found == field_count;
+}
+
+// A whole decimal integer in [0, 2^31 - 1].
+bool parse_count(std::string_view text, int32_t& value) {
+    if (text.empty() || text.size() > 10) return false;
+    int64_t total = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        total = total * 10 + (c - '0');
+    }
+    if (total > INT32_MAX) return false;
+    value = static_cast<int32_t>(total);
+    return true;
+}
+
+bool parse_genetic(std::string_view text, double& value) {
+    const std::string copy(text);
+    if (copy.empty() || std::isspace(static_cast<unsigned char>(copy[0]))) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() + copy.size();
+}
+
+run_status row_fault(const std::string& path, int64_t line, const std::string& what) {
+    std::fprintf(stderr, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line), what.c_str());
+    return run_status::bad_input;
+}
+
+run_status read_row(const std::string& path, int64_t line_number, std::string_view line, result_rows& rows) {
+    std::string_view fields[field_count];
+    int found = 0;
+    if (!split_tabs(line, fields, found)) {
+        return row_fault(path, line_number,
+                         "expected 6 tab-separated fields, found " + std::to_string(found));
+    }
+    if (fields[0].empty()) return row_fault(path, line_number, "empty chromosome name");
+    int32_t numbers[field_count] = {};
+    for (const int k : {1, 2, 4, 5}) {
+        if (!parse_count(fields[k], numbers[k])) {
+            return row_fault(path, line_number, std::string(field_names[k]) + " is not a whole number: \"" +
+                                                    std::string(fields[k]) + "\"");
+        }
+    }
+    result_interval row;
+    row.start = numbers[1];
+    row.end = numbers[2];
+    row.snps = numbers[5];
+    if (row.end < row.start) {
+        return row_fault(path, line_number, "endpos " + std::to_string(row.end) + " is before startpos " +
+                                                std::to_string(row.start));
+    }
+    if (numbers[4] != row.end - row.start) {
+        return row_fault(path, line_number, "physical_dist " + std::to_string(numbers[4]) + " is not endpos - startpos");
+    }
+    if (row.snps < 2) return row_fault(path, line_number, "n.snp is below 2; corvane intervals hold at least 2 SNPs");
+    if (!parse_genetic(fields[3], row.genetic)) {
+        return row_fault(path, line_number, "genetic_dist is not a number: \"" +
+                                                std::string(fields[3]) + "\"");
+    }
+    row.genetic_text = std::string(fields[3]);
+    const std::string chr(fields[0]);
+    const auto [entry, added] = rows.chr_index.emplace(chr, static_cast<uint32_t>(rows.chr_names.size()));
+    if (added) rows.chr_names.push_back(chr);
+    row.chr = entry->second;
+    row.file = static_cast<uint32_t>(rows.paths.size() - 1);
+    row.line = line_number;
+    rows.intervals.push_back(std::move(row));
+    return run_status::run_ok;
+}
+
+}  // namespace
+
+run_status read_result_table(const std::string& path, result_rows& rows) {
+    line_reader reader;
+    if (!open_line_reader(reader, path)) {
+        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        return run_status::input_unreadable;
+    }
+    rows.paths.push_back(path);
+    std::string_view line;
+    line_result got = line_result::line;
+    while ((got = read_line(reader, line)) == line_result::line) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line == result_header) continue;
+        if (reader.line_number == 1) {
+            return row_fault(path, 1, "expected the result header line (tab-separated): chr startpos endpos "
+                                      "genetic_dist physical_dist n.snp");
+        }
+        if (line.empty()) return row_fault(path, reader.line_number, "empty line");
+        const run_status status = read_row(path, reader.line_number, line, rows);
+        if (status != run_status::run_ok) return status;
+    }
+    if (got == line_result::read_error) return run_status::input_unreadable;
+    if (reader.line_number == 0) {
+        return row_fault(path, 1, "empty file; expected the result header line (tab-separated): chr startpos "
+                                  "endpos genetic_dist physical_dist n.snp");
+    }
+    return run_status::run_ok;
+}
+
+std::string row_location(const result_rows& rows, const result_interval& row) {
+    return rows.paths[row.file] + ":" + std::to_string(row.line);
+}
+
+}  // namespace corvane

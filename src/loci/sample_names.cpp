@@ -1,0 +1,32 @@
+// Reads a sample list through the shared line reader.
+#include "loci/sample_names.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "input/line_reader.hpp"
+
+namespace corvane {
+
+run_status read_sample_names(const std::string& path, std::vector<std::string>& names) {
+    line_reader reader;
+    if (!open_line_reader(reader, path)) {
+        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        return run_status::input_unreadable;
+    }
+    std::string_view line;
+    line_result got = line_result::line;
+    while ((got = read_line(reader, line)) == line_result::line) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) {
+            std::fprintf(stderr, "%s:%lld: empty line\n", path.c_str(), static_cast<long long>(reader.line_number));
+            return run_status::bad_input;
+        }
+        names.emplace_back(line);
+    }
+    return got == line_result::read_error ? run_status::input_unreadable : run_status::run_ok;
+}
+
+}  // namespace corvane

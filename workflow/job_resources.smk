@@ -1,0 +1,79 @@
+# What each step asks a cluster for (memory in MB, run time in minutes), from the size of its input.
+#
+# Both corvane-prepare and corvane hold the panel as one bit per allele, so their memory grows with
+# H x S (haplotypes x SNPs). The scan reads the panel corvane-prepare wrote: 0/1 alleles, each with
+# its tab or newline, so H x S is half the panel's text, read from the BGZF block headers without
+# decompressing. corvane's measured peak is about 0.21 bytes per allele (209 MB for 5,000 x 200,000,
+# 2.5 to 3 s); it asks for 0.5 bytes per allele plus 200 MB, and 10 minutes plus one per 10^8
+# alleles. corvane-prepare learns H x S only while it reads, so it is bounded from the VCF/BCF's
+# size: genotypes compress to no less than 1/64 byte per allele, whose bit table (8 bytes per
+# compressed byte) is copied while it grows: 24 MB per MB of input, and 10 minutes plus one per
+# 10 MB. Every request is at least 1000 MB and 10 minutes; the config's `resources` overrides any.
+import gzip
+import math
+import os
+import struct
+
+MEBIBYTE = 1024 * 1024
+SMALLEST_MEM_MB = 1000
+SHORTEST_RUNTIME = 10
+
+
+def bgzf_text_bytes(path):
+    """Uncompressed size of a BGZF file, summed from its blocks' sizes; None if it is not BGZF."""
+    total = 0
+    with open(path, "rb") as stream:
+        while True:
+            head = stream.read(18)
+            if not head:
+                return total
+            # gzip magic, deflate, FEXTRA, a 6-byte extra field holding the "BC" subfield of 2 bytes
+            if len(head) < 18 or head[:4] != b"\x1f\x8b\x08\x04" or head[10:16] != b"\x06\x00BC\x02\x00":
+                return None
+            block_size = struct.unpack("<H", head[16:18])[0] + 1
+            stream.seek(block_size - 18 - 4, os.SEEK_CUR)
+            tail = stream.read(4)
+            if len(tail) < 4:
+                return None
+            total += struct.unpack("<I", tail)[0]
+
+
+def text_bytes(path):
+    """Uncompressed size of a plain, gzip or BGZF file."""
+    size = bgzf_text_bytes(path)
+    if size is not None:
+        return size
+    with open(path, "rb") as stream:
+        compressed = stream.read(2) == b"\x1f\x8b"
+    if not compressed:
+        return os.path.getsize(path)
+    size = 0
+    with gzip.open(path, "rb") as stream:
+        while chunk := stream.read(1 << 20):
+            size += len(chunk)
+    return size
+
+
+def existing_size(path):
+    """Size of an input in bytes; 0 while it does not exist yet (Snakemake asks again when it does)."""
+    return os.path.getsize(path) if os.path.exists(path) else 0
+
+
+def panel_alleles(path):
+    return text_bytes(path) // 2 if os.path.exists(path) else 0
+
+
+def prepare_mem_mb(wildcards, input):
+    return max(SMALLEST_MEM_MB, 200 + math.ceil(24 * existing_size(input.vcf) / MEBIBYTE))
+
+
+def prepare_runtime(wildcards, input):
+    return max(SHORTEST_RUNTIME, 10 + math.ceil(existing_size(input.vcf) / (10 * MEBIBYTE)))
+
+
+def scan_mem_mb(wildcards, input):
+    return max(SMALLEST_MEM_MB, 200 + math.ceil(0.5 * panel_alleles(input.hap) / MEBIBYTE))
+
+
+def scan_runtime(wildcards, input):
+    return max(SHORTEST_RUNTIME, 10 + math.ceil(panel_alleles(input.hap) / 1e8))
