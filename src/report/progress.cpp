@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include "message.hpp"
+
 namespace corvane {
 
 namespace {
@@ -53,18 +55,13 @@ void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions)
     char text[160];
     format_progress(text, sizeof text, next_focal, progress.snp_count, regions,
                     std::chrono::duration<double>(now - progress.started).count(), progress.count_path);
-    // Clear to the end of the line, draw, and return to its start, so a message printed later
-    // overwrites the line instead of trailing after it.
+    // Clear to the end of the line, draw, and return to its start, where print_message clears it
+    // before a message.
     std::fprintf(stderr, "\033[K%s\r", text);
     std::fflush(stderr);
-    progress.drawn = true;
+    note_progress_line_shown();
 }
 
-void end_progress(scan_progress& progress) {
-    if (!progress.drawn) return;
-    std::fputs("\033[K", stderr);
-    std::fflush(stderr);
-    progress.drawn = false;
-}
+void end_progress(scan_progress&) { clear_progress_line(); }
 
 }  // namespace corvane

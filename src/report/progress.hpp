@@ -12,7 +12,6 @@ struct scan_progress {
     const char* count_path = "";
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point last_drawn;
-    bool drawn = false;
 };
 
 // Starts timing the scan; the line is drawn only if standard error is a terminal. `count_path` names
@@ -23,7 +22,8 @@ scan_progress start_progress(int32_t snp_count, const char* count_path);
 // Redraws at most a few times a second, so calling it once per region costs a clock read.
 void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions);
 
-// Wipes the line, so that the terminal is left as it was.
+// Wipes the line, so that the terminal is left as it was. A message printed with print_message while
+// the line is shown wipes it too.
 void end_progress(scan_progress& progress);
 
 // The text of the line, e.g. "corvane: 45.0% of 1813 SNPs, 12 regions, 0:03 elapsed, about 0:04 left,
