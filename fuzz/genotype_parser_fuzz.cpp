@@ -34,7 +34,7 @@ std::optional<int32_t> whole_int32(std::string_view token) {
     return 0;  // the value is checked separately
 }
 
-// The format as issue text states it, one line and one token at a time, no speed tricks.
+// The format as the README states it, one line and one token at a time, no speed tricks.
 expected_parse model_parse(std::string_view bytes) {
     expected_parse expected;
     if (bytes.empty()) {
