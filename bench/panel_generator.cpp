@@ -4,6 +4,9 @@
 // length is drawn log-uniformly (so shared segments come in many lengths), then switches to another
 // founder drawn by a skewed popularity, and every copied allele mutates with a small probability.
 // Optionally a sweep: a fraction of the haplotypes carries one founder over a long middle stretch.
+// Optionally other allele codes: founders over the codes 0..K-1 instead of 0/1 (multi-allelic sites
+// coded by allele index), or a share of cells set to one code (a missing-data code such as 9 or -1)
+// drawn from a random stream of their own, so the panel is otherwise the one without them.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -35,15 +38,19 @@ struct panel_options {
     double mutation = 0.002;
     double sweep_fraction = 0.0;  // share of haplotypes carrying the sweep haplotype
     double sweep_length = 0.05;   // share of the SNPs the sweep spans, centred
+    int32_t codes = 2;            // founder alleles 0..codes-1
+    int32_t other_code = 9;       // the code set in `other_share` of the cells
+    double other_share = 0.0;
     std::string genotype_path;
     std::string legend_path;
-    bool bit_panel = false;  // write the genotypes as a bit panel instead of text
+    bool bit_panel = false;  // write the genotypes as a bit panel instead of text (0/1 panels only)
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: corvane-panel-gen -haplotypes H -snps S (-out-hap FILE | -out-bits FILE) -out-legend FILE\n"
-                 "       [-seed N] [-founders K] [-mutation P] [-sweep FRACTION] [-sweep-length FRACTION]\n");
+                 "       [-seed N] [-founders K] [-mutation P] [-sweep FRACTION] [-sweep-length FRACTION]\n"
+                 "       [-codes K] [-other-code CODE -other-share FRACTION]\n");
     std::exit(2);
 }
 
@@ -59,12 +66,16 @@ panel_options parse_options(int argc, char** argv) {
         else if (name == "-mutation") options.mutation = std::atof(value);
         else if (name == "-sweep") options.sweep_fraction = std::atof(value);
         else if (name == "-sweep-length") options.sweep_length = std::atof(value);
+        else if (name == "-codes") options.codes = std::atoi(value);
+        else if (name == "-other-code") options.other_code = std::atoi(value);
+        else if (name == "-other-share") options.other_share = std::atof(value);
         else if (name == "-out-hap") options.genotype_path = value;
         else if (name == "-out-bits") options.genotype_path = value, options.bit_panel = true;
         else if (name == "-out-legend") options.legend_path = value;
         else usage();
     }
-    if (argc % 2 != 1 || options.haplotypes < 1 || options.snps < 1 || options.founders < 2 ||
+    if (argc % 2 != 1 || options.haplotypes < 1 || options.snps < 1 || options.founders < 2 || options.codes < 2 ||
+        options.codes > 10 || (options.bit_panel && (options.codes != 2 || options.other_share > 0.0)) ||
         options.genotype_path.empty() || options.legend_path.empty()) {
         usage();
     }
@@ -73,13 +84,18 @@ panel_options parse_options(int argc, char** argv) {
 
 // Founder haplotypes over all SNPs; the derived allele of each SNP has its own frequency, skewed
 // towards rare variants as in real panels.
+// With more than two codes, a derived allele is one of the codes 1..K-1.
 std::vector<std::vector<uint8_t>> make_founders(const panel_options& options, random_source& random) {
     std::vector<std::vector<uint8_t>> founders(static_cast<size_t>(options.founders),
                                                std::vector<uint8_t>(static_cast<size_t>(options.snps)));
     for (int32_t s = 0; s < options.snps; ++s) {
         const double u = random.uniform();
         const double frequency = 0.02 + 0.96 * u * u;
-        for (auto& founder : founders) founder[static_cast<size_t>(s)] = random.uniform() < frequency ? 1 : 0;
+        for (auto& founder : founders) {
+            uint8_t allele = random.uniform() < frequency ? 1 : 0;
+            if (allele == 1 && options.codes > 2) allele = static_cast<uint8_t>(1 + random.next() % static_cast<uint64_t>(options.codes - 1));
+            founder[static_cast<size_t>(s)] = allele;
+        }
     }
     return founders;
 }
@@ -119,8 +135,10 @@ bool write_genotypes(const panel_options& options, const std::vector<std::vector
     const int32_t sweep_start = (options.snps - sweep_snps) / 2;
     const int32_t sweep_carriers = static_cast<int32_t>(options.sweep_fraction * options.haplotypes);
     const double log_shortest = std::log(10.0), log_longest = std::log(5000.0);
+    random_source other_cells{options.seed ^ 0x5bd1e995u};
+    const std::string other_code = std::to_string(options.other_code);
 
-    std::string line(static_cast<size_t>(options.snps) * 2, '\t');
+    std::string line;
     // A bit panel (the layout corvane reads, written out by hand here): header, then packed rows.
     const size_t row_words = (static_cast<size_t>(options.snps) + 63) / 64;
     std::vector<uint64_t> row(row_words);
@@ -138,6 +156,7 @@ bool write_genotypes(const panel_options& options, const std::vector<std::vector
         // Sweep carriers are spread over the file, not bunched at its start.
         const bool carries_sweep =
             sweep_carriers > 0 && (static_cast<int64_t>(h) * sweep_carriers) % options.haplotypes < sweep_carriers;
+        line.clear();
         for (int32_t s = 0; s < options.snps; ++s) {
             if (stretch_left-- <= 0) {
                 founder = pick_founder(cumulative, random);
@@ -146,9 +165,10 @@ bool write_genotypes(const panel_options& options, const std::vector<std::vector
             const bool in_sweep = carries_sweep && s >= sweep_start && s < sweep_start + sweep_snps;
             uint8_t allele = founders[static_cast<size_t>(in_sweep ? 0 : founder)][static_cast<size_t>(s)];
             if (random.uniform() < options.mutation) allele ^= 1;
-            line[static_cast<size_t>(s) * 2] = static_cast<char>('0' + allele);
+            if (options.other_share > 0.0 && other_cells.uniform() < options.other_share) line += other_code;
+            else line += static_cast<char>('0' + allele);
+            line += s + 1 < options.snps ? '\t' : '\n';
         }
-        line.back() = '\n';
         const void* bytes = line.data();
         size_t size = line.size();
         if (options.bit_panel) {

@@ -2,7 +2,7 @@
 """Benchmark of corvane against corvane-reference on generated panels.
 
 Usage: python3 bench/run.py [BUILD_DIR] [WORK_DIR]   (defaults: build, /tmp/corvane-bench)
-Set CORVANE_BENCH_SMALL_ONLY=1 to run the 600 x 25,000 panel alone, CORVANE_BENCH_ROAD_ONLY=1 to run
+Set CORVANE_BENCH_SMALL_ONLY=1 to run the 600 x 25,000 panels alone, CORVANE_BENCH_ROAD_ONLY=1 to run
 the VCF road alone, and CORVANE_BENCH_GENOME=1 to add the whole-genome-density road (5,008 x 2,000,000:
 about 2 GB of BCF and 1.3 GB of bit panel under WORK_DIR, and several minutes to generate).
 
@@ -26,10 +26,19 @@ import time
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
 WORK = sys.argv[2] if len(sys.argv) > 2 else "/tmp/corvane-bench"
 FREQUENCIES = ["0.05", "0.2", "0.5"]
-# name, haplotypes, SNPs, run the reference?, runs of each fast measurement (the shortest is kept)
-PANELS = [("panel-600x25k", 600, 25000, True, 5), ("panel-5000x200k", 5000, 200000, False, 3)]
+# name, haplotypes, SNPs, run the reference?, runs of each fast measurement (the shortest is kept),
+# generator options beyond the shared ones. The panels with other codes are the 0/1 panel of the same
+# size with 0.1% of its cells set to a missing code (9, -1) or to 256, or drawn over the codes 0 to 3.
+OTHER_CODES = [("miss9", ["-other-code", "9", "-other-share", "0.001"]),
+               ("miss-1", ["-other-code", "-1", "-other-share", "0.001"]),
+               ("code256", ["-other-code", "256", "-other-share", "0.001"]),
+               ("codes0-3", ["-codes", "4"])]
+PANELS = [("panel-600x25k", 600, 25000, True, 5, [])]
+PANELS += [(f"panel-600x25k-{name}", 600, 25000, True, 5, options) for name, options in OTHER_CODES]
+PANELS += [("panel-5000x200k", 5000, 200000, False, 3, []),
+           ("panel-5000x200k-miss9", 5000, 200000, False, 3, OTHER_CODES[0][1])]
 if os.environ.get("CORVANE_BENCH_SMALL_ONLY"):
-    PANELS = PANELS[:1]
+    PANELS = [panel for panel in PANELS if panel[1] == 600]
 
 
 def tool(name):
@@ -152,13 +161,13 @@ def main():
     search_notes = []
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
-    for name, haplotypes, snps, with_reference, repeat in PANELS:
+    for name, haplotypes, snps, with_reference, repeat, options in PANELS:
         genotypes = os.path.join(WORK, name + ".hap")
         legend = os.path.join(WORK, name + ".legend")
         if not os.path.exists(genotypes) or not os.path.exists(legend):
             subprocess.run([tool("corvane-panel-gen"), "-haplotypes", str(haplotypes), "-snps", str(snps),
                             "-seed", "2024", "-sweep", "0.3", "-sweep-length", "0.05",
-                            "-out-hap", genotypes, "-out-legend", legend], check=True)
+                            "-out-hap", genotypes, "-out-legend", legend] + options, check=True)
         megabytes = os.path.getsize(genotypes) / 1e6
         # The fast runs and the load-only runs take turns, so a busy moment of the shared machine
         # does not fall on one of them alone; the shortest of each is kept.
@@ -200,7 +209,7 @@ def main():
         searches = subprocess.run([tool("corvane-scan-bench"), genotypes] + FREQUENCIES, capture_output=True, text=True,
                                   check=True).stdout
         search_notes.append(f"{name}: " + "; ".join(searches.strip().splitlines()))
-    print("reference skipped on panel-5000x200k: the plain path would take hours there")
+    print("reference skipped on the 5000 x 200,000 panels: the plain path would take hours there")
     print("search alone (corvane-scan-bench, processor seconds, shortest of 3; prepare = per-table setup):")
     for note in search_notes:
         print("  " + note)

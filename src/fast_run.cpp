@@ -2,6 +2,7 @@
 #include "fast_run.hpp"
 
 #include <cstdint>
+#include <string>
 
 #include "report/fast_legend_span.hpp"
 #include "report/progress.hpp"
@@ -15,7 +16,7 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
     prepare_window_counter(table, counter);
     legend_table legend;
     bool legend_read = false;
-    scan_progress progress = start_progress(snp_count);
+    scan_progress progress = start_progress(snp_count, count_path_name(table, counter));
     int64_t regions = 0;
     int32_t focal = 0;
     while (is_focal_snp(focal, snp_count)) {
@@ -40,7 +41,8 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
 }
 
 run_status run_fast(int argc, const char* const* argv, scan_settings& settings) {
-    return run_program<fast_genotype_matrix>(argc, argv, settings, load_fast_genotype_matrix, run_fast_scan);
+    const auto load = [](const std::string& path, fast_genotype_matrix& table) { return load_fast_genotype_matrix(path, table); };
+    return run_program<fast_genotype_matrix>(argc, argv, settings, load, run_fast_scan);
 }
 
 }  // namespace corvane

@@ -53,8 +53,8 @@ run_status start_run(int argc, const char* const* argv, scan_settings& settings,
     if (status != run_status::run_ok) return status;
     status = create_output(output, settings.output_path);
     if (status != run_status::run_ok) return status;
-    // An input that did not exist may have been created just now under the output's name: refuse
-    // that too, and take back the empty file.
+    // An input that did not exist may have been created just now under the output's name (also at
+    // the target of a link that pointed nowhere): refuse that too, and take back the file created.
     status = check_output_is_not_an_input(settings);
     if (status != run_status::run_ok) {
         discard_output(output);

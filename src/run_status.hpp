@@ -9,7 +9,7 @@ enum class run_status {
     usage_error,          // wrong argument count
     bad_frequency,        // frequency not a number in (0, 1)
     same_file,            // output path names an input file
-    output_failed,        // output could not be created, written or flushed
+    output_failed,        // output could not be created (or is locked by another run), written or flushed
     genotype_missing,     // genotype file could not be opened
     genotype_malformed,   // a line of the genotype file is not a haplotype of S integer alleles
     input_unreadable,     // a read failed (directory, I/O error, corrupt compressed data)

@@ -70,7 +70,9 @@ TEST(GenotypeLoader, MalformedLinesAreRejectedWithFileAndLine) {
         {"0\t1e3\n", ":1: allele 2 is not an integer: \"1e3\"\n"},
         {"0\t-\n", ":1: allele 2 is not an integer: \"-\"\n"},
         {"\"0\"\t1\n", ":1: allele 1 is not an integer: \"\"0\"\"\n"},
-        {"0\t1\n0\r1\n", ":2: allele 1 is not an integer: \"0\\x0d1\"\n"},
+        // Tab to CR (0x09 to 0x0d) and the blank separate alleles; the control bytes next to them do not.
+        {"0\t1\n0\b1\n", ":2: allele 1 is not an integer: \"0\\x081\"\n"},
+        {"0\t1\n0\x0e" "1\n", ":2: allele 1 is not an integer: \"0\\x0e1\"\n"},
         {std::string("0\t1\n0\t1\0\n", 9), ":2: allele 2 is not an integer: \"1\\x00\"\n"},
         {"0\t2147483648\n", ":1: allele 2 is outside the 32-bit integer range: \"2147483648\"\n"},
         {"-2147483649\t0\n", ":1: allele 1 is outside the 32-bit integer range: \"-2147483649\"\n"},

@@ -1,4 +1,4 @@
-// The genotype table of the fast path: one bit per allele for a 0/1 panel, else the narrowest integers.
+// The genotype table of the fast path: one bit per allele for a mostly 0/1 panel, else the narrowest integers.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +13,22 @@ namespace corvane {
 // How the cells of a fast_genotype_matrix are held.
 enum class cell_kind { bits, int8, int16, int32 };
 
+// The cells of a bit table whose allele is neither 0 nor 1 (a missing-data code, a few other codes):
+// few enough to list beside the bits, which hold each one's lowest bit. Row r's cells are
+// [row_start[r], row_start[r + 1]) of `columns` and `values`, in column order.
+struct rare_cells {
+    std::vector<size_t> row_start{0};
+    std::vector<int32_t> columns;
+    std::vector<int32_t> values;
+    int32_t lowest = 0;  // the smallest and largest allele of the table
+    int32_t highest = 1;
+};
+
 // H rows (haplotypes, in file order) of S columns (SNPs). A table whose alleles are all 0 or 1 is
 // held as bits: row r is words_per_row 64-bit words, column c at bit c % 64 of word c / 64, with a
-// zero word after the last so a window can always be read as two neighbouring words. Any other
-// table is held row by row in the narrowest of int8, int16 and int32 that holds all its values.
+// zero word after the last so a window can always be read as two neighbouring words. So is a table
+// whose other alleles are rare (see keeps_rare_cells), with those listed in `rare`. Any other table
+// is held row by row in the narrowest of int8, int16 and int32 that holds all its values.
 struct fast_genotype_matrix {
     int32_t haplotype_count = 0;  // H
     int32_t snp_count = 0;        // S
@@ -26,6 +38,10 @@ struct fast_genotype_matrix {
     std::vector<int8_t> cells8;
     std::vector<int16_t> cells16;
     std::vector<int32_t> cells32;
+    rare_cells rare;              // bits only
+    bool keeps_rare = true;       // false: any allele other than 0 or 1 makes the table integers
+
+    bool has_rare_cells() const { return !rare.values.empty(); }
 
     const uint64_t* bit_row(int32_t row) const { return bits.data() + static_cast<size_t>(row) * words_per_row; }
     // The allele at (row, column), whatever the representation.
@@ -42,9 +58,19 @@ inline const std::vector<int16_t>& table_cells<int16_t>(const fast_genotype_matr
 template <>
 inline const std::vector<int32_t>& table_cells<int32_t>(const fast_genotype_matrix& table) { return table.cells32; }
 
+// Whether a bit table that already holds `rare_count` rare cells over `rows` rows keeps `added` more
+// (alleles spanning lowest..highest) as rare cells rather than turning into integers. They stay
+// rare while they are at most one cell in 64 (plus a row's worth), and while every squared distance
+// over a whole row, (highest - lowest)^2 x S, stays below 2^53: then every sum of squared differences
+// the similarity test adds up in double is an exact integer at every step, whatever the order.
+bool keeps_rare_cells(size_t rare_count, size_t added, int32_t rows, int32_t snps, int32_t lowest, int32_t highest);
+
 // Loads the genotype file through the shared parser, so every message about the file is the one the
-// plain loader gives. genotype_missing (no message) when the file cannot be opened.
-run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table);
+// plain loader gives. genotype_missing (no message) when the file cannot be opened. With
+// `rare_cells_beside_bits` false, a table with any other allele than 0 or 1 is held as integers, for
+// readers of the bits that know nothing of rare cells.
+run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table,
+                                     bool rare_cells_beside_bits = true);
 
 // Appends one haplotype of exactly S alleles, switching to a wider representation when it needs
 // one. Throws std::bad_alloc when memory runs out.

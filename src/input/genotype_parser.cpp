@@ -1,6 +1,7 @@
 // Hand-written allele scanner: one pass over large chunks, every token checked.
 #include "input/genotype_parser.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,28 @@ std::string printable_token(std::string_view token) {
     return text;
 }
 
-bool is_separator(char c) { return c == ' ' || c == '\t'; }
+// Alleles are separated by any C white space: blank, tab, vertical tab, form feed, CR (and LF, which
+// never reaches a line).
+bool is_separator(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
+// The separators of nearly every panel, all the loop over single-digit alleles tests for; any other
+// white space takes the checked path.
+bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
+
+// Panels are nearly all single digits with a blank or tab after each: takes those two bytes at a
+// time, while they last and the row has room, and leaves everything else to the checked path. The
+// loop tests one bound per pair, and stays a small loop of its own wherever the code around it moves.
+inline const char* take_single_digit_alleles(const char* p, const char* end, int32_t* cells, int64_t expected,
+                                             int64_t& count) {
+    const int64_t pairs = std::min<int64_t>(expected - count, (end - p) / 2);
+    const char* const stop = p + 2 * pairs;
+    int32_t* cell = cells + count;
+    while (p < stop && static_cast<unsigned char>(p[0] - '0') < 10 && is_blank_or_tab(p[1])) {
+        *cell++ = p[0] - '0';
+        p += 2;
+    }
+    count = cell - cells;
+    return p;
+}
 
 run_status report_line_error(const line_reader& reader, const char* what) {
     std::fprintf(stderr, "%s:%lld: %s\n", reader.path.c_str(), static_cast<long long>(reader.line_number), what);
@@ -50,13 +72,7 @@ run_status parse_haplotype_line(const line_reader& reader, std::string_view line
     int64_t count = 0;
     char message[160];
     for (;;) {
-        // Panels are nearly all single digits with one separator after each: take those two
-        // bytes at a time, and leave everything else to the checked path below.
-        while (count < expected && end - p >= 2 && static_cast<unsigned char>(p[0] - '0') < 10 &&
-               is_separator(p[1])) {
-            cells[count++] = p[0] - '0';
-            p += 2;
-        }
+        p = take_single_digit_alleles(p, end, cells, expected, count);
         while (p < end && is_separator(*p)) ++p;
         if (p == end) break;
         const char* token = p;

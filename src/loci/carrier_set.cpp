@@ -201,6 +201,8 @@ void find_carriers_of_windows(const fast_genotype_matrix& table, const std::vect
     for ([[maybe_unused]] const snp_window window : windows) {
         assert(0 <= window.lo && window.lo < window.hi && window.hi < table.snp_count && table.haplotype_count > 0);
     }
+    // Bits stand for the alleles only without rare cells beside them (see load_panel).
+    assert(!table.has_rare_cells());
     carrier_scratch scratch;
     if (table.kind != cell_kind::bits) {
         for (size_t k = 0; k < windows.size(); ++k) {

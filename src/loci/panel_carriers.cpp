@@ -73,7 +73,8 @@ std::string core_text(const fast_genotype_matrix& table, int32_t row, snp_window
 }
 
 run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
-    const run_status loaded = load_fast_genotype_matrix(path, table);
+    // The carrier search reads a bit table's bits as its alleles: other codes are held as integers.
+    const run_status loaded = load_fast_genotype_matrix(path, table, false);
     if (loaded == run_status::genotype_missing) {
         std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
     }

@@ -1,12 +1,12 @@
-// Temporary outputs through mkstemp and stdio, every write and the close checked, then rename.
+// Temporary outputs through stdio, every write and the close checked, then renamed to their final name.
 #include "loci/staged_output.hpp"
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "temporary_file.hpp"
 
 namespace corvane {
 
@@ -28,16 +28,8 @@ staged_output::~staged_output() {
 
 run_status open_staged(staged_output& output, const std::string& final_path) {
     output.final_path = final_path;
-    std::string name = final_path + ".tmp-XXXXXX";
-    std::vector<char> pattern(name.begin(), name.end());
-    pattern.push_back('\0');
-    const int descriptor = mkstemp(pattern.data());
+    const int descriptor = create_temporary_beside(final_path, output.temporary_path);
     if (descriptor < 0) return report(output, "cannot create", errno);
-    output.temporary_path = pattern.data();
-    // mkstemp makes the file private; the final file gets what the umask allows, as any new file.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(descriptor, 0666 & ~mask);
     output.stream = fdopen(descriptor, "w");
     if (output.stream == nullptr) {
         const int error = errno;

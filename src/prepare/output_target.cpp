@@ -1,12 +1,12 @@
-// Temporary output files: mkstemp beside the final name, plain stdio or BGZF, then rename.
+// Temporary output files beside the final name, written through plain stdio or BGZF, then renamed.
 #include "prepare/output_target.hpp"
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "temporary_file.hpp"
 
 namespace corvane {
 
@@ -15,14 +15,6 @@ namespace {
 void report(const output_target& target, const char* what, int error) {
     std::fprintf(stderr, "corvane-prepare: %s %s: %s\n", what, target.final_path.c_str(),
                  std::strerror(error != 0 ? error : EIO));
-}
-
-// mkstemp creates files readable by the owner only; the final file gets what the umask allows,
-// like any file the user creates.
-void give_usual_permissions(int descriptor) {
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(descriptor, 0666 & ~mask);
 }
 
 }  // namespace
@@ -35,16 +27,11 @@ output_target::~output_target() {
 
 run_status open_output(output_target& target, const std::string& final_path, bool packed) {
     target.final_path = final_path;
-    std::string name = final_path + ".tmp-XXXXXX";
-    std::vector<char> pattern(name.begin(), name.end());
-    pattern.push_back('\0');
-    const int descriptor = mkstemp(pattern.data());
+    const int descriptor = create_temporary_beside(final_path, target.temporary_path);
     if (descriptor < 0) {
         report(target, "cannot create a temporary file for", errno);
         return run_status::output_failed;
     }
-    target.temporary_path = pattern.data();
-    give_usual_permissions(descriptor);
     if (packed) target.packed = bgzf_dopen(descriptor, "w");
     else target.plain = fdopen(descriptor, "w");
     if (target.packed == nullptr && target.plain == nullptr) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "input/line_reader.hpp"
+#include "message.hpp"
 
 namespace corvane {
 
@@ -19,9 +20,13 @@ run_status open_legend(line_reader& reader, const std::string& path) {
 
 float legend_genetic_position(const std::string& field) {
     const double value = std::atof(field.c_str());
-    // Beyond float's range the conversion is undefined; such positions are infinite.
-    if (value > FLT_MAX) return INFINITY;
-    if (value < -FLT_MAX) return -INFINITY;
+    // Narrowed as a C cast rounds to nearest: up to half a unit in the last place above FLT_MAX
+    // rounds down to FLT_MAX, from there on to infinity. Spelled out, because the cast itself is
+    // undefined outside float's range.
+    constexpr double rounds_to_infinity = 0x1.ffffffp127;  // FLT_MAX + half its last place
+    if (std::fabs(value) >= rounds_to_infinity) return std::signbit(value) ? -INFINITY : INFINITY;
+    if (value > FLT_MAX) return FLT_MAX;
+    if (value < -FLT_MAX) return -FLT_MAX;
     return static_cast<float>(value);
 }
 
@@ -32,15 +37,15 @@ int32_t legend_physical_position(const std::string& field) {
 
 run_status check_legend_row(const std::string& path, int64_t line_number, size_t field_count) {
     if (field_count >= 4) return run_status::run_ok;
-    std::fprintf(stderr, "%s:%lld: expected at least 4 fields (chr, id, cM, bp), found %zu\n", path.c_str(),
-                 static_cast<long long>(line_number), field_count);
+    print_message("%s:%lld: expected at least 4 fields (chr, id, cM, bp), found %zu\n", path.c_str(),
+                  static_cast<long long>(line_number), field_count);
     return run_status::legend_row_short;
 }
 
 run_status check_legend_row_count(const std::string& path, int64_t row_count, int32_t snp_count) {
     if (row_count >= snp_count) return run_status::run_ok;
-    std::fprintf(stderr, "corvane: %s: %lld SNP rows after the header, but the genotype table has %d SNPs\n",
-                 path.c_str(), static_cast<long long>(row_count), snp_count);
+    print_message("corvane: %s: %lld SNP rows after the header, but the genotype table has %d SNPs\n", path.c_str(),
+                  static_cast<long long>(row_count), snp_count);
     return run_status::legend_too_short;
 }
 

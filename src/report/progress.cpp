@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include "message.hpp"
+
 namespace corvane {
 
 namespace {
@@ -19,8 +21,9 @@ void format_duration(char* text, int size, double seconds) {
 
 }  // namespace
 
-scan_progress start_progress(int32_t snp_count) {
+scan_progress start_progress(int32_t snp_count, const char* count_path) {
     scan_progress progress;
+    progress.count_path = count_path;
     progress.shown_on_terminal = isatty(STDERR_FILENO) == 1;
     progress.snp_count = snp_count;
     progress.started = std::chrono::steady_clock::now();
@@ -29,7 +32,7 @@ scan_progress start_progress(int32_t snp_count) {
 }
 
 void format_progress(char* text, int size, int32_t next_focal, int32_t snp_count, int64_t regions,
-                     double elapsed_seconds) {
+                     double elapsed_seconds, const char* count_path) {
     const double share = snp_count > 0 ? static_cast<double>(next_focal) / snp_count : 1.0;
     const double clipped = share < 0.0 ? 0.0 : share > 1.0 ? 1.0 : share;
     char elapsed[32], left[32];
@@ -39,8 +42,9 @@ void format_progress(char* text, int size, int32_t next_focal, int32_t snp_count
     } else {
         std::snprintf(left, sizeof left, "?");
     }
-    std::snprintf(text, static_cast<size_t>(size), "corvane: %.1f%% of %d SNPs, %lld regions, %s elapsed, about %s left",
-                  100.0 * clipped, snp_count, static_cast<long long>(regions), elapsed, left);
+    std::snprintf(text, static_cast<size_t>(size), "corvane: %.1f%% of %d SNPs, %lld regions, %s elapsed, about %s left%s%s",
+                  100.0 * clipped, snp_count, static_cast<long long>(regions), elapsed, left,
+                  *count_path != '\0' ? ", " : "", count_path);
 }
 
 void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions) {
@@ -50,19 +54,14 @@ void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions)
     progress.last_drawn = now;
     char text[160];
     format_progress(text, sizeof text, next_focal, progress.snp_count, regions,
-                    std::chrono::duration<double>(now - progress.started).count());
-    // Clear to the end of the line, draw, and return to its start, so a message printed later
-    // overwrites the line instead of trailing after it.
+                    std::chrono::duration<double>(now - progress.started).count(), progress.count_path);
+    // Clear to the end of the line, draw, and return to its start, where print_message clears it
+    // before a message.
     std::fprintf(stderr, "\033[K%s\r", text);
     std::fflush(stderr);
-    progress.drawn = true;
+    note_progress_line_shown();
 }
 
-void end_progress(scan_progress& progress) {
-    if (!progress.drawn) return;
-    std::fputs("\033[K", stderr);
-    std::fflush(stderr);
-    progress.drawn = false;
-}
+void end_progress(scan_progress&) { clear_progress_line(); }
 
 }  // namespace corvane

@@ -7,7 +7,9 @@
 #include "input/fast_genotype_matrix.hpp"
 #include "search/column_bits.hpp"
 #include "search/narrow_window_groups.hpp"
+#include "search/rare_cell_count.hpp"
 #include "search/search_terms.hpp"
+#include "search/two_plane_count.hpp"
 #include "search/value_window_count.hpp"
 #include "search/window_partition.hpp"
 
@@ -17,8 +19,11 @@ namespace corvane {
 // transposed columns fill in as they are asked for.
 struct table_caches {
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
-    column_bits columns;             // bit tables only
-    std::vector<uint64_t> all_rows;  // bit tables only: one bit per haplotype, as a column
+    fast_genotype_matrix planes;     // tables over the codes 0 to 3 only: their two bit planes
+    bool two_planes = false;
+    column_bits columns;             // bit tables and two planes only
+    std::vector<uint64_t> all_rows;  // bit tables and two planes only: one bit per haplotype, as a column
+    rare_cell_columns rare_columns;  // bit tables with rare cells only
     int32_t row_count = 0;
 };
 
@@ -36,6 +41,7 @@ struct count_scratch {
     partition_scratch partition;
     narrow_groups_scratch narrow;
     value_count_scratch values;
+    rare_count_scratch rare;
 };
 
 // Everything the fast count of one table needs, in its three parts.
@@ -47,6 +53,11 @@ struct window_counter {
 
 // Prepares `counter` for windows of `table`: the caches made, no search carried, scratch sized.
 void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter);
+
+// Which count serves the table, for the progress line: "0/1 bits", "bits+rare" (0/1 bits with the
+// few cells of other codes beside them), "2 planes" (codes 0 to 3) or "general" (hashed groups of
+// the values, much slower).
+const char* count_path_name(const fast_genotype_matrix& table, const window_counter& counter);
 
 // The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
 // similarity test, found by evaluating that test itself.

@@ -166,42 +166,6 @@ void add_columns(const fast_genotype_matrix& table, column_bits& columns, window
     split_groups(partition, scratch.keys, scratch);
 }
 
-// The words of two bit rows over a window, compared unshifted (both rows share the window's offset),
-// with the stray bits at either end masked off: differ(j) is the XOR of word j within the window.
-struct window_words {
-    const uint64_t* x;
-    const uint64_t* y;
-    int shift;
-    int end_bits;
-    int32_t spanned;
-
-    window_words(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window)
-        : x(table.bit_row(a) + (window.lo >> 6)), y(table.bit_row(b) + (window.lo >> 6)), shift(window.lo & 63) {
-        const int32_t width = window.hi - window.lo + 1;
-        spanned = (shift + width + 63) / 64;
-        end_bits = (shift + width) & 63;
-    }
-
-    uint64_t differ(int32_t j) const {
-        uint64_t bits = x[j] ^ y[j];
-        if (j == 0) bits &= ~uint64_t{0} << shift;
-        if (j == spanned - 1 && end_bits != 0) bits &= (uint64_t{1} << end_bits) - 1;
-        return bits;
-    }
-};
-
-// Mismatches of `row` with `core_row` over `window`, counted until they pass `limit`.
-CORVANE_WITH_POPCOUNT
-int32_t window_mismatches(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
-                          int32_t limit, bool& complete) {
-    const window_words words(table, row, core_row, window);
-    int32_t mismatches = 0;
-    int32_t j = 0;
-    for (; j < words.spanned && mismatches <= limit; ++j) mismatches += std::popcount(words.differ(j));
-    complete = j == words.spanned;
-    return mismatches;
-}
-
 // True when row a's window string comes before row b's.
 bool string_before(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window) {
     const window_words words(table, a, b, window);
@@ -229,6 +193,17 @@ void add_block_mismatches(const fast_genotype_matrix& table, window_partition& p
 }
 
 }  // namespace
+
+CORVANE_WITH_POPCOUNT
+int32_t window_mismatches(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
+                          int32_t limit, bool& complete) {
+    const window_words words(table, row, core_row, window);
+    int32_t mismatches = 0;
+    int32_t j = 0;
+    for (; j < words.spanned && mismatches <= limit; ++j) mismatches += std::popcount(words.differ(j));
+    complete = j == words.spanned;
+    return mismatches;
+}
 
 void partition_window(const fast_genotype_matrix& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch) {
@@ -262,32 +237,39 @@ void partition_window(const fast_genotype_matrix& table, column_bits& columns, c
     next.window = window;
 }
 
+partition_core partition_core_row(const fast_genotype_matrix& table, const window_partition& partition) {
+    const snp_window window = partition.window;
+    // The largest group, the first in string order among equals; its first row is the core row.
+    // With every window unique, the core row is the row whose window string comes first.
+    partition_core core;
+    for (size_t i = 0; i < partition.order.size();) {
+        size_t j = i + 1;
+        while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
+        if (j - i > core.group_size ||
+            (j - i == core.group_size && string_before(table, partition.order[i], partition.order[core.group_start], window))) {
+            core.group_size = j - i;
+            core.group_start = i;
+        }
+        i = j;
+    }
+    if (core.group_size > 0) {
+        core.row = partition.order[core.group_start];
+    } else {
+        core.group_size = 1;
+        for (int32_t r = 1; r < table.haplotype_count; ++r) {
+            if (string_before(table, r, core.row, window)) core.row = r;
+        }
+    }
+    return core;
+}
+
 int32_t count_partition_carriers(const fast_genotype_matrix& table, window_partition& partition, int32_t allowance,
                                  partition_scratch& scratch) {
     const int32_t rows = table.haplotype_count;
     const snp_window window = partition.window;
-    // The largest group, the first in string order among equals; its first row is the core row.
-    // With every window unique, the core row is the row whose window string comes first.
-    size_t best_start = 0, best_size = 0;
-    for (size_t i = 0; i < partition.order.size();) {
-        size_t j = i + 1;
-        while (j < partition.order.size() && partition.group[j] == partition.group[i]) ++j;
-        if (j - i > best_size ||
-            (j - i == best_size && string_before(table, partition.order[i], partition.order[best_start], window))) {
-            best_size = j - i;
-            best_start = i;
-        }
-        i = j;
-    }
-    int32_t core_row = 0;
-    if (best_size > 0) {
-        core_row = partition.order[best_start];
-    } else {
-        best_size = 1;
-        for (int32_t r = 1; r < rows; ++r) {
-            if (string_before(table, r, core_row, window)) core_row = r;
-        }
-    }
+    const partition_core core = partition_core_row(table, partition);
+    const int32_t core_row = core.row;
+    const size_t best_start = core.group_start, best_size = core.group_size;
     if (allowance == 0) return static_cast<int32_t>(best_size);
 
     // Rows equal to the old core row over the measured window are exactly as far from the new

@@ -41,6 +41,17 @@ bad_case scan_case(const std::string& genotypes, const std::string& legend, cons
 // standard error and output bytes. Returns corvane's outcome.
 case_outcome run_bad_case(const bad_case& to_run);
 
+// Another process holding an exclusive lock (flock) on `path` from construction to destruction, as a
+// run writing that file does. The lock is held before the constructor returns.
+struct held_lock {
+    int pid = -1;
+    int release = -1;  // closing it ends the holder
+    explicit held_lock(const std::string& path);
+    ~held_lock();
+    held_lock(const held_lock&) = delete;
+    held_lock& operator=(const held_lock&) = delete;
+};
+
 // The sorted names in `directory`, to show that a refused run created nothing.
 std::vector<std::string> directory_names(const std::string& directory);
 

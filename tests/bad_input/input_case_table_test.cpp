@@ -2,6 +2,7 @@
 // behind, and inputs unchanged, for corvane and corvane-reference alike.
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -32,6 +33,7 @@ struct input_case {
     std::string err = "";
     std::string output;                       // the output's bytes after the run, absent or untouched
     void (*setup)(const std::string& directory) = nullptr;  // directories and links the case needs
+    bool output_locked = false;               // another process holds the output's lock during the run
 };
 
 void PrintTo(const input_case& row, std::ostream* stream) { *stream << row.name; }
@@ -43,6 +45,11 @@ const std::string good_legend = legend_text(snps);
 const std::string whole_table_row = "21\t10000\t17250\t3.625\t7250\t30\n";
 const std::string usage =
     "usage: corvane -hap GENOTYPES -legend LEGEND -freq FREQUENCY -out OUTPUT\n";
+// What a run that is still writing the output has written so far.
+const std::string first_run_rows = output_header + "21\t10000\t12000\t1\t2000\t9\n";
+// The empty last block bgzip ends every file with: a gzip member of no data.
+const std::string bgzf_end_of_file_block(
+    "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0\x42\x43\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
 
 std::string gzip_bytes(const std::string& text) {
     scratch_dir dir;
@@ -70,6 +77,20 @@ std::string bit_row(char low_byte) { return std::string(1, low_byte) + std::stri
 const std::string not_a_bit_panel =
     " not a genotype file: it starts with byte 0x89 but not with the bit panel's magic bytes 89 43 56 42 0D 0A 1A "
     "0A (damaged, or another format)";
+
+// The good legend with SNP 29's genetic position (3.625 cM) written as `text`.
+std::string legend_with_last_position(const std::string& text) {
+    std::string legend = good_legend;
+    return legend.replace(legend.rfind("3.625000"), 8, text);
+}
+
+// The good genotypes with the alleles of lines 2 to 5 separated by `separators[i]` and ended by `ends[i]`.
+std::string genotypes_separated_by(const std::vector<std::string>& separators, const std::vector<std::string>& ends) {
+    const allele_rows one_row = identical_rows(1, snps);
+    std::string text = panel_text(one_row);
+    for (size_t i = 0; i < separators.size(); ++i) text += panel_text(one_row, separators[i], ends[i]);
+    return text;
+}
 
 // A genotype fault: found on reading {G}, before the legend is opened.
 input_case genotype_fault(const std::string& name, const std::string& text, const std::string& message) {
@@ -137,8 +158,15 @@ std::vector<input_case> input_cases() {
                        "2: allele 2 is not an integer: \"0\\x00\""),
         genotype_fault("nul_byte_in_first_line", std::string("0 1\0 1\n", 7),
                        "1: allele 2 is not an integer: \"1\\x00\""),
-        // CR alone does not end a line; the whole file is one line.
-        genotype_fault("cr_only_line_ends", "0 1\r1 0\r", "1: allele 2 is not an integer: \"1\\x0d1\""),
+        // CR alone does not end a line: the whole file is one line, whose SNP count (the splitter's)
+        // ends at the first CR, while every CR separates alleles.
+        genotype_fault("cr_only_line_ends", "0 1\r1 0\r", "1: expected 2 alleles, found 4"),
+        // Any C white space separates alleles, but the first line's SNP count is the splitter's: tabs,
+        // or single blanks.
+        accepted("other_white_space_between_alleles",
+                 genotypes_separated_by({"\v", "\f", " \r ", "\t\v "}, {"\n", "\r\n", "\n", "\r\r\n"}), good_legend,
+                 "0.5", whole_table_row),
+        genotype_fault("first_line_split_by_vertical_tabs", "0\v1\v1\n0\v1\v1\n", "1: expected 1 alleles, found 3"),
         genotype_fault("byte_order_mark", "\xef\xbb\xbf" "0 1\n1 0\n",
                        "1: allele 1 is not an integer: \"\\xef\\xbb\\xbf0\""),
         genotype_fault("quoted_alleles", "\"0\" \"1\"\n", "1: allele 1 is not an integer: \"\"0\"\""),
@@ -204,6 +232,12 @@ std::vector<input_case> input_cases() {
         accepted("short_row_no_region_uses", good_genotypes, with_short_row(good_legend, 12), "0.5", whole_table_row),
         accepted("legend_without_final_newline", good_genotypes, good_legend.substr(0, good_legend.size() - 1), "0.5",
                  whole_table_row),
+        // atof narrowed to float as a C cast does: up to half a float step above FLT_MAX rounds to FLT_MAX,
+        // beyond that to infinity.
+        accepted("genetic_position_rounding_to_the_float_maximum", good_genotypes,
+                 legend_with_last_position("3.40282350e38"), "0.5", "21\t10000\t17250\t3.40282e+38\t7250\t30\n"),
+        accepted("genetic_position_beyond_the_float_range", good_genotypes, legend_with_last_position("3.4028236e38"),
+                 "0.5", "21\t10000\t17250\tinf\t7250\t30\n"),
 
         // Output paths.
         {.name = "output_in_a_missing_directory", .genotypes = good_genotypes, .legend = good_legend,
@@ -228,6 +262,17 @@ std::vector<input_case> input_cases() {
          .arguments = scan_arguments("{G}", "{L}", "0.5", "{L}"),
          .err = "corvane: output file {L} is the legend file {L}; refusing to overwrite an input\n",
          .output = absent},
+        // Nor through a link that points to it: the file created at the link's target is removed, the
+        // user's link is kept (the directory keeps its names).
+        {.name = "output_is_a_dangling_link_to_the_legend", .genotypes = good_genotypes, .legend = absent,
+         .err = "corvane: output file {O} is the legend file {L}; refusing to overwrite an input\n",
+         .output = absent,
+         .setup = [](const std::string& d) { std::filesystem::create_symlink("l.txt", d + "/out.tsv"); }},
+        // Another run writing the same output holds its lock: refused, that run's rows kept whole.
+        {.name = "output_locked_by_another_run", .genotypes = good_genotypes, .legend = good_legend,
+         .err = "corvane: output file {O} is locked by another run writing it; refusing to write into it\n",
+         .output = untouched, .setup = [](const std::string& d) { write_file(d + "/out.tsv", first_run_rows); },
+         .output_locked = true},
 
         // The command line: checked before anything is created.
         argument_count("no_arguments", {}),
@@ -289,6 +334,18 @@ std::vector<input_case> input_cases() {
                     .err = "corvane: {G}: cannot read: invalid bit length repeat\n",
                     .output = output_header});
     const std::string compressed_legend = gzip_bytes(stretch_legend);
+    // Concatenated gzip members read as one file (line numbers run on), the empty block that ends a
+    // BGZF file included; bytes after the last member that start no other are refused, not dropped.
+    rows.push_back(genotype_fault("second_gzip_member_is_read",
+                                  gzip_bytes(good_genotypes) + gzip_bytes("0 1\n") + bgzf_end_of_file_block,
+                                  "6: expected 30 alleles, found 2"));
+    rows.push_back(accepted("bgzf_end_of_file_block", gzip_bytes(good_genotypes) + bgzf_end_of_file_block, good_legend,
+                            "0.5", whole_table_row));
+    rows.push_back({.name = "plain_lines_after_compressed_genotypes", .genotypes = gzip_bytes(good_genotypes) +
+                    panel_text(identical_rows(200, snps)), .legend = good_legend,
+                    .err = "corvane: {G}: data after the end of the compressed stream\n", .output = output_header});
+    rows.push_back(legend_fault("garbage_after_compressed_legend", gzip_bytes(good_legend) + std::string(3, '\0'),
+                                "corvane: {L}: data after the end of the compressed stream\n"));
     rows.push_back({.name = "truncated_compressed_legend", .genotypes = stretch_panel,
                     .legend = compressed_legend.substr(0, compressed_legend.size() - 100),
                     .err = "corvane: {L}: cannot read: compressed data ends early (truncated file)\n",
@@ -333,6 +390,8 @@ TEST_P(input_case_table, both_tools_give_the_status_messages_and_output_of_the_r
     to_run.limits.directory = dir.path;
     const auto names_before = directory_names(dir.path);
 
+    std::optional<held_lock> lock;
+    if (row.output_locked) lock.emplace(to_run.output);
     const case_outcome ran = run_bad_case(to_run);
     EXPECT_EQ(ran.status, row.status);
     EXPECT_EQ(ran.out, path(row.out));

@@ -24,6 +24,7 @@ TEST(FastCount, MismatchAllowanceIsTheSimilarityTestsCutOff) {
     }
 }
 
+// A few cells of another code stay beside the bits; rows full of one make the table integers.
 TEST(FastCount, TableKeepsEveryValueWhileItWidens) {
     std::mt19937_64 random(11);
     table_rows rows = random_table(random, 70, 130, table_style::noisy_bits);
@@ -31,17 +32,26 @@ TEST(FastCount, TableKeepsEveryValueWhileItWidens) {
     EXPECT_EQ(table.kind, cell_kind::bits);
     const struct {
         int32_t value;
+        bool whole_rows;
+        int32_t row_count;
         cell_kind kind;
-    } steps[] = {{-3, cell_kind::int8}, {300, cell_kind::int16}, {-70000, cell_kind::int32}};
+    } steps[] = {{9, false, 1, cell_kind::bits},
+                 {-3, true, 4, cell_kind::int8},
+                 {300, false, 1, cell_kind::int16},
+                 {-70000, false, 1, cell_kind::int32}};
     for (const auto& step : steps) {
-        std::vector<int32_t> row(130, 1);
-        row[129] = step.value;
-        rows.push_back(row);
-        append_haplotype(table, row.data());
-        EXPECT_EQ(table.kind, step.kind);
+        for (int32_t i = 0; i < step.row_count; ++i) {
+            std::vector<int32_t> row(130, 1);
+            if (step.whole_rows) row.assign(130, step.value);
+            row[129] = step.value;
+            rows.push_back(row);
+            append_haplotype(table, row.data());
+        }
+        EXPECT_EQ(table.kind, step.kind) << step.value;
+        EXPECT_EQ(table.has_rare_cells(), step.kind == cell_kind::bits) << step.value;
     }
-    ASSERT_EQ(table.haplotype_count, 73);
-    for (int32_t r = 0; r < 73; ++r) {
+    ASSERT_EQ(table.haplotype_count, 77);
+    for (int32_t r = 0; r < 77; ++r) {
         for (int32_t c = 0; c < 130; ++c) ASSERT_EQ(table.at(r, c), rows[r][c]) << r << "," << c;
     }
 }
@@ -67,30 +77,45 @@ TEST(FastCount, ColumnsAreTheTableTurnedOnItsSide) {
     }
 }
 
-// 256 has the low byte of 0, so rows 0, 1 and 3 share the winning window string; but row 1 is 65536
-// away from the core row 0, so only rows 0 and 3 are carriers.
-TEST(FastCount, EqualLowBytesGroupButDoNotMatch) {
-    const table_rows rows = {{0, 0, 0}, {256, 0, 0}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}};
-    const genotype_matrix matrix = to_matrix(rows);
-    const fast_genotype_matrix table = to_allele_table(rows);
-    window_counter counter;
-    prepare_window_counter(table, counter);
-    EXPECT_EQ(count_similar_haplotypes(matrix, {0, 2}), 2);
-    EXPECT_EQ(count_carriers(table, {0, 2}, counter), 2);
+// Windows where the low bytes and the values of other codes decide, by hand.
+TEST(FastCount, OtherCodesGroupByLowByteAndMatchByValue) {
+    const struct {
+        table_rows rows;
+        int32_t expected;
+    } cases[] = {
+        // 256 has the low byte of 0, so rows 0, 1 and 3 share the winning window string; but row 1 is
+        // 65536 away from the core row 0, so only rows 0 and 3 are carriers.
+        {{{0, 0, 0}, {256, 0, 0}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}}, 2},
+        // 9 and -1 share their lowest bit but not their low byte: the three rows of -1 win.
+        {{{9, 0, 0}, {-1, 0, 0}, {9, 0, 0}, {-1, 0, 0}, {-1, 0, 0}}, 3},
+        // -1 and 255 share their low byte: one group of four whose core row 0 matches rows 0 and 2 only.
+        {{{-1, 0, 0}, {255, 0, 0}, {-1, 0, 0}, {255, 0, 0}, {1, 1, 1}}, 2},
+    };
+    for (auto [rows, expected] : cases) {
+        // Columns of 0 after the window keep the few other codes rare enough to stay beside the bits.
+        for (auto& row : rows) row.resize(8, 0);
+        const fast_genotype_matrix table = to_allele_table(rows);
+        ASSERT_TRUE(table.has_rare_cells());
+        window_counter counter;
+        prepare_window_counter(table, counter);
+        EXPECT_EQ(count_similar_haplotypes(to_matrix(rows), {0, 2}), expected);
+        EXPECT_EQ(count_carriers(table, {0, 2}, counter), expected);
+    }
 }
 
 TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
     std::mt19937_64 random(13);
     // Windows whose count passes and fails half the rows: the draw must give plenty of both, or the
     // comparison below says little about count_carriers_above's early exit.
-    int32_t passing = 0, failing = 0;
-    for (int32_t t = 0; t < 120; ++t) {
-        const auto style = static_cast<table_style>(t % 4);
+    int32_t passing = 0, failing = 0, with_rare_cells = 0;
+    for (int32_t t = 0; t < 180; ++t) {
+        const auto style = static_cast<table_style>(t % table_style_count);
         const int32_t rows = 1 + static_cast<int32_t>(random() % 90);
         const int32_t snps = 2 + static_cast<int32_t>(random() % 260);
         const table_rows cells = random_table(random, rows, snps, style);
         const genotype_matrix matrix = to_matrix(cells);
         const fast_genotype_matrix table = to_allele_table(cells);
+        with_rare_cells += table.has_rare_cells();
         window_counter counter;
         prepare_window_counter(table, counter);
         for (int32_t w = 0; w < 25; ++w) {
@@ -109,6 +134,7 @@ TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
     }
     EXPECT_GT(passing, 500);
     EXPECT_GT(failing, 500);
+    EXPECT_GT(with_rare_cells, 15);
 }
 
 }  // namespace

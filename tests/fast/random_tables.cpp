@@ -18,6 +18,10 @@ namespace {
 const int32_t unusual_values[] = {0, 1, 2, -1, 255, 256, 257, -256, 512, 65536, 65537,
                                   std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()};
 
+// Missing-data and other codes a mostly 0/1 panel may hold: the same low byte as 0 or 1 with other
+// values, odd low bytes, and one too far apart for exact sums of squares in double.
+const int32_t rare_values[] = {9, -1, 256, 257, 2, 255, -255, 1 << 20, std::numeric_limits<int32_t>::min()};
+
 }  // namespace
 
 table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, table_style style) {
@@ -30,9 +34,24 @@ table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, tab
         }
         return table;
     }
-    const bool values = style == table_style::mosaic_values;
     const int32_t value_count = 2 + pick(static_cast<int32_t>(std::size(unusual_values)) - 1);
-    const auto random_allele = [&] { return values ? unusual_values[pick(value_count)] : pick(2); };
+    // Rare codes: one or two of them, in about 2% of cells, mostly in the founders so rows share them
+    // (and now and then swap one for the other, so groups split at them).
+    const bool rare = style == table_style::rare_codes;
+    const int32_t rare_first = rare ? pick(static_cast<int32_t>(std::size(rare_values))) : 0;
+    const int32_t rare_second = rare ? pick(static_cast<int32_t>(std::size(rare_values))) : 0;
+    const auto allele_with_rare = [&] {
+        if (!chance(0.02)) return pick(2);
+        return chance(0.5) ? rare_values[rare_first] : rare_values[rare_second];
+    };
+    const auto random_allele = [&] {
+        switch (style) {
+            case table_style::mosaic_values: return unusual_values[pick(value_count)];
+            case table_style::rare_codes: return allele_with_rare();
+            case table_style::few_codes: return pick(4);
+            default: return pick(2);
+        }
+    };
     const int32_t founder_count = style == table_style::identical_bits ? 1 : 1 + pick(4);
     table_rows founders(static_cast<size_t>(founder_count), std::vector<int32_t>(static_cast<size_t>(snps)));
     for (auto& founder : founders) {
@@ -44,7 +63,10 @@ table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, tab
         int32_t founder = pick(founder_count);
         for (int32_t s = 0; s < snps; ++s) {
             if (chance(switch_rate)) founder = pick(founder_count);
-            row[static_cast<size_t>(s)] = chance(flip_rate) ? random_allele() : founders[static_cast<size_t>(founder)][static_cast<size_t>(s)];
+            row[static_cast<size_t>(s)] = chance(flip_rate) ? (rare ? pick(2) : random_allele())
+                                                            : founders[static_cast<size_t>(founder)][static_cast<size_t>(s)];
+            int32_t& allele = row[static_cast<size_t>(s)];
+            if (rare && (allele & ~1) != 0 && chance(0.2)) allele = allele == rare_values[rare_first] ? rare_values[rare_second] : rare_values[rare_first];
         }
     }
     return table;
@@ -58,8 +80,9 @@ genotype_matrix to_matrix(const table_rows& table) {
     return matrix;
 }
 
-fast_genotype_matrix to_allele_table(const table_rows& table) {
+fast_genotype_matrix to_allele_table(const table_rows& table, bool rare_cells_beside_bits) {
     fast_genotype_matrix result;
+    result.keeps_rare = rare_cells_beside_bits;
     result.snp_count = static_cast<int32_t>(table.front().size());
     result.words_per_row = (static_cast<size_t>(result.snp_count) + 63) / 64 + 1;
     for (const auto& row : table) append_haplotype(result, row.data());

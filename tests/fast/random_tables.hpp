@@ -19,13 +19,17 @@ enum class table_style {
     noisy_bits,      // independent random 0/1: short regions
     identical_bits,  // every row the same: every window passes
     mosaic_values,   // a mosaic over other allele values: negatives, values 256 apart, large codes
+    rare_codes,      // a 0/1 mosaic with a few cells of one or two other codes (9, -1, 256, ...)
+    few_codes,       // a mosaic over a handful of codes, {0, 1, 2, 3}
 };
+constexpr int32_t table_style_count = 6;
 
 table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, table_style style);
 
-// The table as the plain path and as the fast path hold it.
+// The table as the plain path and as the fast path hold it (load_fast_genotype_matrix's choice
+// about rare cells the same).
 genotype_matrix to_matrix(const table_rows& table);
-fast_genotype_matrix to_allele_table(const table_rows& table);
+fast_genotype_matrix to_allele_table(const table_rows& table, bool rare_cells_beside_bits = true);
 
 // The genotype file text (tab-separated) and a matching legend text.
 std::string genotype_text(const table_rows& table);
