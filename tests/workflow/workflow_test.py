@@ -172,6 +172,13 @@ class TwoChromosomes(unittest.TestCase):
         self.assertNotEqual(dry.returncode, 0)
         self.assertIn(os.path.join("maps", "absent21.map"), dry.stdout + dry.stderr)
 
+    def test_a_text_panel_option_is_refused_before_anything_runs(self):
+        config = self.write_config("text.yaml", "chr{chr}.gmap.gz", out_dir="text",
+                                   extra='prepare_options: "--gzip"\n')
+        dry = self.snakemake(config, "--cores", 1, "--dry-run")
+        self.assertNotEqual(dry.returncode, 0)
+        self.assertIn("prepare_options: --gzip is not for the workflow", dry.stdout + dry.stderr)
+
 
 def parse_arguments(parser):
     """The tools and the example data both workflow tests need; returns the arguments and the rest for unittest."""
