@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "fuzz_support.hpp"
-#include "input/field_split.hpp"
+#include "common/field_split.hpp"
 
 namespace corvane::fuzzing {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "input/field_split.hpp"
+#include "common/field_split.hpp"
 #include "input/genotype_parser.hpp"
 
 namespace corvane::fuzzing {

@@ -10,11 +10,11 @@
 
 #include <unistd.h>
 
-#include "fast_run.hpp"
+#include "scan/fast_run.hpp"
 #include "fuzz_support.hpp"
-#include "input/field_split.hpp"
-#include "plain_run.hpp"
-#include "run_setup.hpp"
+#include "common/field_split.hpp"
+#include "scan/reference_run.hpp"
+#include "scan/run_setup.hpp"
 
 namespace corvane::fuzzing {
 namespace {

@@ -1,8 +1,8 @@
 // corvane-reference: the plain path, kept as the oracle for the fast one.
-#include "help_and_version.hpp"
-#include "plain_run.hpp"
-#include "run_setup.hpp"
-#include "scan_help.hpp"
+#include "common/help_and_version.hpp"
+#include "scan/reference_run.hpp"
+#include "scan/run_setup.hpp"
+#include "scan/scan_help.hpp"
 
 int main(int argc, char** argv) {
     if (const auto answered = corvane::answer_help_or_version(argc, argv, "corvane-reference",

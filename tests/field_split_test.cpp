@@ -1,7 +1,7 @@
 // The field splitter: quoting, line ends, the tab-then-blank rule.
 #include <gtest/gtest.h>
 
-#include "input/field_split.hpp"
+#include "common/field_split.hpp"
 
 namespace corvane {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "input/field_split.hpp"
+#include "common/field_split.hpp"
 #include "test_support.hpp"
 
 namespace corvane {

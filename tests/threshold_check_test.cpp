@@ -1,7 +1,7 @@
 // The carrier-threshold check: the search's guard against a frequency whose threshold no count can pass.
 #include <gtest/gtest.h>
 
-#include "run_setup.hpp"
+#include "scan/run_setup.hpp"
 
 namespace corvane {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "input/huge_page_allocator.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

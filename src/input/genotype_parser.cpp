@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "input/bit_panel.hpp"
-#include "input/field_split.hpp"
-#include "input/line_reader.hpp"
+#include "common/field_split.hpp"
+#include "common/line_reader.hpp"
 
 namespace corvane {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

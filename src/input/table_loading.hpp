@@ -7,7 +7,7 @@
 #include <string>
 
 #include "input/genotype_parser.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

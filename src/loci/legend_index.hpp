@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "loci/result_table.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "help_and_version.hpp"
+#include "common/help_and_version.hpp"
 
 namespace corvane {
 

@@ -16,7 +16,7 @@
 #include "loci/result_table.hpp"
 #include "loci/sample_names.hpp"
 #include "loci/staged_output.hpp"
-#include "same_file.hpp"
+#include "common/same_file.hpp"
 
 namespace corvane {
 

@@ -8,7 +8,7 @@
 #include "loci/locus_merge.hpp"
 #include "loci/loci_options.hpp"
 #include "loci/result_table.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "input/line_reader.hpp"
+#include "common/line_reader.hpp"
 
 namespace corvane {
 

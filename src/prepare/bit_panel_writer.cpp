@@ -13,7 +13,7 @@
 
 #include "input/bit_panel.hpp"
 #include "input/genotype_parser.hpp"
-#include "same_file.hpp"
+#include "common/same_file.hpp"
 
 namespace corvane {
 

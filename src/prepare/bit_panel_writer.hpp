@@ -6,7 +6,7 @@
 
 #include "prepare/haplotype_table.hpp"
 #include "prepare/output_target.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

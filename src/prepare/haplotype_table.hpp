@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "prepare/output_target.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

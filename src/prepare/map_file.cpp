@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/word_split.hpp"
+#include "common/word_split.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/text_input.hpp"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "help_and_version.hpp"
+#include "common/help_and_version.hpp"
 
 namespace corvane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "prepare/genetic_map.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 #include "prepare/site_rules.hpp"
 
 namespace corvane {

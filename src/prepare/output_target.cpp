@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "temporary_file.hpp"
+#include "common/temporary_file.hpp"
 
 namespace corvane {
 

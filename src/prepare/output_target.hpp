@@ -7,7 +7,7 @@
 
 #include <htslib/bgzf.h>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

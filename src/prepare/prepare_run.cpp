@@ -18,7 +18,7 @@
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
-#include "same_file.hpp"
+#include "common/same_file.hpp"
 
 namespace corvane {
 

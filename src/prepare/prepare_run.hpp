@@ -2,7 +2,7 @@
 #pragma once
 
 #include "prepare/options.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -10,7 +10,7 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "report/output_file.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 #include "search/search_terms.hpp"
 
 namespace corvane {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "input/line_reader.hpp"
-#include "message.hpp"
+#include "common/line_reader.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 

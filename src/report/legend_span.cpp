@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "input/field_split.hpp"
-#include "input/line_reader.hpp"
+#include "common/field_split.hpp"
+#include "common/line_reader.hpp"
 #include "report/legend_row.hpp"
 
 namespace corvane {

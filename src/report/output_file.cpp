@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "message.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-#include "message.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 

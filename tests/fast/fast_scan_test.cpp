@@ -8,8 +8,8 @@
 #include <set>
 
 #include "fast/random_tables.hpp"
-#include "fast_run.hpp"
-#include "plain_run.hpp"
+#include "scan/fast_run.hpp"
+#include "scan/reference_run.hpp"
 #include "search/fast_region.hpp"
 #include "search/region.hpp"
 #include "test_support.hpp"

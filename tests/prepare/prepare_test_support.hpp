@@ -6,7 +6,7 @@
 
 #include "test_support.hpp"
 
-#include "input/word_split.hpp"
+#include "common/word_split.hpp"
 
 namespace corvane::testing {
 

@@ -1,5 +1,5 @@
 // Quote-aware field splitter shared by the genotype and legend readers.
-#include "input/field_split.hpp"
+#include "common/field_split.hpp"
 
 #include <cstdint>
 

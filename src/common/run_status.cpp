@@ -1,5 +1,5 @@
 // Maps run statuses to process exit statuses.
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

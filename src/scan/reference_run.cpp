@@ -1,5 +1,5 @@
 // The plain scan driver: Eigen window copies, window strings, the legend re-read per region.
-#include "plain_run.hpp"
+#include "scan/reference_run.hpp"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // The one place that holds the running tool's name for shared code's messages.
-#include "program_name.hpp"
+#include "common/program_name.hpp"
 
 namespace corvane {
 

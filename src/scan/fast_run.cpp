@@ -1,5 +1,5 @@
 // The fast scan driver.
-#include "fast_run.hpp"
+#include "scan/fast_run.hpp"
 
 #include <cstdint>
 #include <string>

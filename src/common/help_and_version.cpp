@@ -1,11 +1,11 @@
 // Prints the help and the version of a tool, and tells a request for them from a command line.
-#include "help_and_version.hpp"
+#include "common/help_and_version.hpp"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "version.hpp"
+#include "common/version.hpp"
 
 namespace corvane {
 

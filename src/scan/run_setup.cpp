@@ -1,11 +1,11 @@
 // Run setup and the end of a run, shared by both scan drivers.
-#include "run_setup.hpp"
+#include "scan/run_setup.hpp"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "same_file.hpp"
+#include "common/same_file.hpp"
 #include "search/search_terms.hpp"
 
 namespace corvane {

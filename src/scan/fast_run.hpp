@@ -3,8 +3,8 @@
 
 #include "input/fast_genotype_matrix.hpp"
 #include "report/output_file.hpp"
-#include "run_setup.hpp"
-#include "run_status.hpp"
+#include "scan/run_setup.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -1,5 +1,5 @@
 // Compares files by device and inode, so links to an input are recognised too.
-#include "same_file.hpp"
+#include "common/same_file.hpp"
 
 #include <sys/stat.h>
 

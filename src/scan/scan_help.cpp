@@ -1,9 +1,9 @@
 // Writes the scan tools' help from the constants the search and the reader use.
-#include "scan_help.hpp"
+#include "scan/scan_help.hpp"
 
 #include <cstdio>
 
-#include "input/line_reader.hpp"
+#include "common/line_reader.hpp"
 #include "search/region_growth.hpp"
 #include "search/search_terms.hpp"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

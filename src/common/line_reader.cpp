@@ -1,5 +1,5 @@
 // Chunked line reader over plain reads, with zlib's inflate for gzip and BGZF files.
-#include "input/line_reader.hpp"
+#include "common/line_reader.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,8 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "message.hpp"
-#include "program_name.hpp"
+#include "common/message.hpp"
+#include "common/program_name.hpp"
 
 namespace corvane {
 

@@ -1,5 +1,5 @@
 // The one place that knows whether a progress line stands on the terminal when a message is printed.
-#include "message.hpp"
+#include "common/message.hpp"
 
 #include <cstdarg>
 #include <cstdio>

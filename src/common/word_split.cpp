@@ -1,5 +1,5 @@
 // Whitespace word splitting; the views point into the line.
-#include "input/word_split.hpp"
+#include "common/word_split.hpp"
 
 namespace corvane {
 

@@ -6,9 +6,9 @@
 #include <new>
 #include <string>
 
-#include "message.hpp"
+#include "common/message.hpp"
 #include "report/output_file.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -1,5 +1,5 @@
 // Temporary files beside their final name: mkstemp, then the permissions the umask gives.
-#include "temporary_file.hpp"
+#include "common/temporary_file.hpp"
 
 #include <cstdlib>
 #include <vector>
