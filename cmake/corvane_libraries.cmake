@@ -16,7 +16,6 @@
 
 set(corvane_common_sources
   common/run_status.cpp
-  common/program_name.cpp
   common/message.cpp
   common/help_and_version.cpp
   common/same_file.cpp

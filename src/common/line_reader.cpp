@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "common/message.hpp"
-#include "common/program_name.hpp"
 
 namespace corvane {
 
@@ -25,10 +24,10 @@ constexpr size_t packed_chunk_bytes = size_t{1} << 18;
 
 void report_read_error(const line_reader& reader, const char* reason) {
     if (reader.read_error_names_line) {
-        print_message("%s: %s: cannot read after line %lld: %s\n", program_name(), reader.path.c_str(),
+        print_message(message_kind::tool, "%s: cannot read after line %lld: %s\n", reader.path.c_str(),
                       static_cast<long long>(reader.line_number), reason);
     } else {
-        print_message("%s: %s: cannot read: %s\n", program_name(), reader.path.c_str(), reason);
+        print_message(message_kind::tool, "%s: cannot read: %s\n", reader.path.c_str(), reason);
     }
 }
 
@@ -68,7 +67,7 @@ long read_unpacked(line_reader& reader, char* into, size_t room) {
             }
             if (stream.avail_in == 0) return 0;
             if (stream.avail_in < 2 || stream.next_in[0] != 0x1f || stream.next_in[1] != 0x8b) {
-                print_message("%s: %s: data after the end of the compressed stream\n", program_name(),
+                print_message(message_kind::tool, "%s: data after the end of the compressed stream\n",
                               reader.path.c_str());
                 return -1;
             }
@@ -139,7 +138,7 @@ bool fill_buffer(line_reader& reader) {
     }
     if (reader.end == reader.buffer.size()) {
         if (reader.end >= max_line_bytes) {
-            print_message("%s:%lld: line longer than %zu MiB; is this a text file?\n", reader.path.c_str(),
+            print_message(message_kind::place, "%s:%lld: line longer than %zu MiB; is this a text file?\n", reader.path.c_str(),
                           static_cast<long long>(reader.line_number + 1), max_line_bytes >> 20);
             return false;
         }

@@ -16,6 +16,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include "common/message.hpp"
 #include "input/table_loading.hpp"
 
 namespace corvane {
@@ -48,12 +49,12 @@ struct open_descriptor {
 };
 
 run_status bad_panel(const std::string& path, const std::string& what) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), what.c_str());
+    print_message(message_kind::place, "%s: %s\n", path.c_str(), what.c_str());
     return run_status::genotype_malformed;
 }
 
 run_status unreadable(const std::string& path, int error) {
-    std::fprintf(stderr, "corvane: %s: cannot read: %s\n", path.c_str(), std::strerror(error));
+    print_message(message_kind::tool, "%s: cannot read: %s\n", path.c_str(), std::strerror(error));
     return run_status::input_unreadable;
 }
 

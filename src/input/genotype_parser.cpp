@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "input/bit_panel.hpp"
 #include "common/field_split.hpp"
 #include "common/line_reader.hpp"
+#include "common/message.hpp"
+#include "input/bit_panel.hpp"
 
 namespace corvane {
 
@@ -56,7 +57,7 @@ inline const char* take_single_digit_alleles(const char* p, const char* end, int
 }
 
 run_status report_line_error(const line_reader& reader, const char* what) {
-    std::fprintf(stderr, "%s:%lld: %s\n", reader.path.c_str(), static_cast<long long>(reader.line_number), what);
+    print_message(message_kind::place, "%s:%lld: %s\n", reader.path.c_str(), static_cast<long long>(reader.line_number), what);
     return run_status::genotype_malformed;
 }
 
@@ -125,7 +126,7 @@ run_status parse_genotype_file(const std::string& path, const snp_count_sink& on
     line_result got = read_line(reader, line);
     if (got == line_result::read_error) return run_status::input_unreadable;
     if (got == line_result::end_of_file) {
-        std::fprintf(stderr, "%s:1: empty file: no haplotypes\n", path.c_str());
+        print_message(message_kind::place, "%s:1: empty file: no haplotypes\n", path.c_str());
         return run_status::genotype_malformed;
     }
 

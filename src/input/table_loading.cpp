@@ -3,11 +3,13 @@
 
 #include <cstdio>
 
+#include "common/message.hpp"
+
 namespace corvane {
 
 run_status report_out_of_memory(const std::string& path, int64_t haplotypes_read, int64_t snp_count) {
-    std::fprintf(stderr, "corvane: %s: not enough memory for the genotype table (%lld haplotypes of %lld SNPs read)\n",
-                 path.c_str(), static_cast<long long>(haplotypes_read), static_cast<long long>(snp_count));
+    print_message(message_kind::tool, "%s: not enough memory for the genotype table (%lld haplotypes of %lld SNPs read)\n",
+                  path.c_str(), static_cast<long long>(haplotypes_read), static_cast<long long>(snp_count));
     return run_status::out_of_memory;
 }
 

@@ -9,6 +9,7 @@
 
 #include "common/field_split.hpp"
 #include "common/line_reader.hpp"
+#include "common/message.hpp"
 #include "report/legend_row.hpp"
 
 namespace corvane {
@@ -16,7 +17,7 @@ namespace corvane {
 namespace {
 
 run_status mismatch(const result_rows& rows, const result_interval& row, const std::string& what) {
-    std::fprintf(stderr, "%s: %s\n", row_location(rows, row).c_str(), what.c_str());
+    print_message(message_kind::place, "%s: %s\n", row_location(rows, row).c_str(), what.c_str());
     return run_status::bad_input;
 }
 
@@ -27,7 +28,7 @@ run_status read_legend_index(const std::string& path, legend_index& legend) {
     legend.path = path;
     line_reader reader;
     if (!open_line_reader(reader, path)) {
-        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
         return run_status::legend_missing;
     }
     std::string_view line;

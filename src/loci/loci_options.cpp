@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/help_and_version.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
@@ -39,7 +40,7 @@ const char* const usage_text =
     "Exit status: 0 done, 1 bad input or an output that could not be written, 2 a wrong command line.\n";
 
 run_status usage_error(const std::string& what) {
-    std::fprintf(stderr, "corvane-loci: %s\n%s", what.c_str(), "usage: corvane-loci [options] RESULT... -o LOCI (--help for more)\n");
+    print_message(message_kind::tool, "%s\n%s", what.c_str(), "usage: corvane-loci [options] RESULT... -o LOCI (--help for more)\n");
     return run_status::usage_error;
 }
 
@@ -66,7 +67,7 @@ run_status parse_loci_options(int argc, const char* const* argv, loci_options& o
     for (int k = 1; k < argc; ++k) {
         std::string name = argv[k];
         if (const info_request request = info_request_of(name); request != info_request::none) {
-            return print_info(request, "corvane-loci", usage_text);
+            return print_info(request, usage_text);
         }
         if (name.empty() || name[0] != '-' || name == "-") {
             options.result_paths.push_back(name);

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include "common/message.hpp"
+#include "common/same_file.hpp"
 #include "loci/loci_options.hpp"
 #include "loci/loci_tables.hpp"
 #include "loci/locus_merge.hpp"
@@ -16,7 +18,6 @@
 #include "loci/result_table.hpp"
 #include "loci/sample_names.hpp"
 #include "loci/staged_output.hpp"
-#include "common/same_file.hpp"
 
 namespace corvane {
 
@@ -42,13 +43,13 @@ run_status check_outputs(const loci_options& options) {
     for (size_t k = 0; k < outputs.size(); ++k) {
         for (const std::string& input : inputs) {
             if (!same_file(outputs[k], input)) continue;
-            std::fprintf(stderr, "corvane-loci: output file %s is the input file %s; refusing to overwrite an input\n",
-                         outputs[k].c_str(), input.c_str());
+            print_message(message_kind::tool, "output file %s is the input file %s; refusing to overwrite an input\n",
+                          outputs[k].c_str(), input.c_str());
             return run_status::same_file;
         }
         for (size_t j = 0; j < k; ++j) {
             if (!same_file(outputs[k], outputs[j])) continue;
-            std::fprintf(stderr, "corvane-loci: output file %s is named twice\n", outputs[k].c_str());
+            print_message(message_kind::tool, "output file %s is named twice\n", outputs[k].c_str());
             return run_status::usage_error;
         }
     }
@@ -110,7 +111,7 @@ run_status run_checked(const loci_options& options) {
         const run_status read = read_sample_names(options.samples_path, samples);
         if (read != run_status::run_ok) return read;
         if (samples.empty()) {
-            std::fprintf(stderr, "corvane-loci: %s: no sample ids\n", options.samples_path.c_str());
+            print_message(message_kind::tool, "%s: no sample ids\n", options.samples_path.c_str());
             return run_status::bad_input;
         }
     }
@@ -133,7 +134,7 @@ run_status run_loci(int argc, const char* const* argv) {
     try {
         return run_checked(options);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "corvane-loci: not enough memory\n");
+        print_message(message_kind::tool, "not enough memory\n");
         return run_status::out_of_memory;
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/message.hpp"
 #include "input/fast_genotype_matrix.hpp"
 #include "loci/carrier_set.hpp"
 #include "loci/legend_index.hpp"
@@ -47,8 +48,8 @@ run_status match_rows(const loci_options& options, const result_rows& rows, row_
     }
     for (const result_interval& row : rows.intervals) {
         if (matches.panel_of_chr[row.chr] != no_panel) continue;
-        std::fprintf(stderr, "%s: chromosome %s is in none of the legends given with --legend\n",
-                     row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
+        print_message(message_kind::place, "%s: chromosome %s is in none of the legends given with --legend\n",
+                      row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
         return run_status::bad_input;
     }
     return run_status::run_ok;
@@ -76,7 +77,7 @@ run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
     // The carrier search reads a bit table's bits as its alleles: other codes are held as integers.
     const run_status loaded = load_fast_genotype_matrix(path, table, false);
     if (loaded == run_status::genotype_missing) {
-        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
     }
     return loaded;
 }
@@ -84,8 +85,8 @@ run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
 run_status check_sample_count(const std::string& panel_path, const loci_options& options, const fast_genotype_matrix& table,
                               size_t sample_count) {
     if (sample_count == 0 || static_cast<int64_t>(2 * sample_count) == table.haplotype_count) return run_status::run_ok;
-    std::fprintf(stderr, "corvane-loci: %s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
-                 options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
+    print_message(message_kind::tool, "%s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
+                  options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
     return run_status::bad_input;
 }
 
@@ -112,9 +113,9 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         for (size_t k = 0; k < rows.intervals.size(); ++k) {
             const result_interval& row = rows.intervals[k];
             if (matches.panel_of_chr[row.chr] != panel || matches.windows[k].hi < table.snp_count) continue;
-            std::fprintf(stderr, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
-                         row_location(rows, row).c_str(), matches.windows[k].hi + 1,
-                         options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
+            print_message(message_kind::place, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
+                          row_location(rows, row).c_str(), matches.windows[k].hi + 1,
+                          options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
             return run_status::bad_input;
         }
         std::vector<size_t> panel_loci;

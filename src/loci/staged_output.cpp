@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "common/message.hpp"
 #include "common/temporary_file.hpp"
 
 namespace corvane {
@@ -13,8 +14,8 @@ namespace corvane {
 namespace {
 
 run_status report(staged_output& output, const char* what, int error) {
-    std::fprintf(stderr, "corvane-loci: %s: %s: %s\n", output.final_path.c_str(), what,
-                 std::strerror(error != 0 ? error : EIO));
+    print_message(message_kind::tool, "%s: %s: %s\n", output.final_path.c_str(), what,
+                  std::strerror(error != 0 ? error : EIO));
     output.failed = true;
     return run_status::output_failed;
 }

@@ -11,9 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/message.hpp"
+#include "common/same_file.hpp"
 #include "input/bit_panel.hpp"
 #include "input/genotype_parser.hpp"
-#include "common/same_file.hpp"
 
 namespace corvane {
 
@@ -58,7 +59,7 @@ run_status write_bit_panel(const haplotype_table& table, output_target& target) 
     try {
         rows.resize(columns_at_once * 64 * row_words);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "corvane-prepare: not enough memory to write the bit panel\n");
+        print_message(message_kind::tool, "not enough memory to write the bit panel\n");
         return run_status::out_of_memory;
     }
     run_status status = write_header(target, table.haplotype_count, table.site_count);
@@ -86,8 +87,8 @@ run_status write_bit_panel(const haplotype_table& table, output_target& target) 
 
 run_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path) {
     if (names_same_file(output_path, text_panel_path)) {
-        std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
-                     output_path.c_str(), text_panel_path.c_str());
+        print_message(message_kind::tool, "output file %s is the input file %s; refusing to replace it\n",
+                      output_path.c_str(), text_panel_path.c_str());
         return run_status::same_file;
     }
     output_target target;
@@ -105,10 +106,10 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
         std::fill(row.begin(), row.end(), uint64_t{0});
         for (size_t c = 0; c < alleles.size(); ++c) {
             if ((alleles[c] & ~1) != 0) {
-                std::fprintf(stderr,
-                             "%s:%lld: allele %zu is %d, but a bit panel holds only alleles 0 and 1; corvane reads "
-                             "this panel as it is, as text\n",
-                             text_panel_path.c_str(), static_cast<long long>(haplotypes + 1), c + 1, alleles[c]);
+                print_message(message_kind::place,
+                              "%s:%lld: allele %zu is %d, but a bit panel holds only alleles 0 and 1; corvane reads "
+                              "this panel as it is, as text\n",
+                              text_panel_path.c_str(), static_cast<long long>(haplotypes + 1), c + 1, alleles[c]);
                 return run_status::genotype_malformed;
             }
             row[c / 64] |= static_cast<uint64_t>(alleles[c]) << (c % 64);
@@ -118,20 +119,20 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
     };
     status = parse_genotype_file(text_panel_path, take_snp_count, take_haplotype);
     if (status == run_status::genotype_missing) {
-        std::fprintf(stderr, "corvane-prepare: cannot open the genotype file %s: %s\n", text_panel_path.c_str(),
-                     std::strerror(errno));
+        print_message(message_kind::tool, "cannot open the genotype file %s: %s\n", text_panel_path.c_str(),
+                      std::strerror(errno));
     }
     if (status != run_status::run_ok) return status;
     if (std::fflush(target.plain) != 0 || std::fseek(target.plain, 0, SEEK_SET) != 0) {
-        std::fprintf(stderr, "corvane-prepare: cannot write %s: %s\n", output_path.c_str(), std::strerror(errno));
+        print_message(message_kind::tool, "cannot write %s: %s\n", output_path.c_str(), std::strerror(errno));
         return run_status::output_failed;
     }
     status = write_header(target, haplotypes, snps);
     if (status == run_status::run_ok) status = close_output(target);
     if (status == run_status::run_ok) status = commit_output(target);
     if (status != run_status::run_ok) return status;
-    std::fprintf(stderr, "corvane-prepare: wrote %s: %lld haplotypes x %lld SNPs\n", output_path.c_str(),
-                 static_cast<long long>(haplotypes), static_cast<long long>(snps));
+    print_message(message_kind::tool, "wrote %s: %lld haplotypes x %lld SNPs\n", output_path.c_str(),
+                  static_cast<long long>(haplotypes), static_cast<long long>(snps));
     return run_status::run_ok;
 }
 

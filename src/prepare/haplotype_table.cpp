@@ -7,6 +7,8 @@
 #include <new>
 #include <string>
 
+#include "common/message.hpp"
+
 namespace corvane {
 
 void start_haplotype_table(haplotype_table& table, int64_t haplotype_count) {
@@ -24,9 +26,9 @@ uint64_t* next_site_words(haplotype_table& table) {
             table.blocks.emplace_back(static_cast<size_t>(haplotype_table::sites_per_block * table.words_per_site), 0);
         }
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "corvane-prepare: not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
-                     "so far)\n", static_cast<long long>(table.haplotype_count),
-                     static_cast<long long>(table.site_count));
+        print_message(message_kind::tool, "not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
+                      "so far)\n", static_cast<long long>(table.haplotype_count),
+                      static_cast<long long>(table.site_count));
         return nullptr;
     }
     return table.blocks.back().data() +
@@ -63,7 +65,7 @@ run_status write_haplotype_lines(const haplotype_table& table, output_target& ta
         column.resize(sites);
         line.resize(2 * sites);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "corvane-prepare: not enough memory to write the haplotype lines\n");
+        print_message(message_kind::tool, "not enough memory to write the haplotype lines\n");
         return run_status::out_of_memory;
     }
     for (size_t s = 0; s + 1 < sites; ++s) line[2 * s + 1] = '\t';

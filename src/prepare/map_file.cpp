@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/message.hpp"
 #include "common/word_split.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/text_input.hpp"
@@ -59,7 +60,7 @@ struct map_reading {
     int64_t other_rows = 0;  // rows of other chromosomes
 
     bool fail(const char* what) const {
-        std::fprintf(stderr, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line_number), what);
+        print_message(message_kind::place, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line_number), what);
         return false;
     }
 };
@@ -155,15 +156,15 @@ run_status read_genetic_map(const std::string& path, map_layout layout, const st
         if (!take_row(reading, fields, columns, map)) return run_status::bad_input;
     }
     if (map.bp.empty()) {
-        std::fprintf(stderr, "corvane-prepare: genetic map %s has no rows for chromosome %s (%lld rows of others)\n",
-                     path.c_str(), chromosome.c_str(), static_cast<long long>(reading.other_rows));
+        print_message(message_kind::tool, "genetic map %s has no rows for chromosome %s (%lld rows of others)\n",
+                      path.c_str(), chromosome.c_str(), static_cast<long long>(reading.other_rows));
         return run_status::bad_input;
     }
     if (map.cm.front() == map.cm.back()) {
-        std::fprintf(stderr,
-                     "corvane-prepare: genetic map %s: all %zu rows for chromosome %s have the same cM (%g); such a "
-                     "map gives no genetic distances\n",
-                     path.c_str(), map.cm.size(), chromosome.c_str(), map.cm.front());
+        print_message(message_kind::tool,
+                      "genetic map %s: all %zu rows for chromosome %s have the same cM (%g); such a map gives no "
+                      "genetic distances\n",
+                      path.c_str(), map.cm.size(), chromosome.c_str(), map.cm.front());
         return run_status::bad_input;
     }
     set_extrapolation_rates(map);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/help_and_version.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
@@ -81,7 +82,7 @@ std::string help_text() {
 }
 
 run_status usage_error(const std::string& message) {
-    std::fprintf(stderr, "corvane-prepare: %s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
+    print_message(message_kind::tool, "%s\nTry 'corvane-prepare --help' for the options.\n", message.c_str());
     return run_status::usage_error;
 }
 
@@ -155,7 +156,7 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
     for (int i = 1; i < argc; ++i) {
         std::string_view name = argv[i];
         if (const info_request request = info_request_of(name); request != info_request::none) {
-            return print_info(request, "corvane-prepare", help_text());
+            return print_info(request, help_text());
         }
         if (name == "--gzip") {
             options.format = panel_format::gzip;

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "common/message.hpp"
 #include "common/temporary_file.hpp"
 
 namespace corvane {
@@ -13,8 +14,8 @@ namespace corvane {
 namespace {
 
 void report(const output_target& target, const char* what, int error) {
-    std::fprintf(stderr, "corvane-prepare: %s %s: %s\n", what, target.final_path.c_str(),
-                 std::strerror(error != 0 ? error : EIO));
+    print_message(message_kind::tool, "%s %s: %s\n", what, target.final_path.c_str(),
+                  std::strerror(error != 0 ? error : EIO));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include "prepare/bit_panel_writer.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
-#include "common/program_name.hpp"
+#include "common/message.hpp"
 
 int main(int argc, char** argv) {
     // Every failure is reported once, by the program; htslib's own messages would repeat or precede it.

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/message.hpp"
+#include "common/same_file.hpp"
 #include "prepare/bit_panel_writer.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
@@ -18,7 +20,6 @@
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
-#include "common/same_file.hpp"
 
 namespace corvane {
 
@@ -50,8 +51,8 @@ run_status check_outputs_are_not_inputs(const prepare_options& options) {
     for (const std::string& output : outputs) {
         for (const std::string& input : inputs) {
             if (names_same_file(output, input)) {
-                std::fprintf(stderr, "corvane-prepare: output file %s is the input file %s; refusing to replace it\n",
-                             output.c_str(), input.c_str());
+                print_message(message_kind::tool, "output file %s is the input file %s; refusing to replace it\n",
+                              output.c_str(), input.c_str());
                 return run_status::bad_input;
             }
         }
@@ -62,14 +63,14 @@ run_status check_outputs_are_not_inputs(const prepare_options& options) {
 run_status prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
     const int id = bcf_hdr_id2int(reader.header, BCF_DT_ID, source.tag);
     if (id < 0 || !bcf_hdr_idinfo_exists(reader.header, BCF_HL_INFO, id)) {
-        std::fprintf(stderr, "corvane-prepare: %s: the header defines no INFO field %s\n", reader.path.c_str(),
-                     source.tag);
+        print_message(message_kind::tool, "%s: the header defines no INFO field %s\n", reader.path.c_str(),
+                      source.tag);
         return run_status::bad_input;
     }
     source.tag_type = bcf_hdr_id2type(reader.header, BCF_HL_INFO, id);
     if (source.tag_type != BCF_HT_REAL && source.tag_type != BCF_HT_INT) {
-        std::fprintf(stderr, "corvane-prepare: %s: INFO field %s is not numeric (Type=Float or Integer)\n",
-                     reader.path.c_str(), source.tag);
+        print_message(message_kind::tool, "%s: INFO field %s is not numeric (Type=Float or Integer)\n",
+                      reader.path.c_str(), source.tag);
         return run_status::bad_input;
     }
     return run_status::run_ok;
@@ -90,39 +91,32 @@ run_status site_cm(const vcf_reader& reader, bcf1_t* record, cm_source& source, 
         if (got == 1) cm = source.integer_values[0] == bcf_int32_missing ? NAN : source.integer_values[0];
     }
     if (got != 1 || !std::isfinite(cm)) {
-        std::fprintf(stderr, "%s: INFO field %s does not hold one finite cM value\n",
-                     record_location(reader, record).c_str(), source.tag);
+        print_message(message_kind::place, "%s: INFO field %s does not hold one finite cM value\n",
+                      record_location(reader, record).c_str(), source.tag);
         return run_status::bad_input;
     }
     return run_status::run_ok;
 }
 
 void report_refused(const vcf_reader& reader, const bcf1_t* record, const site_check& check) {
-    const std::string where = record_location(reader, record);
     const char* sample = check.sample >= 0 ? reader.header->samples[check.sample] : "";
-    const std::string_view option = bad_site_option_name(check.kind);
-    const int option_length = static_cast<int>(option.size());
+    std::string what;
     switch (check.kind) {
-        case bad_site_kind::multiallelic:
-            std::fprintf(stderr, "%s: multi-allelic site refused", where.c_str());
-            break;
-        case bad_site_kind::not_snp:
-            std::fprintf(stderr, "%s: site that is not a SNP (indel or other variant) refused", where.c_str());
-            break;
-        case bad_site_kind::missing:
-            std::fprintf(stderr, "%s: missing genotype of sample %s refused", where.c_str(), sample);
-            break;
-        case bad_site_kind::unphased:
-            std::fprintf(stderr, "%s: unphased genotype of sample %s refused", where.c_str(), sample);
-            break;
+        case bad_site_kind::multiallelic: what = "multi-allelic site"; break;
+        case bad_site_kind::not_snp: what = "site that is not a SNP (indel or other variant)"; break;
+        case bad_site_kind::missing: what = std::string("missing genotype of sample ") + sample; break;
+        case bad_site_kind::unphased: what = std::string("unphased genotype of sample ") + sample; break;
     }
-    std::fprintf(stderr, " (--on-bad-site %.*s=skip would skip such sites)\n", option_length, option.data());
+    const std::string_view option = bad_site_option_name(check.kind);
+    print_message(message_kind::place, "%s: %s refused (--on-bad-site %.*s=skip would skip such sites)\n",
+                  record_location(reader, record).c_str(), what.c_str(), static_cast<int>(option.size()),
+                  option.data());
 }
 
 void report_malformed(const vcf_reader& reader, const bcf1_t* record, const site_check& check) {
-    std::fprintf(stderr, "%s: ", record_location(reader, record).c_str());
-    if (check.sample >= 0) std::fprintf(stderr, "sample %s ", reader.header->samples[check.sample]);
-    std::fprintf(stderr, "%s\n", check.problem);
+    const std::string sample = check.sample >= 0 ? std::string("sample ") + reader.header->samples[check.sample] + " " : "";
+    print_message(message_kind::place, "%s: %s%s\n", record_location(reader, record).c_str(), sample.c_str(),
+                  check.problem);
 }
 
 void append_legend_row(std::string& row, const std::string& chromosome, const char* id, double cm, int64_t bp) {
@@ -192,8 +186,8 @@ run_status take_snp(conversion& work, bcf1_t* record) {
     run_status status = site_cm(reader, record, work.cm, cm);
     if (status != run_status::run_ok) return status;
     if (cm < work.last_cm) {
-        std::fprintf(stderr, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
-                     record_location(reader, record).c_str(), cm, work.last_cm);
+        print_message(message_kind::place, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
+                      record_location(reader, record).c_str(), cm, work.last_cm);
         return run_status::bad_input;
     }
     work.last_cm = cm;
@@ -253,10 +247,10 @@ run_status convert_records(conversion& work) {
     report_site_counts(work.counts, work.policy);
     if (status == run_status::run_ok && work.counts.kept == 0) {
         if (reader.records == 0) {
-            std::fprintf(stderr, "%s\n", absent_chromosome_message(reader).c_str());
+            print_message(message_kind::tool, "%s\n", absent_chromosome_message(reader).c_str());
         } else {
-            std::fprintf(stderr, "corvane-prepare: none of the %lld sites of chromosome %s in %s is a usable SNP\n",
-                         static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
+            print_message(message_kind::tool, "none of the %lld sites of chromosome %s in %s is a usable SNP\n",
+                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
         }
         status = run_status::bad_input;
     }
@@ -307,7 +301,7 @@ run_status run_prepare(const prepare_options& options) {
     if (status != run_status::run_ok) return status;
     if (options.threads > 0) hts_set_threads(reader.file, options.threads);
     if (bcf_hdr_nsamples(reader.header) == 0) {
-        std::fprintf(stderr, "corvane-prepare: %s has no samples\n", options.vcf_path.c_str());
+        print_message(message_kind::tool, "%s has no samples\n", options.vcf_path.c_str());
         return run_status::bad_input;
     }
     if (cm.tag != nullptr) status = prepare_cm_tag(reader, cm);
@@ -341,10 +335,10 @@ run_status run_prepare(const prepare_options& options) {
     }
     if (status == run_status::run_ok) status = finish_outputs({&haplotypes, &legend, &sample_ids});
     if (status != run_status::run_ok) return status;
-    std::fprintf(stderr, "corvane-prepare: wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
-                 haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
-                 static_cast<long long>(table.site_count),
-                 static_cast<long long>(table.haplotype_count), samples.size());
+    print_message(message_kind::tool, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
+                  haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
+                  static_cast<long long>(table.site_count),
+                  static_cast<long long>(table.haplotype_count), samples.size());
     return run_status::run_ok;
 }
 

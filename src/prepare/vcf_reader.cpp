@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/message.hpp"
 #include "prepare/genetic_map.hpp"
 
 namespace corvane {
@@ -33,8 +34,8 @@ std::vector<std::string> index_contigs(const vcf_reader& reader) {
 }
 
 void say_other_spelling(const vcf_reader& reader) {
-    std::fprintf(stderr, "corvane-prepare: %s has no chromosome %s; using %s, its other spelling\n",
-                 reader.path.c_str(), reader.requested_chromosome.c_str(), reader.chromosome.c_str());
+    print_message(message_kind::tool, "%s has no chromosome %s; using %s, its other spelling\n",
+                  reader.path.c_str(), reader.requested_chromosome.c_str(), reader.chromosome.c_str());
 }
 
 // Picks the name to read among `contigs`: the one asked for, else its other spelling. False when
@@ -81,8 +82,8 @@ bool place_iterator(vcf_reader& reader) {
         reader.iterator = id < 0 ? nullptr : tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
     }
     if (reader.iterator == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: %s: cannot query its index for chromosome %s\n", reader.path.c_str(),
-                     reader.chromosome.c_str());
+        print_message(message_kind::tool, "%s: cannot query its index for chromosome %s\n", reader.path.c_str(),
+                      reader.chromosome.c_str());
         return false;
     }
     return true;
@@ -129,16 +130,16 @@ record_result report_malformed_record(const vcf_reader& reader) {
     else if (errors & BCF_ERR_TAG_INVALID) what = "an invalid INFO or FORMAT field";
     const char* name = reader.record->rid >= 0 ? bcf_seqname(reader.header, reader.record) : nullptr;
     if (name != nullptr && reader.record->pos >= 0) {
-        std::fprintf(stderr, "%s: %s:%lld: malformed record: %s\n", reader.path.c_str(), name,
-                     static_cast<long long>(reader.record->pos + 1), what);
+        print_message(message_kind::place, "%s: %s:%lld: malformed record: %s\n", reader.path.c_str(), name,
+                      static_cast<long long>(reader.record->pos + 1), what);
     } else {
-        std::fprintf(stderr, "corvane-prepare: %s: malformed record: %s\n", reader.path.c_str(), what);
+        print_message(message_kind::tool, "%s: malformed record: %s\n", reader.path.c_str(), what);
     }
     return record_result::error;
 }
 
 record_result fail(const vcf_reader& reader, const char* what) {
-    std::fprintf(stderr, "%s: %s\n", record_location(reader).c_str(), what);
+    print_message(message_kind::place, "%s: %s\n", record_location(reader).c_str(), what);
     return record_result::error;
 }
 
@@ -161,23 +162,23 @@ run_status open_vcf(vcf_reader& reader, const std::string& path, const std::stri
     errno = 0;
     reader.file = hts_open(path.c_str(), "r");
     if (reader.file == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: cannot open VCF %s: %s\n", path.c_str(),
-                     errno != 0 ? std::strerror(errno) : "not a readable file");
+        print_message(message_kind::tool, "cannot open VCF %s: %s\n", path.c_str(),
+                      errno != 0 ? std::strerror(errno) : "not a readable file");
         return run_status::bad_input;
     }
     const htsExactFormat format = hts_get_format(reader.file)->format;
     if (format != vcf && format != bcf) {
-        std::fprintf(stderr, "corvane-prepare: %s is neither VCF nor BCF\n", path.c_str());
+        print_message(message_kind::tool, "%s is neither VCF nor BCF\n", path.c_str());
         return run_status::bad_input;
     }
     reader.header = bcf_hdr_read(reader.file);
     if (reader.header == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: %s: cannot read the VCF header\n", path.c_str());
+        print_message(message_kind::tool, "%s: cannot read the VCF header\n", path.c_str());
         return run_status::bad_input;
     }
     reader.record = bcf_init();
     if (reader.record == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: not enough memory\n");
+        print_message(message_kind::tool, "not enough memory\n");
         return run_status::bad_input;
     }
     return place_iterator(reader) ? run_status::run_ok : run_status::bad_input;
@@ -191,13 +192,11 @@ record_result next_record(vcf_reader& reader) {
         if (got >= -1 && (reader.record->errcode & ~repaired_errors) != 0) return report_malformed_record(reader);
         if (got == -1) return record_result::end;
         if (got < 0) {
-            std::fprintf(stderr, "corvane-prepare: %s: cannot read a record (broken or truncated file?)",
-                         reader.path.c_str());
-            if (reader.records > 0) {
-                std::fprintf(stderr, "; the last one read was %s:%lld", reader.chromosome.c_str(),
-                             static_cast<long long>(reader.last_position));
-            }
-            std::fputc('\n', stderr);
+            const std::string last_read = reader.records > 0 ? "; the last one read was " + reader.chromosome + ":" +
+                                                                   std::to_string(reader.last_position)
+                                                             : "";
+            print_message(message_kind::tool, "%s: cannot read a record (broken or truncated file?)%s\n",
+                          reader.path.c_str(), last_read.c_str());
             return record_result::error;
         }
         if (!is_chromosome_record(reader, bcf_seqname(reader.header, reader.record))) {
@@ -235,7 +234,7 @@ std::string absent_chromosome_message(const vcf_reader& reader) {
     const std::string& asked = reader.requested_chromosome;
     std::string other = std::string(without_chr_prefix(asked));
     if (other == asked) other = "chr" + asked;
-    std::string message = "corvane-prepare: " + reader.path + " has no records of chromosome " + asked + " (nor of " +
+    std::string message = reader.path + " has no records of chromosome " + asked + " (nor of " +
                           other + ")";
     if (reader.contigs_seen.empty()) return message + "; it has no records at all";
     constexpr size_t listed_at_most = 30;

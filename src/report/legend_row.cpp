@@ -13,7 +13,7 @@ namespace corvane {
 
 run_status open_legend(line_reader& reader, const std::string& path) {
     if (open_line_reader(reader, path)) return run_status::run_ok;
-    std::printf("Input legend file not found: %s\n", path.c_str());
+    print_message(message_kind::notice, "Input legend file not found: %s\n", path.c_str());
     std::fflush(stdout);
     return run_status::legend_missing;
 }
@@ -37,14 +37,14 @@ int32_t legend_physical_position(const std::string& field) {
 
 run_status check_legend_row(const std::string& path, int64_t line_number, size_t field_count) {
     if (field_count >= 4) return run_status::run_ok;
-    print_message("%s:%lld: expected at least 4 fields (chr, id, cM, bp), found %zu\n", path.c_str(),
+    print_message(message_kind::place, "%s:%lld: expected at least 4 fields (chr, id, cM, bp), found %zu\n", path.c_str(),
                   static_cast<long long>(line_number), field_count);
     return run_status::legend_row_short;
 }
 
 run_status check_legend_row_count(const std::string& path, int64_t row_count, int32_t snp_count) {
     if (row_count >= snp_count) return run_status::run_ok;
-    print_message("corvane: %s: %lld SNP rows after the header, but the genotype table has %d SNPs\n", path.c_str(),
+    print_message(message_kind::tool, "%s: %lld SNP rows after the header, but the genotype table has %d SNPs\n", path.c_str(),
                   static_cast<long long>(row_count), snp_count);
     return run_status::legend_too_short;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "search/search_terms.hpp"
 
@@ -12,10 +13,10 @@ namespace corvane {
 
 run_status parse_command_line(int argc, const char* const* argv, scan_settings& settings) {
     if (argc != 9) {
-        std::fprintf(stderr,
-                     "corvane: expected 8 arguments, got %d (argc ==9 does not hold)\n"
-                     "usage: corvane -hap GENOTYPES -legend LEGEND -freq FREQUENCY -out OUTPUT\n",
-                     argc - 1);
+        print_message(message_kind::tool,
+                      "expected 8 arguments, got %d (argc ==9 does not hold)\n"
+                      "usage: %s -hap GENOTYPES -legend LEGEND -freq FREQUENCY -out OUTPUT\n",
+                      argc - 1, program_name());
         return run_status::usage_error;
     }
     settings.genotype_path = argv[2];
@@ -25,7 +26,7 @@ run_status parse_command_line(int argc, const char* const* argv, scan_settings& 
     const double value = std::atof(argv[6]);
     // Compared as a double first, so that only values inside float's range are narrowed.
     if (!(value > 0.0 && value < 1.0) || !(static_cast<float>(value) > 0.0f && static_cast<float>(value) < 1.0f)) {
-        std::fprintf(stderr, "corvane: frequency must be a number above 0 and below 1, got \"%s\"\n", argv[6]);
+        print_message(message_kind::tool, "frequency must be a number above 0 and below 1, got \"%s\"\n", argv[6]);
         return run_status::bad_frequency;
     }
     settings.frequency = static_cast<float>(value);
@@ -39,8 +40,8 @@ run_status check_output_is_not_an_input(const scan_settings& settings) {
     } inputs[] = {{"genotype", settings.genotype_path}, {"legend", settings.legend_path}};
     for (const auto& input : inputs) {
         if (names_same_file(settings.output_path, input.path)) {
-            std::fprintf(stderr, "corvane: output file %s is the %s file %s; refusing to overwrite an input\n",
-                         settings.output_path.c_str(), input.role, input.path.c_str());
+            print_message(message_kind::tool, "output file %s is the %s file %s; refusing to overwrite an input\n",
+                          settings.output_path.c_str(), input.role, input.path.c_str());
             return run_status::same_file;
         }
     }
@@ -66,16 +67,16 @@ run_status start_run(int argc, const char* const* argv, scan_settings& settings,
 run_status check_threshold(const scan_settings& settings, int32_t haplotype_count) {
     const float threshold = carrier_threshold(haplotype_count, settings.frequency);
     if (threshold < static_cast<float>(haplotype_count)) return run_status::run_ok;
-    std::fprintf(stderr,
-                 "corvane: frequency %g with %d haplotypes gives a carrier threshold of %g, which no window can "
-                 "exceed; use a lower frequency\n",
-                 static_cast<double>(settings.frequency), haplotype_count, static_cast<double>(threshold));
+    print_message(message_kind::tool,
+                  "frequency %g with %d haplotypes gives a carrier threshold of %g, which no window can exceed; "
+                  "use a lower frequency\n",
+                  static_cast<double>(settings.frequency), haplotype_count, static_cast<double>(threshold));
     return run_status::threshold_too_high;
 }
 
 int finish_run(run_status status, const scan_settings& settings) {
     if (status == run_status::genotype_missing) {
-        std::printf("Input genotype file not found %s\n", settings.genotype_path.c_str());
+        print_message(message_kind::notice, "Input genotype file not found %s\n", settings.genotype_path.c_str());
     }
     std::fflush(stdout);
     return exit_code(status);

@@ -49,7 +49,7 @@ run_status run_program(int argc, const char* const* argv, scan_settings& setting
         try {
             status = scan(table, settings, output);
         } catch (const std::bad_alloc&) {
-            print_message("corvane: not enough memory for the region search\n");
+            print_message(message_kind::tool, "not enough memory for the region search\n");
             status = run_status::out_of_memory;
         }
     }

@@ -4,14 +4,15 @@
 #include <cstdio>
 
 #include "common/line_reader.hpp"
+#include "common/message.hpp"
 #include "search/region_growth.hpp"
 #include "search/search_terms.hpp"
 
 namespace corvane {
 
-std::string scan_help_text(std::string_view tool) {
-    const std::string name(tool);
-    const bool reference = tool == "corvane-reference";
+std::string scan_help_text() {
+    const std::string name = program_name();
+    const bool reference = name == "corvane-reference";
     char rules[512];
     std::snprintf(rules, sizeof rules,
                   "A haplotype carries the interval's most common haplotype when its similarity to it\n"

@@ -6,7 +6,8 @@
 
 namespace corvane {
 
-// The usage, the arguments and the rules of the scan, with the numbers taken from the code.
-std::string scan_help_text(std::string_view tool);
+// The usage, the arguments and the rules of the scan, with the numbers taken from the code, for the
+// tool program_name() names.
+std::string scan_help_text();
 
 }  // namespace corvane

@@ -80,7 +80,7 @@ TEST_F(LociBadInput, FaultsAreReportedAndLeaveNoOutput) {
         {"a chromosome no legend names", result_header + "22\t10000\t17250\t3.625\t7250\t30\n", "", {}, 1,
          "{R}:2: chromosome 22 is in none of the legends given with --legend\n"},
         {"legend shorter than the panel", result_header + "21\t10000\t10250\t0.125\t250\t2\n", legend_rows(29), {}, 1,
-         "corvane: {L}: 29 SNP rows after the header, but the genotype table has 30 SNPs\n"},
+         "corvane-loci: {L}: 29 SNP rows after the header, but the genotype table has 30 SNPs\n"},
         {"sample list of the wrong length", "", "", {"--samples", "{S}"}, 1,
          "corvane-loci: {S}: 2 sample ids, but the panel {P} has 6 haplotypes (two per sample)\n"},
         {"no output named", "", "", {"-o"}, 2, "corvane-loci: -o needs a value\n"},
