@@ -2,7 +2,6 @@
 #include "loci/loci_run.hpp"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <vector>
@@ -23,32 +22,22 @@ namespace corvane {
 
 namespace {
 
-// The same file, also through links, or (for names that do not exist yet) the same path.
-bool same_file(const std::string& a, const std::string& b) {
-    if (names_same_file(a, b)) return true;
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
-}
-
 // Refuses an output that names an input or another output.
 run_status check_outputs(const loci_options& options) {
-    std::vector<std::string> inputs = options.result_paths;
-    inputs.insert(inputs.end(), options.panel_paths.begin(), options.panel_paths.end());
-    inputs.insert(inputs.end(), options.legend_paths.begin(), options.legend_paths.end());
-    if (!options.samples_path.empty()) inputs.push_back(options.samples_path);
+    std::vector<named_input> inputs;
+    for (const auto* paths : {&options.result_paths, &options.panel_paths, &options.legend_paths}) {
+        for (const std::string& path : *paths) inputs.push_back({"input", path});
+    }
+    inputs.push_back({"input", options.samples_path});
     std::vector<std::string> outputs = {options.output_path};
     for (const std::string* extra : {&options.bed_path, &options.carriers_path}) {
         if (!extra->empty()) outputs.push_back(*extra);
     }
     for (size_t k = 0; k < outputs.size(); ++k) {
-        for (const std::string& input : inputs) {
-            if (!same_file(outputs[k], input)) continue;
-            print_message(message_kind::tool, "output file %s is the input file %s; refusing to overwrite an input\n",
-                          outputs[k].c_str(), input.c_str());
-            return run_status::same_file;
-        }
+        const run_status checked = check_output_is_not_an_input(outputs[k], inputs);
+        if (checked != run_status::run_ok) return checked;
         for (size_t j = 0; j < k; ++j) {
-            if (!same_file(outputs[k], outputs[j])) continue;
+            if (!names_same_file(outputs[k], outputs[j])) continue;
             print_message(message_kind::tool, "output file %s is named twice\n", outputs[k].c_str());
             return run_status::usage_error;
         }

@@ -86,10 +86,9 @@ run_status write_bit_panel(const haplotype_table& table, output_target& target) 
 }
 
 run_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path) {
-    if (names_same_file(output_path, text_panel_path)) {
-        print_message(message_kind::tool, "output file %s is the input file %s; refusing to replace it\n",
-                      output_path.c_str(), text_panel_path.c_str());
-        return run_status::same_file;
+    if (const run_status checked = check_output_is_not_an_input(output_path, {{"input", text_panel_path}});
+        checked != run_status::run_ok) {
+        return checked;
     }
     output_target target;
     run_status status = open_output(target, output_path, false);

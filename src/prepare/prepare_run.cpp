@@ -45,17 +45,11 @@ struct cm_source {
 
 // Refuses output names that are one of the input files (the rename would replace it).
 run_status check_outputs_are_not_inputs(const prepare_options& options) {
-    const std::string outputs[] = {haplotype_output_path(options), legend_output_path(options),
-                                   samples_output_path(options)};
-    const std::string inputs[] = {options.vcf_path, options.map_path, options.samples_path};
-    for (const std::string& output : outputs) {
-        for (const std::string& input : inputs) {
-            if (names_same_file(output, input)) {
-                print_message(message_kind::tool, "output file %s is the input file %s; refusing to replace it\n",
-                              output.c_str(), input.c_str());
-                return run_status::bad_input;
-            }
-        }
+    for (const std::string& output :
+         {haplotype_output_path(options), legend_output_path(options), samples_output_path(options)}) {
+        const run_status checked = check_output_is_not_an_input(
+            output, {{"input", options.vcf_path}, {"input", options.map_path}, {"input", options.samples_path}});
+        if (checked != run_status::run_ok) return checked;
     }
     return run_status::run_ok;
 }

@@ -33,30 +33,24 @@ run_status parse_command_line(int argc, const char* const* argv, scan_settings& 
     return run_status::run_ok;
 }
 
-run_status check_output_is_not_an_input(const scan_settings& settings) {
-    const struct {
-        const char* role;
-        const std::string& path;
-    } inputs[] = {{"genotype", settings.genotype_path}, {"legend", settings.legend_path}};
-    for (const auto& input : inputs) {
-        if (names_same_file(settings.output_path, input.path)) {
-            print_message(message_kind::tool, "output file %s is the %s file %s; refusing to overwrite an input\n",
-                          settings.output_path.c_str(), input.role, input.path.c_str());
-            return run_status::same_file;
-        }
-    }
-    return run_status::run_ok;
+namespace {
+
+run_status check_output_of(const scan_settings& settings) {
+    return check_output_is_not_an_input(settings.output_path,
+                                        {{"genotype", settings.genotype_path}, {"legend", settings.legend_path}});
 }
+
+}  // namespace
 
 run_status start_run(int argc, const char* const* argv, scan_settings& settings, output_file& output) {
     run_status status = parse_command_line(argc, argv, settings);
-    if (status == run_status::run_ok) status = check_output_is_not_an_input(settings);
+    if (status == run_status::run_ok) status = check_output_of(settings);
     if (status != run_status::run_ok) return status;
     status = create_output(output, settings.output_path);
     if (status != run_status::run_ok) return status;
     // An input that did not exist may have been created just now under the output's name (also at
     // the target of a link that pointed nowhere): refuse that too, and take back the file created.
-    status = check_output_is_not_an_input(settings);
+    status = check_output_of(settings);
     if (status != run_status::run_ok) {
         discard_output(output);
         return status;

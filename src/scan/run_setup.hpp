@@ -24,10 +24,8 @@ struct scan_settings {
 // argument count (usage_error) or a frequency that is not a number in (0, 1) (bad_frequency).
 run_status parse_command_line(int argc, const char* const* argv, scan_settings& settings);
 
-// Refuses an output path that names the genotype or legend file (also through links).
-run_status check_output_is_not_an_input(const scan_settings& settings);
-
-// The checks above in order, then creates the output and writes its header line.
+// The command line, then an output path that names the genotype or legend file (also through
+// links) is refused, then the output is created and its header line written.
 run_status start_run(int argc, const char* const* argv, scan_settings& settings, output_file& output);
 
 // Refuses a frequency that leaves no carrier count able to pass for `haplotype_count` haplotypes.
