@@ -20,11 +20,12 @@ set(corvane_common_sources
   common/help_and_version.cpp
   common/same_file.cpp
   common/temporary_file.cpp
+  common/staged_output.cpp
   common/line_reader.cpp
   common/field_split.cpp
   common/word_split.cpp
 )
-set(corvane_common_uses ZLIB::ZLIB)
+set(corvane_common_uses ZLIB::ZLIB PkgConfig::HTSLIB)
 
 set(corvane_input_sources
   input/genotype_parser.cpp
@@ -77,10 +78,9 @@ set(corvane_prepare_sources
   prepare/vcf_reader.cpp
   prepare/haplotype_table.cpp
   prepare/bit_panel_writer.cpp
-  prepare/output_target.cpp
   prepare/prepare_run.cpp
 )
-set(corvane_prepare_uses corvane_input PkgConfig::HTSLIB)
+set(corvane_prepare_uses corvane_input)
 
 set(corvane_loci_sources
   loci/result_table.cpp
@@ -90,7 +90,6 @@ set(corvane_loci_sources
   loci/panel_carriers.cpp
   loci/sample_names.cpp
   loci/loci_tables.cpp
-  loci/staged_output.cpp
   loci/loci_options.cpp
   loci/loci_run.cpp
 )

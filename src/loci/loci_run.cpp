@@ -6,17 +6,16 @@
 #include <new>
 #include <vector>
 
-#include <unistd.h>
 
 #include "common/message.hpp"
 #include "common/same_file.hpp"
+#include "common/staged_output.hpp"
 #include "loci/loci_options.hpp"
 #include "loci/loci_tables.hpp"
 #include "loci/locus_merge.hpp"
 #include "loci/panel_carriers.hpp"
 #include "loci/result_table.hpp"
 #include "loci/sample_names.hpp"
-#include "loci/staged_output.hpp"
 
 namespace corvane {
 
@@ -73,19 +72,8 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
             status = write_staged(*out.carriers, carrier_lines(rows, loci[k], measured[k], samples));
         }
     }
-    for (staged_output* output : all) {
-        const run_status closed = close_staged(*output);
-        if (status == run_status::run_ok) status = closed;
-    }
     if (status != run_status::run_ok) return status;
-    for (size_t k = 0; k < all.size(); ++k) {
-        status = commit_staged(*all[k]);
-        if (status == run_status::run_ok) continue;
-        // Both or neither: take back what was already renamed.
-        for (size_t j = 0; j < k; ++j) unlink(all[j]->final_path.c_str());
-        return status;
-    }
-    return run_status::run_ok;
+    return commit_staged(all);
 }
 
 run_status run_checked(const loci_options& options) {

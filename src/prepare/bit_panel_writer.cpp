@@ -32,23 +32,23 @@ void transpose_64(uint64_t a[64]) {
     }
 }
 
-run_status write_words(output_target& target, const uint64_t* words, size_t count) {
+run_status write_words(staged_output& target, const uint64_t* words, size_t count) {
     if constexpr (std::endian::native != std::endian::little) {
         std::vector<unsigned char> bytes(count * 8);
         for (size_t i = 0; i < count * 8; ++i) bytes[i] = static_cast<unsigned char>(words[i / 8] >> (8 * (i % 8)));
-        return write_output(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        return write_staged(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
-    return write_output(target, std::string_view(reinterpret_cast<const char*>(words), count * 8));
+    return write_staged(target, std::string_view(reinterpret_cast<const char*>(words), count * 8));
 }
 
-run_status write_header(output_target& target, int64_t haplotypes, int64_t snps) {
+run_status write_header(staged_output& target, int64_t haplotypes, int64_t snps) {
     const auto header = bit_panel_header(haplotypes, snps);
-    return write_output(target, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+    return write_staged(target, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
 }
 
 }  // namespace
 
-run_status write_bit_panel(const haplotype_table& table, output_target& target) {
+run_status write_bit_panel(const haplotype_table& table, staged_output& target) {
     const size_t row_words = bit_panel_row_words(table.site_count);
     const size_t haplotypes = static_cast<size_t>(table.haplotype_count);
     const size_t words_per_site = static_cast<size_t>(table.words_per_site);
@@ -90,8 +90,8 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
         checked != run_status::run_ok) {
         return checked;
     }
-    output_target target;
-    run_status status = open_output(target, output_path, false);
+    staged_output target;
+    run_status status = open_staged(target, output_path);
     if (status != run_status::run_ok) return status;
     int64_t snps = 0, haplotypes = 0;
     std::vector<uint64_t> row;
@@ -122,13 +122,9 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
                       std::strerror(errno));
     }
     if (status != run_status::run_ok) return status;
-    if (std::fflush(target.plain) != 0 || std::fseek(target.plain, 0, SEEK_SET) != 0) {
-        print_message(message_kind::tool, "cannot write %s: %s\n", output_path.c_str(), std::strerror(errno));
-        return run_status::output_failed;
-    }
-    status = write_header(target, haplotypes, snps);
-    if (status == run_status::run_ok) status = close_output(target);
-    if (status == run_status::run_ok) status = commit_output(target);
+    const auto header = bit_panel_header(haplotypes, snps);
+    status = rewrite_staged_start(target, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+    if (status == run_status::run_ok) status = commit_staged({&target});
     if (status != run_status::run_ok) return status;
     print_message(message_kind::tool, "wrote %s: %lld haplotypes x %lld SNPs\n", output_path.c_str(),
                   static_cast<long long>(haplotypes), static_cast<long long>(snps));

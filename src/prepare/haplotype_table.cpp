@@ -57,7 +57,7 @@ run_status add_site_words(haplotype_table& table, std::span<const uint64_t> word
     return run_status::run_ok;
 }
 
-run_status write_haplotype_lines(const haplotype_table& table, output_target& target) {
+run_status write_haplotype_lines(const haplotype_table& table, staged_output& target) {
     const size_t sites = static_cast<size_t>(table.site_count);
     std::vector<uint64_t> column;
     std::string line;
@@ -78,7 +78,7 @@ run_status write_haplotype_lines(const haplotype_table& table, output_target& ta
         for (int64_t h = first; h < last; ++h) {
             const unsigned shift = static_cast<unsigned>(h - first);
             for (size_t s = 0; s < sites; ++s) line[2 * s] = static_cast<char>('0' + ((column[s] >> shift) & 1u));
-            if (write_output(target, line) != run_status::run_ok) return run_status::output_failed;
+            if (write_staged(target, line) != run_status::run_ok) return run_status::output_failed;
         }
     }
     return run_status::run_ok;

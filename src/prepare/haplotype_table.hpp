@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "prepare/output_target.hpp"
+#include "common/staged_output.hpp"
 #include "common/run_status.hpp"
 
 namespace corvane {
@@ -37,6 +37,6 @@ run_status add_site_words(haplotype_table& table, std::span<const uint64_t> word
 
 // Writes one line per haplotype: its alleles in site order, tab-separated, newline-terminated.
 // out_of_memory or output_failed, reported, when memory runs out or a write fails.
-run_status write_haplotype_lines(const haplotype_table& table, output_target& target);
+run_status write_haplotype_lines(const haplotype_table& table, staged_output& target);
 
 }  // namespace corvane

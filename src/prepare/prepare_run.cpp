@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 #include <span>
 #include <string>
 #include <utility>
@@ -15,7 +14,7 @@
 #include "prepare/bit_panel_writer.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/haplotype_table.hpp"
-#include "prepare/output_target.hpp"
+#include "common/staged_output.hpp"
 #include "prepare/phased_gt.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"
@@ -128,7 +127,7 @@ struct conversion {
     const std::vector<int>& samples;
     const site_policy& policy;
     cm_source& cm;
-    output_target& legend;
+    staged_output& legend;
     haplotype_table& table;
     site_counts counts{};
     int32_t* gt_buffer = nullptr;
@@ -186,7 +185,7 @@ run_status take_snp(conversion& work, bcf1_t* record) {
     }
     work.last_cm = cm;
     append_legend_row(work.row, reader.chromosome, record->d.id, cm, record->pos + 1);
-    status = write_output(work.legend, work.row);
+    status = write_staged(work.legend, work.row);
     if (status == run_status::run_ok) {
         status = packed ? add_site_words(work.table, work.site_words) : add_site(work.table, work.alleles);
     }
@@ -252,27 +251,13 @@ run_status convert_records(conversion& work) {
 }
 
 // The sample ids of the panel's haplotype pairs, one per line in panel order.
-run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples, output_target& target) {
+run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& samples, staged_output& target) {
     std::string text;
     for (const int sample : samples) {
         text += reader.header->samples[sample];
         text += '\n';
     }
-    return write_output(target, text);
-}
-
-// Closes the outputs and puts them under their final names, all or none.
-run_status finish_outputs(output_target* const (&outputs)[3]) {
-    for (output_target* output : outputs) {
-        if (const run_status closed = close_output(*output); closed != run_status::run_ok) return closed;
-    }
-    for (size_t k = 0; k < std::size(outputs); ++k) {
-        const run_status committed = commit_output(*outputs[k]);
-        if (committed == run_status::run_ok) continue;
-        for (size_t j = 0; j < k; ++j) withdraw_output(*outputs[j]);
-        return committed;
-    }
-    return run_status::run_ok;
+    return write_staged(target, text);
 }
 
 }  // namespace
@@ -304,20 +289,19 @@ run_status run_prepare(const prepare_options& options) {
     else if (status == run_status::run_ok) status = read_sample_list(options.samples_path, options.vcf_path, reader.header, samples);
     if (status != run_status::run_ok) return status;
 
-    output_target haplotypes;
-    output_target legend;
-    output_target sample_ids;
+    staged_output haplotypes;
+    staged_output legend;
+    staged_output sample_ids;
     const bool gzip = options.format == panel_format::gzip;
-    status = open_output(haplotypes, haplotype_output_path(options), gzip);
-    if (status == run_status::run_ok) status = open_output(legend, legend_output_path(options), gzip);
-    if (status == run_status::run_ok) status = open_output(sample_ids, samples_output_path(options), false);
-    if (status == run_status::run_ok) status = write_output(legend, "chr\tid\tcM\tbp\n");
+    const output_compression compression = gzip ? output_compression::bgzf : output_compression::none;
+    status = open_staged(haplotypes, haplotype_output_path(options), compression);
+    if (status == run_status::run_ok) status = open_staged(legend, legend_output_path(options), compression);
+    if (status == run_status::run_ok) status = open_staged(sample_ids, samples_output_path(options));
+    if (status == run_status::run_ok) status = write_staged(legend, "chr\tid\tcM\tbp\n");
     if (status == run_status::run_ok) status = write_sample_ids(reader, samples, sample_ids);
     if (status != run_status::run_ok) return status;
-    if (gzip && options.threads > 0) {
-        bgzf_mt(haplotypes.packed, options.threads, 256);
-        bgzf_mt(legend.packed, options.threads, 256);
-    }
+    compress_with_threads(haplotypes, options.threads);
+    compress_with_threads(legend, options.threads);
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
     conversion work{.reader = reader, .samples = samples, .policy = options.policy, .cm = cm, .legend = legend,
@@ -327,7 +311,7 @@ run_status run_prepare(const prepare_options& options) {
         status = options.format == panel_format::bits ? write_bit_panel(table, haplotypes)
                                                       : write_haplotype_lines(table, haplotypes);
     }
-    if (status == run_status::run_ok) status = finish_outputs({&haplotypes, &legend, &sample_ids});
+    if (status == run_status::run_ok) status = commit_staged({&haplotypes, &legend, &sample_ids});
     if (status != run_status::run_ok) return status;
     print_message(message_kind::tool, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
                   haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
