@@ -21,6 +21,7 @@ set(corvane_common_sources
   common/same_file.cpp
   common/temporary_file.cpp
   common/staged_output.cpp
+  common/option_table.cpp
   common/line_reader.cpp
   common/field_split.cpp
   common/word_split.cpp
