@@ -34,6 +34,10 @@ set(corvane_input_sources
   input/table_loading.cpp
   input/genotype_matrix.cpp
   input/fast_genotype_matrix.cpp
+  input/legend/legend_rows.cpp
+  input/legend/legend_span.cpp
+  input/legend/legend_table.cpp
+  input/legend/legend_index.cpp
 )
 set(corvane_input_uses corvane_common)
 
@@ -52,10 +56,9 @@ set(corvane_search_sources
 set(corvane_search_uses corvane_input Eigen3::Eigen)
 
 set(corvane_report_sources
+  report/region_row.cpp
   report/output_file.cpp
-  report/legend_row.cpp
-  report/legend_span.cpp
-  report/fast_legend_span.cpp
+  report/legend_lookup.cpp
   report/progress.cpp
 )
 set(corvane_report_uses corvane_search)
@@ -86,7 +89,7 @@ set(corvane_prepare_uses corvane_input)
 set(corvane_loci_sources
   loci/result_table.cpp
   loci/locus_merge.cpp
-  loci/legend_index.cpp
+  loci/row_windows.cpp
   loci/carrier_set.cpp
   loci/panel_carriers.cpp
   loci/sample_names.cpp

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "report/legend_span.hpp"
-#include "report/fast_legend_span.hpp"
+#include "input/legend/legend_table.hpp"
+#include "report/legend_lookup.hpp"
 
 namespace corvane::fuzzing {
 namespace {
@@ -50,7 +50,7 @@ lookups table_lookups(const std::string& path, int32_t snp_count, const std::vec
     run_status status = read_legend_table(path, snp_count, table);
     for (const region found : regions) {
         region_row row;
-        if (status == run_status::run_ok) status = lookup_fast_legend_span(table, found, row);
+        if (status == run_status::run_ok) status = fast_lookup_legend_span(table, found, row);
         done.statuses.push_back(status);
         if (status != run_status::run_ok) break;
         done.rows += row_text(row);

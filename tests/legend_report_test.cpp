@@ -1,7 +1,8 @@
 // The legend lookup and the row layout: values, number formatting and every legend fault.
 #include <gtest/gtest.h>
 
-#include "report/legend_span.hpp"
+#include "report/legend_lookup.hpp"
+#include "report/output_file.hpp"
 #include "test_support.hpp"
 
 namespace corvane {

@@ -9,8 +9,9 @@
 #include "common/message.hpp"
 #include "input/fast_genotype_matrix.hpp"
 #include "loci/carrier_set.hpp"
-#include "loci/legend_index.hpp"
-#include "report/legend_row.hpp"
+#include "input/legend/legend_index.hpp"
+#include "input/legend/legend_rows.hpp"
+#include "loci/row_windows.hpp"
 
 namespace corvane {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "report/fast_legend_span.hpp"
+#include "report/legend_lookup.hpp"
 #include "report/progress.hpp"
 #include "search/fast_region.hpp"
 
@@ -27,7 +27,7 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
             legend_read = true;
         }
         region_row row;
-        if (status == run_status::run_ok) status = lookup_fast_legend_span(legend, found, row);
+        if (status == run_status::run_ok) status = fast_lookup_legend_span(legend, found, row);
         if (status == run_status::run_ok) status = write_region_row(output, row);
         if (status != run_status::run_ok) {
             end_progress(progress);

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "report/legend_span.hpp"
+#include "report/legend_lookup.hpp"
 #include "search/region.hpp"
 
 namespace corvane {

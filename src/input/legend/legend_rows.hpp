@@ -1,13 +1,11 @@
-// What both legend lookups share: opening the legend, reading a row's positions, its checks and the
-// arithmetic that turns a region's first and last row into a result row.
+// What every legend reader shares: opening the legend, reading a row's positions, and the checks of
+// a row and of the row count.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "report/output_file.hpp"
 #include "common/run_status.hpp"
-#include "search/search_terms.hpp"
 
 namespace corvane {
 
@@ -36,7 +34,12 @@ struct legend_position {
     int32_t physical = 0;
 };
 
-// The result row of `found` from the positions of its first and last SNP and the last SNP's chromosome.
-region_row region_row_between(const std::string& chr, legend_position start, legend_position end, region found);
+// What a result row takes from the legend rows of its first and last SNP: their positions, and the
+// chromosome of the last.
+struct legend_span {
+    std::string chr;
+    legend_position start;
+    legend_position end;
+};
 
 }  // namespace corvane

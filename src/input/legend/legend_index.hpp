@@ -1,4 +1,5 @@
-// The legend of a panel as a lookup from (chromosome, bp) to SNP column, to find a result row's SNPs.
+// The legend of a panel as a lookup from (chromosome, bp) to SNP column, as corvane-loci finds the
+// SNPs of a result row.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "loci/result_table.hpp"
 #include "common/run_status.hpp"
-#include "search/window_count.hpp"
 
 namespace corvane {
 
@@ -27,10 +26,5 @@ run_status read_legend_index(const std::string& path, legend_index& legend);
 
 // True when the legend names chromosome `chr`.
 bool legend_has_chromosome(const legend_index& legend, const std::string& chr);
-
-// The SNP columns of `row`: its first SNP at startpos on its chromosome and its n.snp-th SNP at
-// endpos. Reports a row the legend does not hold as "RESULT:LINE: what" (bad_input).
-run_status find_row_window(const legend_index& legend, const result_rows& rows, const result_interval& row,
-                           snp_window& window);
 
 }  // namespace corvane

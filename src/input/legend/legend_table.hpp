@@ -1,13 +1,12 @@
-// The legend read once: per SNP only what a result row needs.
+// The legend read once, as the fast path reads it: per SNP only what a result row needs.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "report/output_file.hpp"
 #include "common/run_status.hpp"
-#include "search/search_terms.hpp"
+#include "input/legend/legend_rows.hpp"
 
 namespace corvane {
 
@@ -26,13 +25,13 @@ struct legend_table {
     std::vector<legend_entry> entries;
 };
 
-// Reads the whole legend as the plain lookup does and with its messages: "Input legend file not
+// Reads the whole legend as read_legend_span does and with its messages: "Input legend file not
 // found: PATH" on standard output (legend_missing), a read error, then fewer SNP rows than
 // `snp_count` (legend_too_short).
 run_status read_legend_table(const std::string& path, int32_t snp_count, legend_table& table);
 
-// The row of `found`, after the plain lookup's checks of its start row, then its end row, for
-// fewer than four fields (legend_row_short).
-run_status lookup_fast_legend_span(const legend_table& table, region found, region_row& row);
+// The rows of SNPs `first` and `last` into `span`, after read_legend_span's checks of the first row,
+// then the last, for fewer than four fields (legend_row_short).
+run_status legend_table_span(const legend_table& table, int32_t first, int32_t last, legend_span& span);
 
 }  // namespace corvane

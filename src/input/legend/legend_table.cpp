@@ -1,11 +1,10 @@
-// Reads the legend once into a compact table and forms result rows from it.
-#include "report/fast_legend_span.hpp"
+// Reads the legend once into a compact table.
+#include "input/legend/legend_table.hpp"
 
 #include <string_view>
 
 #include "common/field_split.hpp"
 #include "common/line_reader.hpp"
-#include "report/legend_row.hpp"
 
 namespace corvane {
 
@@ -47,14 +46,13 @@ run_status read_legend_table(const std::string& path, int32_t snp_count, legend_
     return check_legend_row_count(path, row_count, snp_count);
 }
 
-run_status lookup_fast_legend_span(const legend_table& table, region found, region_row& row) {
-    run_status status = check_entry(table, found.start);
-    if (status == run_status::run_ok) status = check_entry(table, found.end);
+run_status legend_table_span(const legend_table& table, int32_t first, int32_t last, legend_span& span) {
+    run_status status = check_entry(table, first);
+    if (status == run_status::run_ok) status = check_entry(table, last);
     if (status != run_status::run_ok) return status;
-    const legend_entry& start = table.entries[static_cast<size_t>(found.start)];
-    const legend_entry& end = table.entries[static_cast<size_t>(found.end)];
-    row = region_row_between(table.chr_names[end.chr], {start.genetic, start.physical}, {end.genetic, end.physical},
-                             found);
+    const legend_entry& start = table.entries[static_cast<size_t>(first)];
+    const legend_entry& end = table.entries[static_cast<size_t>(last)];
+    span = {table.chr_names[end.chr], {start.genetic, start.physical}, {end.genetic, end.physical}};
     return run_status::run_ok;
 }
 

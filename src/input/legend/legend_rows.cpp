@@ -1,5 +1,5 @@
-// Legend row conversions and checks, and the result row arithmetic, for both legend lookups.
-#include "report/legend_row.hpp"
+// Legend row conversions and checks, for every legend reader.
+#include "input/legend/legend_rows.hpp"
 
 #include <cfloat>
 #include <cmath>
@@ -37,28 +37,16 @@ int32_t legend_physical_position(const std::string& field) {
 
 run_status check_legend_row(const std::string& path, int64_t line_number, size_t field_count) {
     if (field_count >= 4) return run_status::run_ok;
-    print_message(message_kind::place, "%s:%lld: expected at least 4 fields (chr, id, cM, bp), found %zu\n", path.c_str(),
-                  static_cast<long long>(line_number), field_count);
+    print_message(message_kind::place, "%s:%lld: expected at least 4 fields (chr, id, cM, bp), found %zu\n",
+                  path.c_str(), static_cast<long long>(line_number), field_count);
     return run_status::legend_row_short;
 }
 
 run_status check_legend_row_count(const std::string& path, int64_t row_count, int32_t snp_count) {
     if (row_count >= snp_count) return run_status::run_ok;
-    print_message(message_kind::tool, "%s: %lld SNP rows after the header, but the genotype table has %d SNPs\n", path.c_str(),
-                  static_cast<long long>(row_count), snp_count);
+    print_message(message_kind::tool, "%s: %lld SNP rows after the header, but the genotype table has %d SNPs\n",
+                  path.c_str(), static_cast<long long>(row_count), snp_count);
     return run_status::legend_too_short;
-}
-
-region_row region_row_between(const std::string& chr, legend_position start, legend_position end, region found) {
-    region_row row;
-    row.chr = chr;
-    row.startpos = start.physical;
-    row.endpos = end.physical;
-    row.genetic_dist = end.genetic - start.genetic;
-    // Positions are 32-bit; their difference wraps like the 32-bit subtraction it stands for.
-    row.physical_dist = static_cast<int32_t>(static_cast<uint32_t>(row.endpos) - static_cast<uint32_t>(row.startpos));
-    row.n_snp = found.end - found.start + 1;
-    return row;
 }
 
 }  // namespace corvane
