@@ -34,6 +34,8 @@ set(corvane_input_sources
   input/table_loading.cpp
   input/genotype_matrix.cpp
   input/fast_genotype_matrix.cpp
+  input/haplotype_table.cpp
+  input/bit_panel_writer.cpp
   input/legend/legend_rows.cpp
   input/legend/legend_span.cpp
   input/legend/legend_table.cpp
@@ -80,8 +82,7 @@ set(corvane_prepare_sources
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
   prepare/vcf_reader.cpp
-  prepare/haplotype_table.cpp
-  prepare/bit_panel_writer.cpp
+  prepare/text_panel_conversion.cpp
   prepare/prepare_run.cpp
 )
 set(corvane_prepare_uses corvane_input)

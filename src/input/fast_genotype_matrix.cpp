@@ -9,6 +9,7 @@
 #include <span>
 
 #include "input/bit_panel.hpp"
+#include "input/bit_words.hpp"
 #include "input/table_loading.hpp"
 
 namespace corvane {
@@ -42,7 +43,7 @@ std::vector<cell> cells_of_bits(const fast_genotype_matrix& table, size_t capaci
     cells.resize(rows * snps);
     for (size_t r = 0; r < rows; ++r) {
         const uint64_t* words = table.bit_row(static_cast<int32_t>(r));
-        for (size_t c = 0; c < snps; ++c) cells[r * snps + c] = static_cast<cell>((words[c / 64] >> (c % 64)) & 1u);
+        unpack_bits(words, snps, cells.data() + r * snps);
         if (!table.has_rare_cells()) continue;
         for (size_t i = table.rare.row_start[r]; i < table.rare.row_start[r + 1]; ++i) {
             cells[r * snps + static_cast<size_t>(table.rare.columns[i])] = static_cast<cell>(table.rare.values[i]);
@@ -76,19 +77,9 @@ void convert_table(fast_genotype_matrix& table, cell_kind kind) {
 }
 
 void pack_row(fast_genotype_matrix& table, const int32_t* alleles) {
-    const size_t snps = static_cast<size_t>(table.snp_count);
     const size_t first = table.bits.size();
     table.bits.resize(first + table.words_per_row);
-    uint64_t* words = table.bits.data() + first;
-    size_t c = 0;
-    for (size_t w = 0; c + 64 <= snps; ++w, c += 64) {
-        uint64_t word = 0;
-        for (size_t i = 0; i < 64; ++i) word |= static_cast<uint64_t>(alleles[c + i] & 1) << i;
-        words[w] = word;
-    }
-    uint64_t word = 0;
-    for (size_t i = 0; c + i < snps; ++i) word |= static_cast<uint64_t>(alleles[c + i] & 1) << i;
-    if (c < snps) words[c / 64] = word;
+    pack_low_bits(alleles, static_cast<size_t>(table.snp_count), table.bits.data() + first);
 }
 
 template <typename cell>
@@ -150,7 +141,7 @@ int32_t fast_genotype_matrix::at(int32_t row, int32_t column) const {
                 const auto found = std::lower_bound(first, last, column);
                 if (found != last && *found == column) return rare.values[static_cast<size_t>(found - rare.columns.begin())];
             }
-            return static_cast<int32_t>((bit_row(row)[column / 64] >> (column % 64)) & 1u);
+            return static_cast<int32_t>(bit_at(bit_row(row), column));
         case cell_kind::int8: return cells8[index];
         case cell_kind::int16: return cells16[index];
         case cell_kind::int32: return cells32[index];
@@ -213,7 +204,7 @@ run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matr
     if (is_bit_panel(path)) return load_bit_panel_table(path, table);
     const auto take_snp_count = [&](int32_t snp_count) {
         table.snp_count = snp_count;
-        table.words_per_row = (static_cast<size_t>(snp_count) + 63) / 64 + 1;
+        table.words_per_row = words_for_bits(snp_count) + 1;
         return run_status::run_ok;
     };
     const auto take_haplotype = [&](std::span<const int32_t> alleles) {

@@ -1,7 +1,7 @@
 // corvane-prepare: the entry point of the VCF/BCF converter.
 #include <htslib/hts_log.h>
 
-#include "prepare/bit_panel_writer.hpp"
+#include "prepare/text_panel_conversion.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
 #include "common/message.hpp"

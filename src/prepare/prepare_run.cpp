@@ -11,10 +11,10 @@
 
 #include "common/message.hpp"
 #include "common/same_file.hpp"
-#include "prepare/bit_panel_writer.hpp"
-#include "prepare/genetic_map.hpp"
-#include "prepare/haplotype_table.hpp"
 #include "common/staged_output.hpp"
+#include "input/bit_panel_writer.hpp"
+#include "input/haplotype_table.hpp"
+#include "prepare/genetic_map.hpp"
 #include "prepare/phased_gt.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/site_rules.hpp"

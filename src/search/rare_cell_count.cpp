@@ -10,6 +10,8 @@
 #include <cassert>
 #include <limits>
 
+#include "input/bit_words.hpp"
+
 namespace corvane {
 
 namespace {
@@ -17,8 +19,8 @@ namespace {
 uint32_t low_byte(int32_t value) { return static_cast<uint32_t>(value) & 0xffu; }
 bool is_odd(int32_t value) { return low_byte(value) > 1; }
 
-int32_t bit_at(const fast_genotype_matrix& table, int32_t row, int32_t column) {
-    return static_cast<int32_t>((table.bit_row(row)[column >> 6] >> (column & 63)) & 1u);
+int32_t row_bit(const fast_genotype_matrix& table, int32_t row, int32_t column) {
+    return static_cast<int32_t>(bit_at(table.bit_row(row), column));
 }
 
 // The rare cells of `row` inside `window`, as positions in table.rare's lists.
@@ -95,14 +97,14 @@ bool window_string_before(const fast_genotype_matrix& table, int32_t a, int32_t 
         const int32_t column_y = y.first < y.last ? rare.columns[y.first] : none;
         const int32_t column = std::min(column_x, column_y);
         if (column > bits_differ || column == none) break;
-        const uint32_t byte_x = column_x == column ? low_byte(rare.values[x.first]) : static_cast<uint32_t>(bit_at(table, a, column));
-        const uint32_t byte_y = column_y == column ? low_byte(rare.values[y.first]) : static_cast<uint32_t>(bit_at(table, b, column));
+        const uint32_t byte_x = column_x == column ? low_byte(rare.values[x.first]) : static_cast<uint32_t>(row_bit(table, a, column));
+        const uint32_t byte_y = column_y == column ? low_byte(rare.values[y.first]) : static_cast<uint32_t>(row_bit(table, b, column));
         if (byte_x != byte_y) return byte_x < byte_y;
         x.first += column_x == column;
         y.first += column_y == column;
     }
     // Here the bits differ at a column where neither cell is odd: its low byte is its bit.
-    return bits_differ <= window.hi && bit_at(table, a, bits_differ) == 0;
+    return bits_differ <= window.hi && row_bit(table, a, bits_differ) == 0;
 }
 
 // Whether `row`'s squared distance to `core_row` over the window is at most `allowance`: the
@@ -121,7 +123,7 @@ bool within_allowance(const fast_genotype_matrix& table, int32_t row, int32_t co
         const int32_t column_x = x.first < x.last ? rare.columns[x.first] : none;
         const int32_t column_y = y.first < y.last ? rare.columns[y.first] : none;
         const int32_t column = std::min(column_x, column_y);
-        const int32_t bit_x = bit_at(table, row, column), bit_y = bit_at(table, core_row, column);
+        const int32_t bit_x = row_bit(table, row, column), bit_y = row_bit(table, core_row, column);
         const int64_t value_x = column_x == column ? rare.values[x.first++] : bit_x;
         const int64_t value_y = column_y == column ? rare.values[y.first++] : bit_y;
         distance += (value_x - value_y) * (value_x - value_y) - (bit_x ^ bit_y);

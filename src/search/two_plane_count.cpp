@@ -4,6 +4,7 @@
 #include <bit>
 #include <cassert>
 
+#include "input/bit_words.hpp"
 #include "search/cpu_features.hpp"
 
 namespace corvane {
@@ -47,7 +48,7 @@ bool make_two_plane_table(const fast_genotype_matrix& table, fast_genotype_matri
     const size_t snps = static_cast<size_t>(table.snp_count);
     planes.haplotype_count = table.haplotype_count;
     planes.snp_count = 2 * table.snp_count;
-    planes.words_per_row = (2 * snps + 63) / 64 + 1;
+    planes.words_per_row = words_for_bits(2 * table.snp_count) + 1;
     planes.bits.assign(static_cast<size_t>(table.haplotype_count) * planes.words_per_row, 0);
     for (int32_t r = 0; r < table.haplotype_count; ++r) {
         const int8_t* alleles = table.cells8.data() + static_cast<size_t>(r) * snps;

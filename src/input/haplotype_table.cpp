@@ -1,11 +1,13 @@
 // Packs alleles into bits as sites arrive and turns them into haplotype lines, 64 haplotypes per pass.
-#include "prepare/haplotype_table.hpp"
+#include "input/haplotype_table.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <new>
 #include <string>
+
+#include "input/bit_words.hpp"
 
 #include "common/message.hpp"
 
@@ -14,7 +16,7 @@ namespace corvane {
 void start_haplotype_table(haplotype_table& table, int64_t haplotype_count) {
     table = haplotype_table{};
     table.haplotype_count = haplotype_count;
-    table.words_per_site = (haplotype_count + 63) / 64;
+    table.words_per_site = static_cast<int64_t>(words_for_bits(haplotype_count));
 }
 
 namespace {
@@ -41,9 +43,7 @@ run_status add_site(haplotype_table& table, std::span<const uint8_t> alleles) {
     assert(static_cast<int64_t>(alleles.size()) == table.haplotype_count);
     uint64_t* words = next_site_words(table);
     if (words == nullptr) return run_status::out_of_memory;
-    for (size_t h = 0; h < alleles.size(); ++h) {
-        words[h / 64] |= static_cast<uint64_t>(alleles[h] & 1u) << (h % 64);
-    }
+    pack_low_bits(alleles.data(), alleles.size(), words);
     ++table.site_count;
     return run_status::run_ok;
 }

@@ -1,12 +1,13 @@
-// The kept alleles of every haplotype, one bit each, gathered site by site and written haplotype by haplotype.
+// A panel gathered site by site, one bit per allele, as a VCF conversion reads it, and written
+// haplotype by haplotype as a text genotype file (the bit panel's writer is bit_panel_writer).
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "common/staged_output.hpp"
 #include "common/run_status.hpp"
+#include "common/staged_output.hpp"
 
 namespace corvane {
 
