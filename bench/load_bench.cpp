@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
 
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "search/fast_region.hpp"
 
 namespace {

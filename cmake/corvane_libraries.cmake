@@ -29,11 +29,13 @@ set(corvane_common_sources
 set(corvane_common_uses ZLIB::ZLIB PkgConfig::HTSLIB)
 
 set(corvane_input_sources
+  input/genotype_reading.cpp
   input/genotype_parser.cpp
   input/bit_panel.cpp
-  input/table_loading.cpp
+  input/genotype_file.cpp
   input/genotype_matrix.cpp
   input/fast_genotype_matrix.cpp
+  input/fast_genotype_loading.cpp
   input/haplotype_table.cpp
   input/bit_panel_writer.cpp
   input/legend/legend_rows.cpp

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
 
 namespace corvane::fuzzing {

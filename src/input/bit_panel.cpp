@@ -18,7 +18,7 @@
 
 #include "common/message.hpp"
 #include "input/bit_words.hpp"
-#include "input/table_loading.hpp"
+#include "input/genotype_reading.hpp"
 
 namespace corvane {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "input/genotype_parser.hpp"
+#include "input/genotype_reading.hpp"
 #include "common/run_status.hpp"
 
 namespace corvane {

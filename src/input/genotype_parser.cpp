@@ -9,7 +9,6 @@
 #include "common/field_split.hpp"
 #include "common/line_reader.hpp"
 #include "common/message.hpp"
-#include "input/bit_panel.hpp"
 
 namespace corvane {
 
@@ -116,9 +115,8 @@ run_status parse_haplotype_line(const line_reader& reader, std::string_view line
 
 }  // namespace
 
-run_status parse_genotype_file(const std::string& path, const snp_count_sink& on_snp_count,
+run_status parse_genotype_text(const std::string& path, const snp_count_sink& on_snp_count,
                                const haplotype_sink& on_haplotype) {
-    if (is_bit_panel(path)) return read_bit_panel_rows(path, on_snp_count, on_haplotype);
     line_reader reader;
     if (!open_line_reader(reader, path)) return run_status::genotype_missing;
 

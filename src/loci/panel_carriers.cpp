@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/message.hpp"
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "loci/carrier_set.hpp"
 #include "input/legend/legend_index.hpp"
 #include "input/legend/legend_rows.hpp"
@@ -76,7 +76,7 @@ std::string core_text(const fast_genotype_matrix& table, int32_t row, snp_window
 
 run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
     // The carrier search reads a bit table's bits as its alleles: other codes are held as integers.
-    const run_status loaded = load_fast_genotype_matrix(path, table, false);
+    const run_status loaded = load_fast_genotype_matrix(path, table, other_alleles::widen_the_table);
     if (loaded == run_status::genotype_missing) {
         print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
     }

@@ -13,7 +13,7 @@
 #include "input/bit_panel.hpp"
 #include "input/bit_panel_writer.hpp"
 #include "input/bit_words.hpp"
-#include "input/genotype_parser.hpp"
+#include "input/genotype_file.hpp"
 
 namespace corvane {
 
@@ -47,7 +47,7 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
         ++haplotypes;
         return write_bit_panel_rows(output, row.data(), row.size());
     };
-    status = parse_genotype_file(text_panel_path, take_snp_count, take_haplotype);
+    status = read_genotype_file(text_panel_path, take_snp_count, take_haplotype);
     if (status == run_status::genotype_missing) {
         print_message(message_kind::tool, "cannot open the genotype file %s: %s\n", text_panel_path.c_str(),
                       std::strerror(errno));

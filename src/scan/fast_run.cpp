@@ -16,7 +16,7 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
     prepare_window_counter(table, counter);
     legend_table legend;
     bool legend_read = false;
-    scan_progress progress = start_progress(snp_count, count_path_name(table, counter));
+    scan_progress progress = start_progress(snp_count, count_path_name(counter.caches.path));
     int64_t regions = 0;
     int32_t focal = 0;
     while (is_focal_snp(focal, snp_count)) {
@@ -41,7 +41,9 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
 }
 
 run_status run_fast(int argc, const char* const* argv, scan_settings& settings) {
-    const auto load = [](const std::string& path, fast_genotype_matrix& table) { return load_fast_genotype_matrix(path, table); };
+    const auto load = [](const std::string& path, fast_genotype_matrix& table) {
+        return load_fast_genotype_matrix(path, table);
+    };
     return run_program<fast_genotype_matrix>(argc, argv, settings, load, run_fast_scan);
 }
 

@@ -1,7 +1,7 @@
 // The fast scan driver: bit-packed table, fast carrier count, legend read once.
 #pragma once
 
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "report/output_file.hpp"
 #include "scan/run_setup.hpp"
 #include "common/run_status.hpp"

@@ -15,12 +15,20 @@
 
 namespace corvane {
 
+// How the windows of a table are counted, chosen once when its counter is made.
+enum class count_path {
+    bits,             // 0/1 alleles as bits: partitions of equal windows, column splits
+    bits_with_rare,   // the same, corrected at the few cells of other codes listed beside the bits
+    two_planes,       // codes 0 to 3 as two bit planes, counted like bits
+    values,           // other codes as integers: hashed groups of equal windows, much slower
+};
+
 // What belongs to one table: made once by prepare_window_counter, read by every count. The
 // transposed columns fill in as they are asked for.
 struct table_caches {
+    count_path path = count_path::bits;
     std::vector<int32_t> allowance;  // per width: the most mismatches a 0/1 row may have and still count
-    fast_genotype_matrix planes;     // tables over the codes 0 to 3 only: their two bit planes
-    bool two_planes = false;
+    fast_genotype_matrix planes;     // two_planes only: the table's two bit planes
     column_bits columns;             // bit tables and two planes only
     std::vector<uint64_t> all_rows;  // bit tables and two planes only: one bit per haplotype, as a column
     rare_cell_columns rare_columns;  // bit tables with rare cells only
@@ -54,10 +62,8 @@ struct window_counter {
 // Prepares `counter` for windows of `table`: the caches made, no search carried, scratch sized.
 void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter);
 
-// Which count serves the table, for the progress line: "0/1 bits", "bits+rare" (0/1 bits with the
-// few cells of other codes beside them), "2 planes" (codes 0 to 3) or "general" (hashed groups of
-// the values, much slower).
-const char* count_path_name(const fast_genotype_matrix& table, const window_counter& counter);
+// The count path's name on the progress line: "0/1 bits", "bits+rare", "2 planes" or "general".
+const char* count_path_name(count_path path);
 
 // The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
 // similarity test, found by evaluating that test itself.

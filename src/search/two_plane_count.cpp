@@ -50,6 +50,7 @@ bool make_two_plane_table(const fast_genotype_matrix& table, fast_genotype_matri
     planes.snp_count = 2 * table.snp_count;
     planes.words_per_row = words_for_bits(2 * table.snp_count) + 1;
     planes.bits.assign(static_cast<size_t>(table.haplotype_count) * planes.words_per_row, 0);
+    planes.rare.row_start.assign(static_cast<size_t>(table.haplotype_count) + 1, 0);  // no rare cells
     for (int32_t r = 0; r < table.haplotype_count; ++r) {
         const int8_t* alleles = table.cells8.data() + static_cast<size_t>(r) * snps;
         uint64_t* words = planes.bits.data() + static_cast<size_t>(r) * planes.words_per_row;

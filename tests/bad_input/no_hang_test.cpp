@@ -6,7 +6,7 @@
 
 #include "../test_support.hpp"
 #include "bad_case.hpp"
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
 #include "search/fast_region.hpp"
 #include "search/fast_window_count.hpp"

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "input/bit_panel.hpp"
+#include "input/bit_words.hpp"
 #include "search/region.hpp"
 
 namespace corvane::testing {
@@ -80,12 +81,11 @@ genotype_matrix to_matrix(const table_rows& table) {
     return matrix;
 }
 
-fast_genotype_matrix to_allele_table(const table_rows& table, bool rare_cells_beside_bits) {
+fast_genotype_matrix to_allele_table(const table_rows& table, other_alleles rule) {
     fast_genotype_matrix result;
-    result.keeps_rare = rare_cells_beside_bits;
     result.snp_count = static_cast<int32_t>(table.front().size());
-    result.words_per_row = (static_cast<size_t>(result.snp_count) + 63) / 64 + 1;
-    for (const auto& row : table) append_haplotype(result, row.data());
+    result.words_per_row = words_for_bits(result.snp_count) + 1;
+    for (const auto& row : table) append_haplotype(result, row.data(), rule);
     return result;
 }
 

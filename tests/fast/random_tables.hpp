@@ -29,7 +29,7 @@ table_rows random_table(std::mt19937_64& random, int32_t rows, int32_t snps, tab
 // The table as the plain path and as the fast path hold it (load_fast_genotype_matrix's choice
 // about rare cells the same).
 genotype_matrix to_matrix(const table_rows& table);
-fast_genotype_matrix to_allele_table(const table_rows& table, bool rare_cells_beside_bits = true);
+fast_genotype_matrix to_allele_table(const table_rows& table, other_alleles rule = other_alleles::listed_beside_bits);
 
 // The genotype file text (tab-separated) and a matching legend text.
 std::string genotype_text(const table_rows& table);

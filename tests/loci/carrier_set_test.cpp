@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fast/random_tables.hpp"
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
 #include "loci/carrier_set.hpp"
 #include "search/window_count.hpp"
@@ -59,7 +59,7 @@ TEST(CarrierSet, RandomTablesOfEveryStyleGiveTheScansCount) {
         const int32_t snps = 2 + static_cast<int32_t>(random() % 300);
         const table_rows cells = random_table(random, rows, snps, style);
         const genotype_matrix matrix = to_matrix(cells);
-        const fast_genotype_matrix table = to_allele_table(cells, false);
+        const fast_genotype_matrix table = to_allele_table(cells, other_alleles::widen_the_table);
         for (int window_trial = 0; window_trial < 12; ++window_trial) {
             const int32_t lo = static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1));
             const int32_t hi = lo + 1 + static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1 - lo));
@@ -78,7 +78,7 @@ TEST(CarrierSet, WindowsFoundTogetherGiveTheScansCount) {
     for (const table_style style : {table_style::mosaic_bits, table_style::noisy_bits, table_style::mosaic_values}) {
         const table_rows cells = random_table(random, 70, 2500, style);
         const genotype_matrix matrix = to_matrix(cells);
-        const fast_genotype_matrix table = to_allele_table(cells, false);
+        const fast_genotype_matrix table = to_allele_table(cells, other_alleles::widen_the_table);
         std::vector<snp_window> windows;
         for (int k = 0; k < 300; ++k) {
             // Mostly narrow windows, a few wider than a batch of copied words.
@@ -98,10 +98,10 @@ TEST(CarrierSet, WindowsFoundTogetherGiveTheScansCount) {
 // Two windows equally common: the one with a 0 at the first differing SNP wins, wherever it is met.
 TEST(CarrierSet, TiesGoToTheWindowFirstInByteOrder) {
     const table_rows cells = {{1, 1, 1}, {0, 1, 1}, {1, 1, 1}, {0, 1, 1}, {0, 0, 0}};
-    const carrier_set found = find_carriers(to_allele_table(cells, false), {0, 2});
+    const carrier_set found = find_carriers(to_allele_table(cells, other_alleles::widen_the_table), {0, 2});
     EXPECT_EQ(found.core_row, 1);
     EXPECT_EQ(found.carrier_rows, (std::vector<int32_t>{1, 3}));
-    expect_scan_carriers(to_matrix(cells), to_allele_table(cells, false), {0, 2});
+    expect_scan_carriers(to_matrix(cells), to_allele_table(cells, other_alleles::widen_the_table), {0, 2});
 }
 
 TEST(CarrierSet, ExamplePanelWindowsGiveTheScansCount) {

@@ -1,7 +1,5 @@
 // The message for a genotype table that does not fit in memory.
-#include "input/table_loading.hpp"
-
-#include <cstdio>
+#include "input/genotype_reading.hpp"
 
 #include "common/message.hpp"
 
