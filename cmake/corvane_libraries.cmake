@@ -56,6 +56,7 @@ set(corvane_search_sources
   search/two_plane_count.cpp
   search/fast_window_count.cpp
   search/fast_region.cpp
+  search/carrier_search.cpp
 )
 set(corvane_search_uses corvane_input Eigen3::Eigen)
 
@@ -93,14 +94,13 @@ set(corvane_loci_sources
   loci/result_table.cpp
   loci/locus_merge.cpp
   loci/row_windows.cpp
-  loci/carrier_set.cpp
   loci/panel_carriers.cpp
   loci/sample_names.cpp
   loci/loci_tables.cpp
   loci/loci_options.cpp
   loci/loci_run.cpp
 )
-set(corvane_loci_uses corvane_report)
+set(corvane_loci_uses corvane_search)
 
 # Makes the library corvane_FOLDER of each folder named after `source_root` (the src/ folder),
 # linked to what it uses. The packages those name (ZLIB, Eigen3, htslib through pkg-config as HTSLIB)

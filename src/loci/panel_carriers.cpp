@@ -8,7 +8,7 @@
 
 #include "common/message.hpp"
 #include "input/fast_genotype_loading.hpp"
-#include "loci/carrier_set.hpp"
+#include "search/carrier_search.hpp"
 #include "input/legend/legend_index.hpp"
 #include "input/legend/legend_rows.hpp"
 #include "loci/row_windows.hpp"

@@ -44,13 +44,6 @@ int32_t count_two_planes_above(table_caches& caches, snp_window window, float th
 
 }  // namespace
 
-int32_t mismatch_allowance(int32_t width) {
-    int32_t allowed = width / 50;
-    while (allowed > 0 && !is_carrier(static_cast<double>(allowed), width)) --allowed;
-    while (allowed < width && is_carrier(static_cast<double>(allowed + 1), width)) ++allowed;
-    return allowed;
-}
-
 void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter) {
     counter = window_counter{};
     table_caches& caches = counter.caches;

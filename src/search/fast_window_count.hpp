@@ -65,10 +65,6 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
 // The count path's name on the progress line: "0/1 bits", "bits+rare", "2 planes" or "general".
 const char* count_path_name(count_path path);
 
-// The largest number of mismatching sites of a 0/1 window of `width` sites that still passes the
-// similarity test, found by evaluating that test itself.
-int32_t mismatch_allowance(int32_t width);
-
 // The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table. It
 // depends on no earlier count.
 int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,

@@ -11,12 +11,13 @@
 #include <limits>
 
 #include "input/bit_words.hpp"
+#include "search/window_grouping.hpp"
 
 namespace corvane {
 
 namespace {
 
-uint32_t low_byte(int32_t value) { return static_cast<uint32_t>(value) & 0xffu; }
+uint32_t low_byte(int32_t value) { return window_string_byte(value); }
 bool is_odd(int32_t value) { return low_byte(value) > 1; }
 
 int32_t row_bit(const fast_genotype_matrix& table, int32_t row, int32_t column) {
@@ -24,36 +25,30 @@ int32_t row_bit(const fast_genotype_matrix& table, int32_t row, int32_t column) 
 }
 
 // The rare cells of `row` inside `window`, as positions in table.rare's lists.
-struct cell_range {
-    size_t first;
-    size_t last;
-};
-
-cell_range rare_cells_in(const fast_genotype_matrix& table, int32_t row, snp_window window) {
+rare_cell_range rare_cells_in(const fast_genotype_matrix& table, int32_t row, snp_window window) {
     const rare_cells& rare = table.rare;
     const auto begin = rare.columns.begin();
-    const auto row_first = begin + static_cast<ptrdiff_t>(rare.row_start[static_cast<size_t>(row)]);
-    const auto row_last = begin + static_cast<ptrdiff_t>(rare.row_start[static_cast<size_t>(row) + 1]);
+    const rare_cell_range cells_of_row = rare.of_row(row);
+    const auto row_first = begin + static_cast<ptrdiff_t>(cells_of_row.first);
+    const auto row_last = begin + static_cast<ptrdiff_t>(cells_of_row.last);
     const auto first = std::lower_bound(row_first, row_last, window.lo);
     const auto last = std::upper_bound(first, row_last, window.hi);
     return {static_cast<size_t>(first - begin), static_cast<size_t>(last - begin)};
 }
 
 // Skips the cells of `cells` that are not odd.
-void skip_to_odd(const rare_cells& rare, cell_range& cells) {
+void skip_to_odd(const rare_cells& rare, rare_cell_range& cells) {
     while (cells.first < cells.last && !is_odd(rare.values[cells.first])) ++cells.first;
 }
 
 uint64_t odd_cells_hash(const fast_genotype_matrix& table, int32_t row, snp_window window) {
-    constexpr uint64_t multiplier = 0x9e3779b97f4a7c15ull;
-    cell_range cells = rare_cells_in(table, row, window);
+    rare_cell_range cells = rare_cells_in(table, row, window);
     uint64_t hash = 0;
     for (; cells.first < cells.last; ++cells.first) {
         const int32_t value = table.rare.values[cells.first];
         if (!is_odd(value)) continue;
-        const uint64_t cell = (static_cast<uint64_t>(static_cast<uint32_t>(table.rare.columns[cells.first])) << 8) | low_byte(value);
-        hash = (hash ^ cell) * multiplier;
-        hash ^= hash >> 31;
+        const auto column = static_cast<uint64_t>(static_cast<uint32_t>(table.rare.columns[cells.first]));
+        hash = hash_mix(hash, column << 8 | low_byte(value));
     }
     return hash;
 }
@@ -61,7 +56,7 @@ uint64_t odd_cells_hash(const fast_genotype_matrix& table, int32_t row, snp_wind
 // Whether two rows with equal bits over the window have the same odd cells (column and low byte).
 bool same_odd_cells(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window) {
     const rare_cells& rare = table.rare;
-    cell_range x = rare_cells_in(table, a, window), y = rare_cells_in(table, b, window);
+    rare_cell_range x = rare_cells_in(table, a, window), y = rare_cells_in(table, b, window);
     for (;;) {
         skip_to_odd(rare, x);
         skip_to_odd(rare, y);
@@ -88,7 +83,7 @@ bool window_string_before(const fast_genotype_matrix& table, int32_t a, int32_t 
         }
     }
     const rare_cells& rare = table.rare;
-    cell_range x = rare_cells_in(table, a, window), y = rare_cells_in(table, b, window);
+    rare_cell_range x = rare_cells_in(table, a, window), y = rare_cells_in(table, b, window);
     constexpr int32_t none = std::numeric_limits<int32_t>::max();
     for (;;) {
         skip_to_odd(rare, x);
@@ -117,16 +112,16 @@ bool within_allowance(const fast_genotype_matrix& table, int32_t row, int32_t co
     int64_t distance = window_mismatches(table, row, core_row, window, allowance, complete);
     if (!complete || distance > allowance) return false;
     const rare_cells& rare = table.rare;
-    cell_range x = rare_cells_in(table, row, window), y = rare_cells_in(table, core_row, window);
+    rare_cell_range x = rare_cells_in(table, row, window), y = rare_cells_in(table, core_row, window);
     constexpr int32_t none = std::numeric_limits<int32_t>::max();
     while (x.first < x.last || y.first < y.last) {
         const int32_t column_x = x.first < x.last ? rare.columns[x.first] : none;
         const int32_t column_y = y.first < y.last ? rare.columns[y.first] : none;
         const int32_t column = std::min(column_x, column_y);
         const int32_t bit_x = row_bit(table, row, column), bit_y = row_bit(table, core_row, column);
-        const int64_t value_x = column_x == column ? rare.values[x.first++] : bit_x;
-        const int64_t value_y = column_y == column ? rare.values[y.first++] : bit_y;
-        distance += (value_x - value_y) * (value_x - value_y) - (bit_x ^ bit_y);
+        const int32_t value_x = column_x == column ? rare.values[x.first++] : bit_x;
+        const int32_t value_y = column_y == column ? rare.values[y.first++] : bit_y;
+        distance += static_cast<int64_t>(squared_difference(value_x, value_y)) - (bit_x ^ bit_y);
         // Each correction is at least 0, so the sum only grows.
         if (distance > allowance) return false;
     }
@@ -135,11 +130,10 @@ bool within_allowance(const fast_genotype_matrix& table, int32_t row, int32_t co
 
 // Starts a new window's row marks; marks of earlier windows hold an older stamp.
 void new_stamp(rare_count_scratch& scratch) {
-    if (++scratch.stamp == 0) {
+    start_new_round(scratch.stamp, [&] {
         std::fill(scratch.rare_mark.begin(), scratch.rare_mark.end(), 0);
         std::fill(scratch.odd_mark.begin(), scratch.odd_mark.end(), 0);
-        scratch.stamp = 1;
-    }
+    });
 }
 
 // The window's most common string: its group's size and first row (the core row), and the stretch of
@@ -255,7 +249,8 @@ void prepare_rare_cell_count(const fast_genotype_matrix& table, rare_cell_column
     columns.values.resize(rare.values.size());
     std::vector<size_t> next(columns.column_start.begin(), columns.column_start.end() - 1);
     for (int32_t row = 0; row < table.haplotype_count; ++row) {
-        for (size_t i = rare.row_start[static_cast<size_t>(row)]; i < rare.row_start[static_cast<size_t>(row) + 1]; ++i) {
+        const rare_cell_range cells_of_row = rare.of_row(row);
+        for (size_t i = cells_of_row.first; i < cells_of_row.last; ++i) {
             const size_t to = next[static_cast<size_t>(rare.columns[i])]++;
             columns.rows[to] = row;
             columns.values[to] = rare.values[i];

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "search/cpu_features.hpp"
+#include "search/window_grouping.hpp"
 
 namespace corvane {
 
@@ -44,7 +45,7 @@ void gather_equal_keys(std::vector<int32_t>& order, size_t first, size_t last, c
         parts = 0;
         for (i = first; i < last; ++i) {
             const uint64_t key = keys[static_cast<size_t>(order[i])];
-            size_t slot = static_cast<size_t>((key * 0x9e3779b97f4a7c15ull) >> 40) & (slots - 1);
+            size_t slot = static_cast<size_t>(hash_mix(0, key) >> 40) & (slots - 1);
             while (scratch.slot_parts[slot] >= 0 && scratch.slot_keys[slot] != key) slot = (slot + 1) & (slots - 1);
             if (scratch.slot_parts[slot] < 0) {
                 scratch.slot_keys[slot] = key;
@@ -171,7 +172,7 @@ bool string_before(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_
     const window_words words(table, a, b, window);
     for (int32_t j = 0; j < words.spanned; ++j) {
         const uint64_t differ = words.differ(j);
-        if (differ != 0) return ((words.x[j] >> std::countr_zero(differ)) & 1u) == 0;
+        if (differ != 0) return zero_where_first_differing(words.x[j], differ);
     }
     return false;
 }
@@ -291,10 +292,7 @@ int32_t count_partition_carriers(const fast_genotype_matrix& table, window_parti
     }
 
     scratch.mark.resize(static_cast<size_t>(rows));
-    if (++scratch.mark_stamp == 0) {
-        std::fill(scratch.mark.begin(), scratch.mark.end(), 0);
-        scratch.mark_stamp = 1;
-    }
+    start_new_round(scratch.mark_stamp, [&] { std::fill(scratch.mark.begin(), scratch.mark.end(), 0); });
     scratch.near.clear();
     const auto take = [&](int32_t row) {
         scratch.mark[static_cast<size_t>(row)] = scratch.mark_stamp;

@@ -7,7 +7,7 @@
 #include "fast/random_tables.hpp"
 #include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
-#include "loci/carrier_set.hpp"
+#include "search/carrier_search.hpp"
 #include "search/window_count.hpp"
 
 namespace corvane::testing {

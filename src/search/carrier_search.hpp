@@ -1,4 +1,5 @@
-// Who carries a window's most common haplotype, found on the fast path's table without copying it.
+// The carrier search of corvane-loci: who carries a window's most common haplotype, found on the fast
+// path's table by the scan's own rule.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +7,7 @@
 #include <vector>
 
 #include "input/fast_genotype_matrix.hpp"
-#include "search/window_count.hpp"
+#include "search/search_terms.hpp"
 
 namespace corvane {
 

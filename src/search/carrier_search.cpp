@@ -1,5 +1,5 @@
 // The carrier set of a window: equal windows grouped by hash (checked word by word), then distances.
-#include "loci/carrier_set.hpp"
+#include "search/carrier_search.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -7,7 +7,9 @@
 #include <cstring>
 #include <numeric>
 
+#include "input/bit_words.hpp"
 #include "search/cpu_features.hpp"
+#include "search/window_grouping.hpp"
 
 namespace corvane {
 
@@ -32,10 +34,9 @@ struct carrier_scratch {
 };
 
 uint64_t key_hash(const uint64_t* key, size_t stride) {
-    uint64_t hash = key[0];
-    for (size_t k = 1; k < stride; ++k) hash = std::rotl(hash * 0x9e3779b97f4a7c15ull, 29) ^ key[k];
-    // The product's high bits depend on every bit of the key; they pick the slot.
-    return hash * 0xc4ceb9fe1a85ec53ull;
+    uint64_t hash = 0;
+    for (size_t k = 0; k < stride; ++k) hash = hash_mix(hash, key[k]);
+    return hash;
 }
 
 // Groups rows 0..H-1 by their window, given each row's window as `stride` words at keys[row * stride].
@@ -46,11 +47,14 @@ int32_t most_common_row(const std::vector<uint64_t>& keys, size_t stride, int32_
                         carrier_scratch& groups) {
     int bits = 4;
     while ((size_t{1} << bits) < 2 * static_cast<size_t>(rows)) ++bits;
-    if (groups.slot_bits != bits || ++groups.stamp == 0) {
-        groups.slots.assign(size_t{1} << bits, carrier_scratch::slot{});
+    const auto clear_slots = [&] { groups.slots.assign(size_t{1} << bits, carrier_scratch::slot{}); };
+    if (groups.slot_bits != bits) {
+        // A table of another size: its slots start empty, and so does the first round.
+        clear_slots();
         groups.slot_bits = bits;
-        groups.stamp = 1;
+        groups.stamp = 0;
     }
+    start_new_round(groups.stamp, clear_slots);
     const uint32_t stamp = groups.stamp;
     const size_t mask = (size_t{1} << bits) - 1;
     groups.used.clear();
@@ -83,13 +87,11 @@ int32_t most_common_row(const std::vector<uint64_t>& keys, size_t stride, int32_
 }
 
 // Appends the rows whose window is close enough to the core row's. For 0/1 alleles the squared
-// distance is the mismatch count, so the cut-off is a largest mismatch count, found by the
-// similarity test itself.
+// distance is the mismatch count, so the cut-off is the mismatch allowance.
 CORVANE_WITH_POPCOUNT
 void add_bit_carriers(const std::vector<uint64_t>& keys, size_t stride, int32_t rows, int32_t core_row, int32_t width,
                       std::vector<int32_t>& carriers) {
-    int64_t allowed = 0;
-    while (is_carrier(static_cast<double>(allowed + 1), width)) ++allowed;
+    const int64_t allowed = mismatch_allowance(width);
     const uint64_t* core = keys.data() + static_cast<size_t>(core_row) * stride;
     carriers.resize(static_cast<size_t>(rows));
     size_t found = 0;
@@ -107,7 +109,7 @@ void add_bit_carriers(const std::vector<uint64_t>& keys, size_t stride, int32_t 
 // block[w * rows + row], and the block holds one word past the window's last.
 carrier_set bit_carriers(const uint64_t* block, int32_t rows, snp_window window, carrier_scratch& scratch) {
     const int32_t width = window.hi - window.lo + 1;
-    const size_t stride = (static_cast<size_t>(width) + 63) / 64;
+    const size_t stride = words_for_bits(width);
     const unsigned shift = static_cast<unsigned>(window.lo % 64);
     const size_t first_word = static_cast<size_t>(window.lo / 64);
     const uint64_t last_mask = width % 64 == 0 ? ~uint64_t{0} : (uint64_t{1} << (width % 64)) - 1;
@@ -130,7 +132,7 @@ carrier_set bit_carriers(const uint64_t* block, int32_t rows, snp_window window,
         const uint64_t* key_b = keys.data() + static_cast<size_t>(b) * stride;
         for (size_t k = 0; k < stride; ++k) {
             const uint64_t differ = key_a[k] ^ key_b[k];
-            if (differ != 0) return (key_a[k] & (differ & -differ)) == 0;
+            if (differ != 0) return zero_where_first_differing(key_a[k], differ);
         }
         return false;
     };
@@ -156,7 +158,7 @@ carrier_set value_carriers(const fast_genotype_matrix& table, snp_window window,
     for (int32_t row = 0; row < rows; ++row) {
         const cell* alleles = window_of(row);
         unsigned char* bytes = reinterpret_cast<unsigned char*>(keys.data() + static_cast<size_t>(row) * stride);
-        for (int32_t k = 0; k < width; ++k) bytes[k] = static_cast<unsigned char>(static_cast<uint32_t>(alleles[k]) & 0xffu);
+        for (int32_t k = 0; k < width; ++k) bytes[k] = window_string_byte(alleles[k]);
     }
     const auto before = [&](int32_t a, int32_t b) {
         return std::memcmp(keys.data() + static_cast<size_t>(a) * stride, keys.data() + static_cast<size_t>(b) * stride,
@@ -170,9 +172,7 @@ carrier_set value_carriers(const fast_genotype_matrix& table, snp_window window,
         // Summed in the plain path's order, so the double comes out the same.
         double distance = 0.0;
         for (int32_t k = 0; k < width; ++k) {
-            const int64_t difference = static_cast<int64_t>(alleles[k]) - core[k];
-            const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
-            distance += static_cast<double>(magnitude * magnitude);
+            distance += static_cast<double>(squared_difference(alleles[k], core[k]));
         }
         if (is_carrier(distance, width)) found.carrier_rows.push_back(row);
     }
