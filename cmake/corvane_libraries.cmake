@@ -49,9 +49,12 @@ set(corvane_search_sources
   search/window_count.cpp
   search/region.cpp
   search/column_bits.cpp
+  search/window_words.cpp
   search/window_partition.cpp
+  search/partition_carriers.cpp
   search/narrow_window_groups.cpp
   search/value_window_count.cpp
+  search/rare_cell_groups.cpp
   search/rare_cell_count.cpp
   search/two_plane_count.cpp
   search/fast_window_count.cpp

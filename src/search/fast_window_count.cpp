@@ -6,7 +6,10 @@
 #include "search/fast_window_count.hpp"
 
 #include <cassert>
+#include <optional>
 #include <utility>
+
+#include "search/partition_carriers.hpp"
 
 namespace corvane {
 
@@ -116,9 +119,9 @@ int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window windo
         const int32_t largest = largest_group_above(caches.columns, caches.all_rows, caches.row_count, window,
                                                     threshold, scratch.narrow);
         if (all_bits || largest == 0) return largest;
-        const int32_t carriers = count_rare_narrow_carriers(table, caches.rare_columns, scratch.narrow,
-                                                            caches.columns.words_per_column, window, scratch.rare);
-        if (carriers >= 0) return static_cast<float>(carriers) > threshold ? carriers : 0;
+        const std::optional<int32_t> carriers = count_rare_narrow_carriers(
+            table, caches.rare_columns, scratch.narrow, caches.columns.words_per_column, window, scratch.rare);
+        if (carriers) return static_cast<float>(*carriers) > threshold ? *carriers : 0;
     }
     // A search's other windows extend the last one that passed: grow that window's partition.
     partition_window(table, caches.columns, search.passed, window, scratch.trial, scratch.partition);

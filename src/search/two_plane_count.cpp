@@ -6,6 +6,8 @@
 
 #include "input/bit_words.hpp"
 #include "search/cpu_features.hpp"
+#include "search/partition_carriers.hpp"
+#include "search/window_words.hpp"
 
 namespace corvane {
 
