@@ -87,8 +87,11 @@ set(corvane_prepare_sources
   prepare/sample_list.cpp
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
+  prepare/chromosome_name.cpp
   prepare/vcf_reader.cpp
   prepare/text_panel_conversion.cpp
+  prepare/cm_source.cpp
+  prepare/record_conversion.cpp
   prepare/prepare_run.cpp
 )
 set(corvane_prepare_uses corvane_input)

@@ -7,6 +7,7 @@
 
 #include "common/message.hpp"
 #include "common/word_split.hpp"
+#include "prepare/chromosome_name.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/text_input.hpp"
 
@@ -104,14 +105,6 @@ bool take_row(map_reading& reading, const std::vector<std::string_view>& fields,
 }
 
 }  // namespace
-
-std::string_view without_chr_prefix(std::string_view name) {
-    if (name.size() > 3 && (name[0] == 'c' || name[0] == 'C') && (name[1] == 'h' || name[1] == 'H') &&
-        (name[2] == 'r' || name[2] == 'R')) {
-        return name.substr(3);
-    }
-    return name;
-}
 
 run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
     map = genetic_map{};

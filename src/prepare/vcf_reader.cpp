@@ -4,9 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "common/message.hpp"
-#include "prepare/genetic_map.hpp"
+#include "prepare/chromosome_name.hpp"
 
 namespace corvane {
 
@@ -33,26 +34,16 @@ std::vector<std::string> index_contigs(const vcf_reader& reader) {
     return contigs;
 }
 
-void say_other_spelling(const vcf_reader& reader) {
-    print_message(message_kind::tool, "%s has no chromosome %s; using %s, its other spelling\n",
-                  reader.path.c_str(), reader.requested_chromosome.c_str(), reader.chromosome.c_str());
-}
-
 // Picks the name to read among `contigs`: the one asked for, else its other spelling. False when
 // neither is there.
 bool choose_chromosome(vcf_reader& reader, const std::vector<std::string>& contigs) {
-    for (const std::string& name : contigs) {
-        if (name == reader.requested_chromosome) return true;
+    const std::optional<std::string> name = name_among(contigs, reader.requested_chromosome);
+    if (!name) return false;
+    if (*name != reader.requested_chromosome) {
+        reader.chromosome = *name;
+        say_other_spelling(reader.path, reader.requested_chromosome, reader.chromosome);
     }
-    const std::string_view wanted = without_chr_prefix(reader.requested_chromosome);
-    for (const std::string& name : contigs) {
-        if (without_chr_prefix(name) == wanted) {
-            reader.chromosome = name;
-            say_other_spelling(reader);
-            return true;
-        }
-    }
-    return false;
+    return true;
 }
 
 // Uses the index next to the file, if any. Without one the whole file is streamed and filtered.
@@ -100,10 +91,10 @@ bool is_chromosome_record(vcf_reader& reader, const char* name) {
         if (!known) reader.contigs_seen.emplace_back(name);
     }
     if (reader.chromosome == name) return true;
-    if (!reader.name_open || without_chr_prefix(name) != without_chr_prefix(reader.requested_chromosome)) return false;
+    if (!reader.name_open || !same_chromosome(name, reader.requested_chromosome)) return false;
     reader.name_open = false;
     reader.chromosome = name;
-    say_other_spelling(reader);
+    say_other_spelling(reader.path, reader.requested_chromosome, reader.chromosome);
     return true;
 }
 
@@ -228,24 +219,6 @@ std::string record_location(const vcf_reader& reader) { return record_location(r
 
 std::string record_location(const vcf_reader& reader, const bcf1_t* record) {
     return reader.path + ": " + reader.chromosome + ":" + std::to_string(record->pos + 1);
-}
-
-std::string absent_chromosome_message(const vcf_reader& reader) {
-    const std::string& asked = reader.requested_chromosome;
-    std::string other = std::string(without_chr_prefix(asked));
-    if (other == asked) other = "chr" + asked;
-    std::string message = reader.path + " has no records of chromosome " + asked + " (nor of " +
-                          other + ")";
-    if (reader.contigs_seen.empty()) return message + "; it has no records at all";
-    constexpr size_t listed_at_most = 30;
-    message += "; its records are of ";
-    for (size_t i = 0; i < reader.contigs_seen.size() && i < listed_at_most; ++i) {
-        message += (i > 0 ? ", " : "") + reader.contigs_seen[i];
-    }
-    if (reader.contigs_seen.size() > listed_at_most) {
-        message += ", ... (" + std::to_string(reader.contigs_seen.size()) + " contigs)";
-    }
-    return message;
 }
 
 }  // namespace corvane
