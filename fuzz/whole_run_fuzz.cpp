@@ -108,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         default: break;
     }
     const std::string& written = arguments.size() == 9 ? arguments[8] : output;
-    const run_record plain = run_driver(run_plain, arguments, written);
-    const run_record fast = run_driver(run_fast, arguments, written);
+    const run_record plain = run_driver(run_corvane_reference, arguments, written);
+    const run_record fast = run_driver(run_corvane, arguments, written);
     if (plain.exit_status != fast.exit_status) {
         fail("exit status " + std::to_string(plain.exit_status) + " (reference) against " +
              std::to_string(fast.exit_status) + " (fast)");

@@ -11,5 +11,5 @@ int main(int argc, char** argv) {
         return corvane::exit_code(*answered);
     }
     corvane::scan_settings settings;
-    return corvane::finish_run(corvane::run_fast(argc, argv, settings), settings);
+    return corvane::finish_run(corvane::run_corvane(argc, argv, settings), settings);
 }

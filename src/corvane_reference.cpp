@@ -13,5 +13,5 @@ int main(int argc, char** argv) {
     // The oracle's messages are corvane's, byte for byte.
     corvane::set_program_name("corvane");
     corvane::scan_settings settings;
-    return corvane::finish_run(corvane::run_plain(argc, argv, settings), settings);
+    return corvane::finish_run(corvane::run_corvane_reference(argc, argv, settings), settings);
 }

@@ -10,7 +10,7 @@ namespace {
 
 using testing::read_file;
 using testing::read_gzip_file;
-using testing::run_corvane;
+using testing::run_scan_tool;
 using testing::scratch_dir;
 using testing::write_file;
 
@@ -27,7 +27,7 @@ TEST(CompressedInput, SameRowsWhateverTheCompression) {
                               dir.file("legend.txt") + " > " + dir.file("legend.bgz");
     ASSERT_EQ(std::system(bgzip.c_str()), 0);
 
-    const auto plain = run_corvane(CORVANE_EXE, dir.file("hap.gz"), dir.file("legend.gz"), "0.2", dir.file("plain"));
+    const auto plain = run_scan_tool(CORVANE_EXE, dir.file("hap.gz"), dir.file("legend.gz"), "0.2", dir.file("plain"));
     ASSERT_EQ(plain.status, 0) << plain.err;
     const std::string expected = read_file(dir.file("plain"));
     const struct {
@@ -39,7 +39,7 @@ TEST(CompressedInput, SameRowsWhateverTheCompression) {
         {CORVANE_EXAMPLES "/chr21.hap.gz", dir.file("legend.bgz")},
     };
     for (const auto& v : variants) {
-        const auto result = run_corvane(CORVANE_EXE, v.genotypes, v.legend, "0.2", dir.file("out"));
+        const auto result = run_scan_tool(CORVANE_EXE, v.genotypes, v.legend, "0.2", dir.file("out"));
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(read_file(dir.file("out")), expected) << v.genotypes << " " << v.legend;

@@ -68,7 +68,7 @@ TEST(Progress, ShownOnATerminalAndWipedAtTheEnd) {
     EXPECT_EQ(shown.substr(shown.size() - 3), "\033[K");
 
     // The same scan with standard error not a terminal prints nothing there, and the rows are the same.
-    const auto plain = testing::run_corvane(CORVANE_EXE, CORVANE_EXAMPLES "/chr21.hap.gz",
+    const auto plain = testing::run_scan_tool(CORVANE_EXE, CORVANE_EXAMPLES "/chr21.hap.gz",
                                             CORVANE_EXAMPLES "/chr21.legend.gz", "0.2", dir.file("plain"));
     EXPECT_EQ(plain.err, "");
     EXPECT_EQ(testing::read_file(dir.file("plain")), testing::read_file(dir.file("out")));

@@ -11,7 +11,7 @@ namespace {
 
 using testing::read_file;
 using testing::read_gzip_file;
-using testing::run_corvane;
+using testing::run_scan_tool;
 using testing::scratch_dir;
 using testing::write_file;
 
@@ -45,7 +45,7 @@ TEST(Scan, FiveRegionExample) {
     scratch_dir dir;
     write_file(dir.file("g"), example_genotypes());
     write_file(dir.file("l"), example_legend(40));
-    const auto result = run_corvane(CORVANE_EXE, dir.file("g"), dir.file("l"), "0.5", dir.file("out"));
+    const auto result = run_scan_tool(CORVANE_EXE, dir.file("g"), dir.file("l"), "0.5", dir.file("out"));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "");
@@ -61,7 +61,7 @@ TEST(Scan, TinyTables) {
     scratch_dir dir;
     // One SNP: no focal SNP, the legend is never opened.
     write_file(dir.file("one"), "0\n1\n1\n");
-    auto result = run_corvane(CORVANE_EXE, dir.file("one"), dir.file("no-legend"), "0.5", dir.file("out"));
+    auto result = run_scan_tool(CORVANE_EXE, dir.file("one"), dir.file("no-legend"), "0.5", dir.file("out"));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(read_file(dir.file("out")), header);
@@ -70,7 +70,7 @@ TEST(Scan, TinyTables) {
     write_file(dir.file("l2"), "chr\tid\tcM\tbp\nX\ta\t1\t5\nX\tb\t1.5\t9");
     for (const std::string table : {"0\t1\n1\t0\n0\t0\n1\t1\n", "0\t1\n0\t1\n0\t1\n1\t1\n"}) {
         write_file(dir.file("two"), table);
-        result = run_corvane(CORVANE_EXE, dir.file("two"), dir.file("l2"), "0.5", dir.file("out"));
+        result = run_scan_tool(CORVANE_EXE, dir.file("two"), dir.file("l2"), "0.5", dir.file("out"));
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(read_file(dir.file("out")), header + "X\t5\t9\t0.5\t4\t2\n");
     }
@@ -93,7 +93,7 @@ TEST(Scan, Chr21ExampleIsConsistentWithItsLegend) {
     for (const std::string frequency : {"0.05", "0.2", "0.5"}) {
         scratch_dir dir;
         const auto result =
-            run_corvane(CORVANE_EXE, CORVANE_EXAMPLES "/chr21.hap.gz", legend_path, frequency, dir.file("out"));
+            run_scan_tool(CORVANE_EXE, CORVANE_EXAMPLES "/chr21.hap.gz", legend_path, frequency, dir.file("out"));
         ASSERT_EQ(result.status, 0) << result.err;
         std::istringstream output(read_file(dir.file("out")));
         std::string line;

@@ -101,7 +101,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
     return result;
 }
 
-run_result run_corvane(const std::string& program, const std::string& genotypes, const std::string& legend,
+run_result run_scan_tool(const std::string& program, const std::string& genotypes, const std::string& legend,
                        const std::string& frequency, const std::string& output) {
     return run_program(program, {"-hap", genotypes, "-legend", legend, "-freq", frequency, "-out", output});
 }

@@ -45,7 +45,7 @@ run_result run_program(const std::string& program, const std::vector<std::string
                        const run_limits& limits = {});
 
 // Runs corvane as `corvane -hap G -legend L -freq F -out O`.
-run_result run_corvane(const std::string& program, const std::string& genotypes, const std::string& legend,
+run_result run_scan_tool(const std::string& program, const std::string& genotypes, const std::string& legend,
                        const std::string& frequency, const std::string& output);
 
 }  // namespace corvane::testing

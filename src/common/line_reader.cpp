@@ -15,7 +15,7 @@ namespace corvane {
 
 namespace {
 
-// The buffer starts small (files are opened once per region by the plain legend lookup) and doubles
+// The buffer starts small (files are opened once per region by the reference legend lookup) and doubles
 // while a line does not fit, up to a limit that no real panel comes near: a file without line ends
 // (binary data, /dev/zero) must end in a message, not in all the memory of the machine.
 constexpr size_t initial_buffer_bytes = size_t{1} << 16;

@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings& settings, output_file& output) {
+run_status fast_run_scan(const fast_genotype_matrix& table, const scan_settings& settings, output_file& output) {
     const int32_t snp_count = table.snp_count;
     window_counter counter;
     prepare_window_counter(table, counter);
@@ -20,7 +20,7 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
     int64_t regions = 0;
     int32_t focal = 0;
     while (is_focal_snp(focal, snp_count)) {
-        const region found = grow_region_fast(table, focal, settings.frequency, counter);
+        const region found = fast_grow_region(table, focal, settings.frequency, counter);
         run_status status = run_status::run_ok;
         if (!legend_read) {
             status = read_legend_table(settings.legend_path, snp_count, legend);
@@ -40,11 +40,11 @@ run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings&
     return run_status::run_ok;
 }
 
-run_status run_fast(int argc, const char* const* argv, scan_settings& settings) {
+run_status run_corvane(int argc, const char* const* argv, scan_settings& settings) {
     const auto load = [](const std::string& path, fast_genotype_matrix& table) {
         return load_fast_genotype_matrix(path, table);
     };
-    return run_program<fast_genotype_matrix>(argc, argv, settings, load, run_fast_scan);
+    return run_program<fast_genotype_matrix>(argc, argv, settings, load, fast_run_scan);
 }
 
 }  // namespace corvane

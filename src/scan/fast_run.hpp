@@ -10,9 +10,9 @@ namespace corvane {
 
 // The scan of run_scan over the fast table: the same regions, rows and messages in the same order.
 // The legend is read once, after the first region's search.
-run_status run_fast_scan(const fast_genotype_matrix& table, const scan_settings& settings, output_file& output);
+run_status fast_run_scan(const fast_genotype_matrix& table, const scan_settings& settings, output_file& output);
 
-// A whole run of the fast path: setup, loading, threshold check, scan, closing the output.
-run_status run_fast(int argc, const char* const* argv, scan_settings& settings);
+// A whole run of corvane: setup, loading, threshold check, scan, closing the output.
+run_status run_corvane(int argc, const char* const* argv, scan_settings& settings);
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-// The plain scan driver: Eigen window copies, window strings, the legend re-read per region.
+// The reference scan driver: Eigen window copies, window strings, the legend re-read per region.
 #include "scan/reference_run.hpp"
 
 #include <cstdint>
@@ -22,7 +22,7 @@ run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings
     return run_status::run_ok;
 }
 
-run_status run_plain(int argc, const char* const* argv, scan_settings& settings) {
+run_status run_corvane_reference(int argc, const char* const* argv, scan_settings& settings) {
     return run_program<genotype_matrix>(argc, argv, settings, load_genotype_matrix, run_scan);
 }
 

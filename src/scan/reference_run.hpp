@@ -1,4 +1,4 @@
-// The plain scan driver: the oracle that the fast driver is tested against.
+// The reference scan driver: the oracle that the fast driver is tested against.
 #pragma once
 
 #include "input/genotype_matrix.hpp"
@@ -8,11 +8,11 @@
 
 namespace corvane {
 
-// Walks the focal SNPs left to right with the plain window count and the plain legend lookup; each
+// Walks the focal SNPs left to right with the reference window count and the reference legend lookup; each
 // region is reported, and the next focal SNP is the second one after the region's end.
 run_status run_scan(const genotype_matrix& matrix, const scan_settings& settings, output_file& output);
 
-// A whole run of the plain path: setup, loading, threshold check, scan, closing the output.
-run_status run_plain(int argc, const char* const* argv, scan_settings& settings);
+// A whole run of corvane-reference: setup, loading, threshold check, scan, closing the output.
+run_status run_corvane_reference(int argc, const char* const* argv, scan_settings& settings);
 
 }  // namespace corvane

@@ -150,7 +150,7 @@ carrier_set value_carriers(const fast_genotype_matrix& table, snp_window window,
     const auto window_of = [&](int32_t row) {
         return cells.data() + static_cast<size_t>(row) * static_cast<size_t>(table.snp_count) + window.lo;
     };
-    // Windows are grouped by the low byte of each allele, as the plain path's strings are: eight
+    // Windows are grouped by the low byte of each allele, as the reference path's strings are: eight
     // bytes to a key word, in order, zero-padded.
     const size_t stride = (static_cast<size_t>(width) + 7) / 8;
     std::vector<uint64_t>& keys = scratch.keys;
@@ -169,7 +169,7 @@ carrier_set value_carriers(const fast_genotype_matrix& table, snp_window window,
     const cell* core = window_of(found.core_row);
     for (int32_t row = 0; row < rows; ++row) {
         const cell* alleles = window_of(row);
-        // Summed in the plain path's order, so the double comes out the same.
+        // Summed in the reference path's order, so the double comes out the same.
         double distance = 0.0;
         for (int32_t k = 0; k < width; ++k) {
             distance += static_cast<double>(squared_difference(alleles[k], core[k]));

@@ -30,7 +30,7 @@ bool suits_column_splits(const fast_genotype_matrix& table, const table_caches& 
            (static_cast<double>(threshold) + 1.0) * 32.0 >= static_cast<double>(table.haplotype_count);
 }
 
-// count_carriers_above on the two planes: the same column splits and partitions on plane columns.
+// fast_count_carriers_above on the two planes: the same column splits and partitions on plane columns.
 int32_t count_two_planes_above(table_caches& caches, snp_window window, float threshold, search_state& search,
                                count_scratch& scratch) {
     const snp_window planes_window = plane_window(window);
@@ -78,7 +78,7 @@ const char* count_path_name(count_path path) {
     return "";
 }
 
-int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
+int32_t fast_count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
                        count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
     const window_partition nothing;
@@ -100,7 +100,7 @@ int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, tab
     return count_partition_carriers(table, scratch.trial, allowance_of(caches, window), scratch.partition);
 }
 
-int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
+int32_t fast_count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                              table_caches& caches, search_state& search, count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
     switch (caches.path) {

@@ -37,7 +37,7 @@ struct table_caches {
 
 // What a search carries from one window to the next: the partition of the last bit window that
 // passed, which the next window (usually a wider one around it) grows instead of starting afresh.
-// Only count_carriers_above reads and writes it, so its result depends on the windows before only
+// Only fast_count_carriers_above reads and writes it, so its result depends on the windows before only
 // through this.
 struct search_state {
     window_partition passed;
@@ -67,22 +67,22 @@ const char* count_path_name(count_path path);
 
 // The carrier count of `window` (lo < hi), equal to count_similar_haplotypes on the same table. It
 // depends on no earlier count.
-int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
+int32_t fast_count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
                        count_scratch& scratch);
 
 // The carrier count of `window` when it is above `threshold` (so the window passes), else 0. This is
 // all the region search needs, and it can often be settled without finding the count. A passing bit
 // window becomes the search's `passed` partition.
-int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
+int32_t fast_count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                              table_caches& caches, search_state& search, count_scratch& scratch);
 
 // The same two counts with the parts of `counter`.
-inline int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, window_counter& counter) {
-    return count_carriers(table, window, counter.caches, counter.scratch);
+inline int32_t fast_count_carriers(const fast_genotype_matrix& table, snp_window window, window_counter& counter) {
+    return fast_count_carriers(table, window, counter.caches, counter.scratch);
 }
-inline int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
+inline int32_t fast_count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                                     window_counter& counter) {
-    return count_carriers_above(table, window, threshold, counter.caches, counter.search, counter.scratch);
+    return fast_count_carriers_above(table, window, threshold, counter.caches, counter.search, counter.scratch);
 }
 
 }  // namespace corvane

@@ -18,7 +18,7 @@ namespace {
 // Whether `row`'s squared distance to `core_row` over the window is at most `allowance`: the
 // mismatches of the bits, then at each rare cell of either row the squared difference of the
 // values in place of the bits' mismatch. Every term is an exact integer below 2^53 (see
-// keeps_rare_cells), so this integer sum is the double sum the plain count makes.
+// keeps_rare_cells), so this integer sum is the double sum the reference count makes.
 bool within_allowance(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
                       int32_t allowance) {
     bool complete = false;

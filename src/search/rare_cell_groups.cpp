@@ -134,16 +134,16 @@ core_group find_core_group(const fast_genotype_matrix& table, const std::vector<
         while (j < order.size() && group[j] == group[i]) ++j;
         // Rows without odd cells keep the bits' group; the others split by their odd cells.
         scratch.signatures.clear();
-        int32_t plain_count = 0, plain_first = -1;
+        int32_t unsplit_count = 0, unsplit_first = -1;
         for (size_t k = i; k < j; ++k) {
             const int32_t row = order[k];
             if (scratch.odd_mark[static_cast<size_t>(row)] == scratch.stamp) {
                 scratch.signatures.emplace_back(odd_cells_hash(table, row, window), row);
-            } else if (plain_count++ == 0) {
-                plain_first = row;
+            } else if (unsplit_count++ == 0) {
+                unsplit_first = row;
             }
         }
-        consider(plain_count, plain_first, i, j);
+        consider(unsplit_count, unsplit_first, i, j);
         std::sort(scratch.signatures.begin(), scratch.signatures.end());
         for (size_t s = 0; s < scratch.signatures.size();) {
             size_t e = s + 1;

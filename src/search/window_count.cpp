@@ -1,4 +1,4 @@
-// The plain window carrier count: an Eigen copy of the window, byte strings and an ordered map.
+// The reference window carrier count: an Eigen copy of the window, byte strings and an ordered map.
 #include "search/window_count.hpp"
 
 #include <cassert>

@@ -99,14 +99,14 @@ TEST(FastCount, OtherCodesGroupByLowByteAndMatchByValue) {
         window_counter counter;
         prepare_window_counter(table, counter);
         EXPECT_EQ(count_similar_haplotypes(to_matrix(rows), {0, 2}), expected);
-        EXPECT_EQ(count_carriers(table, {0, 2}, counter), expected);
+        EXPECT_EQ(fast_count_carriers(table, {0, 2}, counter), expected);
     }
 }
 
 TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
     std::mt19937_64 random(13);
     // Windows whose count passes and fails half the rows: the draw must give plenty of both, or the
-    // comparison below says little about count_carriers_above's early exit.
+    // comparison below says little about fast_count_carriers_above's early exit.
     int32_t passing = 0, failing = 0, with_rare_cells = 0;
     for (int32_t t = 0; t < 180; ++t) {
         const auto style = static_cast<table_style>(t % table_style_count);
@@ -123,10 +123,10 @@ TEST(FastCount, EveryWindowOfRandomTablesCountsAsThePlainCount) {
             int32_t hi = lo + 1 + static_cast<int32_t>(random() % static_cast<uint64_t>(snps - 1 - lo));
             if (w % 5 == 0) hi = std::min(snps - 1, lo + 1 + static_cast<int32_t>(random() % 60));
             const int32_t plain = count_similar_haplotypes(matrix, {lo, hi});
-            ASSERT_EQ(count_carriers(table, {lo, hi}, counter), plain) << t << ": " << lo << ".." << hi;
+            ASSERT_EQ(fast_count_carriers(table, {lo, hi}, counter), plain) << t << ": " << lo << ".." << hi;
             for (const int32_t threshold : {0, rows / 20, rows / 5, rows / 2, rows - 1}) {
                 const float limit = static_cast<float>(threshold);
-                const int32_t above = count_carriers_above(table, {lo, hi}, limit, counter);
+                const int32_t above = fast_count_carriers_above(table, {lo, hi}, limit, counter);
                 ASSERT_EQ(above, static_cast<float>(plain) > limit ? plain : 0) << t << ": " << lo << ".." << hi;
             }
             ++(static_cast<float>(plain) > static_cast<float>(rows / 2) ? passing : failing);

@@ -34,7 +34,7 @@ TEST(FastScan, EveryFocalSnpGrowsThePlainRegion) {
         const auto frequency = static_cast<float>(std::atof(frequency_text.c_str()));
         for (int32_t focal = 0; focal + 1 < snps; ++focal) {
             const region plain = grow_region(matrix, focal, frequency);
-            const region fast = grow_region_fast(table, focal, frequency, counter);
+            const region fast = fast_grow_region(table, focal, frequency, counter);
             ASSERT_EQ(fast.start, plain.start) << "table " << t << " focal " << focal;
             ASSERT_EQ(fast.end, plain.end) << "table " << t << " focal " << focal;
         }
@@ -98,7 +98,7 @@ TEST(FastScan, RandomTablesGiveThePlainRegionSequence) {
             int32_t regions = 0;
             for (int32_t focal = 0; is_focal_snp(focal, snps);) {
                 const region plain = grow_region(matrix, focal, frequency);
-                const region fast = grow_region_fast(table, focal, frequency, counter);
+                const region fast = fast_grow_region(table, focal, frequency, counter);
                 ASSERT_EQ(fast.start, plain.start) << "table " << t << " focal " << focal;
                 ASSERT_EQ(fast.end, plain.end) << "table " << t << " focal " << focal;
                 from_first += plain.start == 0;
@@ -145,7 +145,7 @@ TEST(FastScan, LongSharedSegmentsGiveThePlainRegionSequence) {
         int32_t regions = 0;
         for (int32_t focal = 0; is_focal_snp(focal, 900);) {
             const region plain = grow_region(matrix, focal, frequency);
-            const region fast = grow_region_fast(table, focal, frequency, counter);
+            const region fast = fast_grow_region(table, focal, frequency, counter);
             ASSERT_EQ(fast.start, plain.start) << frequency << " focal " << focal;
             ASSERT_EQ(fast.end, plain.end) << frequency << " focal " << focal;
             ++regions;
@@ -181,13 +181,13 @@ TEST(FastScan, RandomTablesGiveThePlainOutputFile) {
         for (const int32_t threshold : thresholds) {
             const std::string frequency = frequency_for_threshold(rows, threshold);
             ASSERT_FALSE(frequency.empty()) << rows << " " << threshold;
-            const run_outcome plain = run_in_process(run_plain, dir, frequency);
-            const run_outcome fast = run_in_process(run_fast, dir, frequency);
+            const run_outcome plain = run_in_process(run_corvane_reference, dir, frequency);
+            const run_outcome fast = run_in_process(run_corvane, dir, frequency);
             ASSERT_EQ(plain.status, run_status::run_ok) << "table " << t;
             ASSERT_EQ(fast.status, plain.status) << "table " << t;
             ASSERT_EQ(fast.output, plain.output) << "table " << t << " threshold " << threshold;
             if (!bits) continue;
-            for (const auto run : {run_plain, run_fast}) {
+            for (const auto run : {run_corvane_reference, run_corvane}) {
                 const run_outcome from_bits = run_in_process(run, dir, frequency, "table.bits");
                 ASSERT_EQ(from_bits.status, run_status::run_ok) << "bit panel of table " << t;
                 ASSERT_EQ(from_bits.output, plain.output) << "bit panel of table " << t << " threshold " << threshold;

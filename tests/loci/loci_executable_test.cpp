@@ -37,7 +37,7 @@ TEST(LociExecutable, ExampleLociCarryTheScansOwnCounts) {
     const std::string panel = std::string(CORVANE_EXAMPLES) + "/chr21.hap.gz";
     const std::string legend = std::string(CORVANE_EXAMPLES) + "/chr21.legend.gz";
     const std::string scan = dir.file("scan.tsv"), samples = dir.file("s.txt");
-    ASSERT_EQ(run_corvane(CORVANE_EXE, panel, legend, "0.5", scan).status, 0);
+    ASSERT_EQ(run_scan_tool(CORVANE_EXE, panel, legend, "0.5", scan).status, 0);
     std::string sample_text;
     for (int k = 0; k < 379; ++k) (sample_text += "S") += std::to_string(k) + "\n";
     write_file(samples, sample_text);

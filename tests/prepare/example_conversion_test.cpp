@@ -172,14 +172,14 @@ TEST(ExampleConversion, CorvaneScansTheConvertedFiles) {
     ASSERT_EQ(convert(example_vcf, dir.file("chr21"), {"--gzip"}).status, 0);
     ASSERT_EQ(convert(example_vcf, dir.file("bits")).status, 0);
     const run_result scan =
-        run_corvane(CORVANE_EXE, dir.file("chr21.hap.gz"), dir.file("chr21.legend.gz"), "0.5", dir.file("regions.txt"));
+        run_scan_tool(CORVANE_EXE, dir.file("chr21.hap.gz"), dir.file("chr21.legend.gz"), "0.5", dir.file("regions.txt"));
     ASSERT_EQ(scan.status, 0) << scan.err;
     const std::vector<std::string> rows = split_lines(read_file(dir.file("regions.txt")));
     ASSERT_GT(rows.size(), 1u);
     EXPECT_EQ(rows[0], "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp");
     EXPECT_EQ(split_words(rows[1])[0], "21");
     const run_result bit_scan =
-        run_corvane(CORVANE_EXE, dir.file("bits.hapbits"), dir.file("bits.legend"), "0.5", dir.file("bit-regions.txt"));
+        run_scan_tool(CORVANE_EXE, dir.file("bits.hapbits"), dir.file("bits.legend"), "0.5", dir.file("bit-regions.txt"));
     ASSERT_EQ(bit_scan.status, 0) << bit_scan.err;
     EXPECT_EQ(read_file(dir.file("bit-regions.txt")), read_file(dir.file("regions.txt")));
 }
