@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "input/genotype_reading.hpp"
 #include "common/run_status.hpp"
+#include "input/genotype_reading.hpp"
 
 namespace corvane {
 

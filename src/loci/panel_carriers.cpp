@@ -8,10 +8,10 @@
 
 #include "common/message.hpp"
 #include "input/fast_genotype_loading.hpp"
-#include "search/carrier_search.hpp"
 #include "input/legend/legend_index.hpp"
 #include "input/legend/legend_rows.hpp"
 #include "loci/row_windows.hpp"
+#include "search/carrier_search.hpp"
 
 namespace corvane {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "prepare/genetic_map.hpp"
 #include "common/run_status.hpp"
+#include "prepare/genetic_map.hpp"
 #include "prepare/site_rules.hpp"
 
 namespace corvane {

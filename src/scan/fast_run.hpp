@@ -1,10 +1,10 @@
 // The fast scan driver: bit-packed table, fast carrier count, legend read once.
 #pragma once
 
+#include "common/run_status.hpp"
 #include "input/fast_genotype_loading.hpp"
 #include "report/output_file.hpp"
 #include "scan/run_setup.hpp"
-#include "common/run_status.hpp"
 
 namespace corvane {
 

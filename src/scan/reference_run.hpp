@@ -1,10 +1,10 @@
 // The reference scan driver: the oracle that the fast driver is tested against.
 #pragma once
 
+#include "common/run_status.hpp"
 #include "input/genotype_matrix.hpp"
 #include "report/output_file.hpp"
 #include "scan/run_setup.hpp"
-#include "common/run_status.hpp"
 
 namespace corvane {
 

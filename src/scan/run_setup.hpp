@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/message.hpp"
-#include "report/output_file.hpp"
 #include "common/run_status.hpp"
+#include "report/output_file.hpp"
 
 namespace corvane {
 
