@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz_support.hpp"
 #include "common/field_split.hpp"
+#include "fuzz_support.hpp"
 
 namespace corvane::fuzzing {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz_support.hpp"
 #include "common/field_split.hpp"
+#include "fuzz_support.hpp"
 #include "input/genotype_parser.hpp"
 
 namespace corvane::fuzzing {
