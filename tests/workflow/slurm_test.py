@@ -47,6 +47,14 @@ def submitted_jobs(snakemake_output):
     return submitted
 
 
+def dumped_figure(log):
+    """What corvane-plot --dump printed into a plot step's log: one JSON line among the step's record."""
+    with open(log) as stream:
+        dumped = [line for line in stream.read().splitlines() if line.startswith("{")]
+    assert len(dumped) == 1, "%s: expected one line of --dump output, found %d" % (log, len(dumped))
+    return json.loads(dumped[0])
+
+
 class TwoChromosomesOnSlurm(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -136,12 +144,10 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
         for figure, log in [(("genome.scan.png",), "plot.genome.log")] + \
                            [((chrom, chrom + ".scan.png"), "plot.%s.log" % chrom) for chrom in CHROMS]:
             self.assertEqual(png_size(self.out("slurm", *figure)), png_size(self.out("local", *figure)))
-            with open(self.out("local", "logs", log)) as local, open(self.out("slurm", "logs", log)) as slurm:
-                drawn_locally, drawn_on_slurm = json.load(local), json.load(slurm)
+            drawn_locally, drawn_on_slurm = (dumped_figure(self.out(run, "logs", log)) for run in ("local", "slurm"))
             self.assertEqual(drawn_on_slurm, drawn_locally, log)
         self.assertEqual(len(drawn_locally["panels"]), 1)
-        with open(self.out("slurm", "logs", "plot.genome.log")) as stream:
-            drawn = json.load(stream)
+        drawn = dumped_figure(self.out("slurm", "logs", "plot.genome.log"))
         self.assertEqual(drawn["layout"], "genome")
         self.assertEqual([chromosome["chr"] for chromosome in drawn["chromosomes"]], list(CHROMS))
 
