@@ -17,7 +17,7 @@ KNOWN_KEYS = ("vcf", "map_dir", "map_pattern", "cm_tag", "samples", "freq", "out
               "prepare_options", "plot_options", "loci_options", "resources")
 TOOL_DEFAULTS = {"prepare": "corvane-prepare", "corvane": "corvane", "plot": "corvane-plot", "loci": "corvane-loci"}
 FIGURE_FORMATS = ("png", "svg")
-RESOURCE_STEPS = ("prepare", "scan", "plot", "loci")
+RESOURCE_STEPS = ("prepare", "scan", "plot", "loci", "carriers")
 RESOURCE_NAMES = ("mem_mb", "runtime")
 
 # Chromosome names become folder and file names under out_dir, so none may climb out of it or hide.

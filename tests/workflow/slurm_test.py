@@ -20,7 +20,7 @@ from workflow_test import png_size
 INSIDE_NAMESPACE = "CORVANE_SLURM_TEST_IN_NAMESPACE"
 ACCOUNT = PARTITION = "corvane"  # what scripts/one-node-slurm-start.sh defines
 CHROMS = ("21", "22")
-PER_CHROMOSOME_STEPS = ("prepare", "scan", "plot_chromosome")
+PER_CHROMOSOME_STEPS = ("prepare", "scan", "plot_chromosome", "carriers")
 WORKFLOW_TIMEOUT = 900
 ARGS = None
 
@@ -136,7 +136,8 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
 
     def test_tables_equal_the_local_run_byte_for_byte(self):
         genome_wide = [("genome.scan.tsv",), ("genome.loci.tsv",), ("genome.loci.bed",)]
-        for parts in genome_wide + [(chrom, chrom + ".scan.tsv") for chrom in CHROMS]:
+        per_chromosome = [(chrom, chrom + suffix) for chrom in CHROMS for suffix in (".scan.tsv", ".loci.tsv", ".carriers.tsv")]
+        for parts in genome_wide + per_chromosome:
             with open(self.out("local", *parts), "rb") as local, open(self.out("slurm", *parts), "rb") as slurm:
                 self.assertEqual(slurm.read(), local.read(), os.path.join(*parts))
 

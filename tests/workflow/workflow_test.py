@@ -1,5 +1,6 @@
 # Runs the genome-wide workflow locally on two chromosomes cut from the example VCF and checks the joined table.
 import argparse
+import collections
 import gzip
 import json
 import os
@@ -205,10 +206,11 @@ class TwoChromosomes(unittest.TestCase):
                     self.assertEqual(files_under(self.dir), before, "written or changed by a refused run")
 
     def test_every_step_log_says_what_ran_and_how_it_ended(self):
-        steps = ["prepare", "scan", "plot"]
+        steps = ["prepare", "scan", "plot", "carriers"]
         expected = {"%s.%s.log" % (step, chrom) for step in steps for chrom in ("21", "22")}
         self.assertEqual(set(os.listdir(self.out("logs"))), expected | {"loci.log", "plot.genome.log"})
-        tools = {"prepare": ARGS.prepare, "scan": ARGS.corvane, "plot": ARGS.plot, "loci": ARGS.loci}
+        tools = {"prepare": ARGS.prepare, "scan": ARGS.corvane, "plot": ARGS.plot, "carriers": ARGS.loci,
+                 "loci": ARGS.loci}
         for log in sorted(os.listdir(self.out("logs"))):
             with open(self.out("logs", log)) as stream:
                 lines = stream.read().splitlines()
@@ -232,6 +234,27 @@ class TwoChromosomes(unittest.TestCase):
                          "panel: %s.hapbits, H = 758 haplotypes, S = %d SNPs" % (prefix, len(legend)),
                          "frequency: 0.2", "rows written: %d" % len(rows)):
                 self.assertIn(line, lines)
+
+    def test_carriers_per_chromosome_name_the_genome_wide_loci(self):
+        header, loci = read_rows(self.out("genome.loci.tsv"))
+        carriers_column = header.split("\t").index("carriers")
+        genome_wide = {row.split("\t")[0]: int(row.split("\t")[carriers_column]) for row in loci}
+        for chrom in ("21", "22"):
+            with open(self.out(chrom, chrom + ".samples")) as stream:
+                samples = set(stream.read().split())
+            header, lines = read_rows(self.out(chrom, chrom + ".carriers.tsv"))
+            self.assertEqual(header, "locus\tsample\thaplotype")
+            per_locus = collections.Counter()
+            for line in lines:
+                locus, sample, haplotype = line.split("\t")
+                self.assertIn(sample, samples)
+                self.assertIn(haplotype, ("1", "2"))
+                per_locus[locus] += 1
+            on_chromosome = {locus: count for locus, count in genome_wide.items() if locus.startswith(chrom + ":")}
+            self.assertGreater(len(per_locus), 5)
+            self.assertEqual(dict(per_locus), {locus: count for locus, count in on_chromosome.items() if count})
+            _, own_loci = read_rows(self.out(chrom, chrom + ".loci.tsv"))
+            self.assertEqual([row.split("\t")[0] for row in own_loci], list(on_chromosome))
 
 
 # One fault per row: the top-level keys that differ from the good run's config (as YAML), and what
