@@ -219,6 +219,18 @@ class TwoChromosomes(unittest.TestCase):
             self.assertEqual(lines[-1], "ended: done (status 0)", log)
             self.assertRegex(lines[-2], r"^wall time: \d+\.\d\d s$", log)
 
+    def test_a_failed_step_log_keeps_the_tools_message_and_how_it_ended(self):
+        config = self.write_config("failing.yaml", "chr{chr}.gmap.gz", out_dir="failing",
+                                   prepare_options='"--min-maf 0.6"')
+        failed = self.snakemake(config, "--cores", 1, "--", "failing/21/21.hapbits")
+        self.assertNotEqual(failed.returncode, 0, failed.stdout + failed.stderr)
+        with open(os.path.join(self.dir, "failing", "logs", "prepare.21.log")) as stream:
+            lines = stream.read().splitlines()
+        self.assertTrue(lines[0].startswith("command: "), lines)
+        self.assertTrue(any(line.startswith("corvane-prepare: --min-maf takes a number") for line in lines), lines)
+        self.assertEqual(lines[-1], "ended: failed (status 2)")
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "failing", "21", "21.hapbits")))
+
     def test_scan_log_records_version_panel_frequency_and_rows(self):
         version = run([ARGS.corvane, "--version"]).stdout.strip()
         for chrom in ("21", "22"):
