@@ -1,6 +1,8 @@
-// Whole runs: the documented five-region example byte for byte, tiny tables, and the chr21 example.
+// Whole runs: the documented five-region example byte for byte, tiny tables, the chr21 example, and
+// compressed inputs, which give the same rows whatever their names say.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 #include "common/field_split.hpp"
@@ -17,7 +19,6 @@ using testing::scratch_dir;
 using testing::write_file;
 
 const std::string& header = testing::result_header;
-
 
 TEST(Scan, FiveRegionExample) {
     scratch_dir dir;
@@ -108,6 +109,39 @@ TEST(Scan, Chr21ExampleIsConsistentWithItsLegend) {
         EXPECT_GT(rows, 10u) << frequency;
         // The scan stops once no focal SNP is left before the last SNP.
         EXPECT_GE(previous_end_index, 1813 - 3) << frequency;
+    }
+}
+
+// Plain, gzip and BGZF files give the same result, whatever their names say.
+TEST(CompressedInput, SameRowsWhateverTheCompression) {
+    scratch_dir dir;
+    const std::string genotypes = read_gzip_file(CORVANE_EXAMPLES "/chr21.hap.gz");
+    const std::string legend = read_gzip_file(CORVANE_EXAMPLES "/chr21.legend.gz");
+    // Names say nothing about the content: the plain files get a .gz name and the other way round.
+    write_file(dir.file("hap.gz"), genotypes);
+    write_file(dir.file("legend.gz"), legend);
+    write_file(dir.file("hap.txt"), genotypes);
+    write_file(dir.file("legend.txt"), legend);
+    const std::string bgzip = "bgzip -c " + dir.file("hap.txt") + " > " + dir.file("hap.bgz") + " && bgzip -c " +
+                              dir.file("legend.txt") + " > " + dir.file("legend.bgz");
+    ASSERT_EQ(std::system(bgzip.c_str()), 0);
+
+    const auto plain = run_scan_tool(CORVANE_EXE, dir.file("hap.gz"), dir.file("legend.gz"), "0.2", dir.file("plain"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::string expected = read_file(dir.file("plain"));
+    const struct {
+        std::string genotypes, legend;
+    } variants[] = {
+        {CORVANE_EXAMPLES "/chr21.hap.gz", CORVANE_EXAMPLES "/chr21.legend.gz"},
+        {dir.file("hap.bgz"), dir.file("legend.bgz")},
+        {dir.file("hap.bgz"), dir.file("legend.txt")},
+        {CORVANE_EXAMPLES "/chr21.hap.gz", dir.file("legend.bgz")},
+    };
+    for (const auto& v : variants) {
+        const auto result = run_scan_tool(CORVANE_EXE, v.genotypes, v.legend, "0.2", dir.file("out"));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(read_file(dir.file("out")), expected) << v.genotypes << " " << v.legend;
     }
 }
 
