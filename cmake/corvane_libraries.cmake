@@ -99,6 +99,10 @@ set(corvane_prepare_uses corvane_input)
 set(corvane_loci_sources
   loci/result_table.cpp
   loci/locus_merge.cpp
+  loci/frequency_tables.cpp
+  loci/cell_loci.cpp
+  loci/combined_statistic.cpp
+  loci/loci_across_frequencies.cpp
   loci/row_windows.cpp
   loci/panel_carriers.cpp
   loci/sample_names.cpp

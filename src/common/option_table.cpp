@@ -18,9 +18,8 @@ run_status report_usage_error(const command_line_text& text, const std::string& 
 }
 
 run_status read_command_line_rows(int argc, const char* const* argv, const std::vector<option_spelling>& rows,
-                                  const std::function<option_fault(size_t, std::string_view, std::string_view)>& take,
-                                  const std::string& help, const command_line_text& text, bool operands_allowed,
-                                  command_line& read) {
+                                  const option_taker& take, const std::string& help, const command_line_text& text,
+                                  bool operands_allowed, command_line& read) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (const info_request request = info_request_of(argument); request != info_request::none) {
@@ -46,13 +45,20 @@ run_status read_command_line_rows(int argc, const char* const* argv, const std::
             return report_usage_error(text, "unknown option " + std::string(argument));
         }
         if (row->takes_value && !has_value) {
-            if (i + 1 >= argc) return report_usage_error(text, std::string(name) + " needs a value");
+            if (i + 1 >= argc) {
+                return report_usage_error(text, std::string(name) + (row->takes_pair ? " needs two values" : " needs a value"));
+            }
             value = argv[++i];
+        }
+        std::string_view second;
+        if (row->takes_pair) {
+            if (i + 1 >= argc) return report_usage_error(text, std::string(name) + " needs two values");
+            second = argv[++i];
         }
         if (row->repeats == option_repeats::refused && was_given(read, row->name)) {
             return report_usage_error(text, std::string(name) + " given twice");
         }
-        const option_fault fault = take(static_cast<size_t>(row - rows.begin()), name, value);
+        const option_fault fault = take(static_cast<size_t>(row - rows.begin()), name, value, second);
         if (!fault.empty()) return report_usage_error(text, fault);
         read.given.push_back(row->name);
     }

@@ -28,6 +28,9 @@ struct command_option {
     std::string help;             // the option's lines of the help, as printed
     // Takes `value` (empty for a flag) into `into`; `name` is the option as written.
     option_fault (*take)(settings& into, std::string_view name, std::string_view value) = nullptr;
+    // Set instead of `take` for an option of two values, "--freq F TABLE" (or "--freq=F TABLE").
+    option_fault (*take_pair)(settings& into, std::string_view name, std::string_view first,
+                              std::string_view second) = nullptr;
 };
 
 // What a tool says around its options.
@@ -55,13 +58,17 @@ struct option_spelling {
     std::string_view short_name;
     bool takes_value;
     option_repeats repeats;
+    bool takes_pair = false;  // two values
 };
 
-// read_command_line over rows given by their spellings; `take(row, name, value)` takes a value.
+// Takes the value (or, for a pair, the two values) of the option of row `row`, written `name`.
+using option_taker = std::function<option_fault(size_t row, std::string_view name, std::string_view value,
+                                                std::string_view second)>;
+
+// read_command_line over rows given by their spellings; `take` takes the values.
 run_status read_command_line_rows(int argc, const char* const* argv, const std::vector<option_spelling>& rows,
-                                  const std::function<option_fault(size_t, std::string_view, std::string_view)>& take,
-                                  const std::string& help, const command_line_text& text, bool operands_allowed,
-                                  command_line& read);
+                                  const option_taker& take, const std::string& help, const command_line_text& text,
+                                  bool operands_allowed, command_line& read);
 
 // The help text: text.help_before, every row's help in table order, text.help_after.
 template <typename settings>
@@ -72,7 +79,8 @@ std::string help_of(const std::vector<command_option<settings>>& table, const co
 }
 
 // Reads argv[1..argc) against `table`: an option with its value as "--name VALUE" or "--name=VALUE"
-// (a short name takes its value from the next argument), a flag alone, and, where `operands_allowed`,
+// (a short name takes its value from the next argument), a flag alone, an option of two values as
+// "--name FIRST SECOND" or "--name=FIRST SECOND", and, where `operands_allowed`,
 // operands ("-" and any argument not starting with '-'). -h, --help and --version are answered where
 // they stand (help_shown). A wrong command line is reported as a usage_error: an unknown option, a
 // value missing, an option given again that stands once, or a value its row refuses.
@@ -82,9 +90,10 @@ run_status read_command_line(int argc, const char* const* argv, const std::vecto
                              command_line& read) {
     std::vector<option_spelling> rows;
     for (const command_option<settings>& option : table) {
-        rows.push_back({option.name, option.short_name, option.takes_value, option.repeats});
+        rows.push_back({option.name, option.short_name, option.takes_value, option.repeats, option.take_pair != nullptr});
     }
-    const auto take = [&](size_t row, std::string_view name, std::string_view value) {
+    const auto take = [&](size_t row, std::string_view name, std::string_view value, std::string_view second) {
+        if (table[row].take_pair != nullptr) return table[row].take_pair(into, name, value, second);
         return table[row].take(into, name, value);
     };
     return read_command_line_rows(argc, argv, rows, take, help_of(table, text), text, operands_allowed, read);

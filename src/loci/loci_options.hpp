@@ -9,8 +9,16 @@
 
 namespace corvane {
 
+// A result table given with the frequency it was scanned at (--freq F TABLE, --null-freq F TABLE).
+struct frequency_table {
+    double frequency = 0.0;
+    std::string path;
+};
+
 struct loci_options {
-    std::vector<std::string> result_paths;
+    std::vector<std::string> result_paths;       // positional RESULT...: one frequency, ranked by length
+    std::vector<frequency_table> observed_tables;  // --freq: loci across frequencies
+    std::vector<frequency_table> null_tables;      // --null-freq: their null, for p-values
     std::string output_path;
     std::vector<std::string> panel_paths;   // --hap, paired in order with legend_paths
     std::vector<std::string> legend_paths;  // --legend
@@ -19,7 +27,11 @@ struct loci_options {
     std::string carriers_path;
     int64_t gap = 0;
     double min_cm = 0.0;
+    int32_t min_snps = 0;
 };
+
+// The text of a frequency in column names and messages, "%g" (0.2, 0.05).
+std::string frequency_text(double frequency);
 
 // Fills `options` from `argv`. Options take their value as the next argument or after '='. Prints the
 // usage for -h/--help and the version for --version on standard output (help_shown); reports a wrong

@@ -6,10 +6,10 @@
 #include <new>
 #include <vector>
 
-
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
+#include "loci/loci_across_frequencies.hpp"
 #include "loci/loci_options.hpp"
 #include "loci/loci_tables.hpp"
 #include "loci/locus_merge.hpp"
@@ -26,6 +26,9 @@ run_status check_outputs(const loci_options& options) {
     std::vector<named_input> inputs;
     for (const auto* paths : {&options.result_paths, &options.panel_paths, &options.legend_paths}) {
         for (const std::string& path : *paths) inputs.push_back({"input", path});
+    }
+    for (const auto* tables : {&options.observed_tables, &options.null_tables}) {
+        for (const frequency_table& table : *tables) inputs.push_back({"input", table.path});
     }
     inputs.push_back({"input", options.samples_path});
     std::vector<std::string> outputs = {options.output_path};
@@ -50,8 +53,18 @@ struct loci_outputs {
     std::unique_ptr<staged_output> carriers;
 };
 
-run_status write_outputs(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
+// The loci of one run, with what their table shows.
+struct found_loci {
+    const result_rows* rows = nullptr;
+    const std::vector<locus>* loci = nullptr;
+    std::vector<double> peak_frequencies = {};    // per locus, when formed across frequencies
+    const frequency_columns* by_frequency = nullptr;  // null when formed from one frequency
+};
+
+run_status write_outputs(const loci_options& options, const found_loci& found,
                          const std::vector<locus_carriers>& measured, const std::vector<std::string>& samples) {
+    const result_rows& rows = *found.rows;
+    const std::vector<locus>& loci = *found.loci;
     loci_outputs out;
     std::vector<staged_output*> all = {&out.table};
     if (!options.bed_path.empty()) all.push_back((out.bed = std::make_unique<staged_output>()).get());
@@ -62,11 +75,11 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
     if (status != run_status::run_ok) return status;
 
     const bool with_carriers = !options.panel_paths.empty();
-    status = write_staged(out.table, loci_header(with_carriers));
+    status = write_staged(out.table, loci_header(found.by_frequency, with_carriers));
     if (status == run_status::run_ok && out.carriers) status = write_staged(*out.carriers, carrier_list_header());
     for (size_t k = 0; k < loci.size() && status == run_status::run_ok; ++k) {
         const locus_carriers* carriers = with_carriers ? &measured[k] : nullptr;
-        status = write_staged(out.table, loci_row(rows, loci[k], carriers));
+        status = write_staged(out.table, loci_row(rows, loci, k, found.by_frequency, carriers));
         if (status == run_status::run_ok && out.bed) status = write_staged(*out.bed, bed_line(rows, loci[k]));
         if (status == run_status::run_ok && out.carriers) {
             status = write_staged(*out.carriers, carrier_lines(rows, loci[k], measured[k], samples));
@@ -76,13 +89,7 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
     return commit_staged(all);
 }
 
-run_status run_checked(const loci_options& options) {
-    result_rows rows;
-    for (const std::string& path : options.result_paths) {
-        const run_status read = read_result_table(path, rows);
-        if (read != run_status::run_ok) return read;
-    }
-    const std::vector<locus> loci = merge_loci(rows, options.gap, options.min_cm);
+run_status measure_and_write(const loci_options& options, const found_loci& found) {
     std::vector<std::string> samples;
     if (!options.samples_path.empty()) {
         const run_status read = read_sample_names(options.samples_path, samples);
@@ -94,11 +101,37 @@ run_status run_checked(const loci_options& options) {
     }
     std::vector<locus_carriers> measured;
     if (!options.panel_paths.empty()) {
-        const run_status found = measure_carriers(options, rows, loci, samples.size(), !options.carriers_path.empty(),
-                                                  measured);
-        if (found != run_status::run_ok) return found;
+        const run_status measuring = measure_carriers(options, *found.rows, *found.loci, found.peak_frequencies,
+                                                      samples.size(), !options.carriers_path.empty(), measured);
+        if (measuring != run_status::run_ok) return measuring;
     }
-    return write_outputs(options, rows, loci, measured, samples);
+    return write_outputs(options, found, measured, samples);
+}
+
+// Loci of result tables of one frequency, ranked by their longest interval.
+run_status run_one_frequency(const loci_options& options) {
+    result_rows rows;
+    for (const std::string& path : options.result_paths) {
+        const run_status read = read_result_table(path, rows);
+        if (read != run_status::run_ok) return read;
+    }
+    const std::vector<locus> loci = merge_loci(rows, options.gap, {.min_cm = options.min_cm, .min_snps = options.min_snps});
+    return measure_and_write(options, {.rows = &rows, .loci = &loci});
+}
+
+// Loci across the frequencies of --freq, ranked by the combined statistic.
+run_status run_across_frequencies(const loci_options& options) {
+    frequency_loci formed;
+    const run_status status = find_frequency_loci(options, formed);
+    if (status != run_status::run_ok) return status;
+    const frequency_columns columns{.loci = &formed.loci, .statistics = &formed.statistics};
+    found_loci found{.rows = &formed.observed.rows, .loci = &formed.loci.loci, .by_frequency = &columns};
+    for (const uint32_t peak : formed.statistics.peak_frequency) found.peak_frequencies.push_back(formed.loci.frequencies[peak]);
+    return measure_and_write(options, found);
+}
+
+run_status run_checked(const loci_options& options) {
+    return options.observed_tables.empty() ? run_one_frequency(options) : run_across_frequencies(options);
 }
 
 }  // namespace

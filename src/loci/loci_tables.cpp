@@ -4,26 +4,77 @@
 #include <cmath>
 #include <cstdio>
 
+#include "loci/loci_options.hpp"
+
 namespace corvane {
 
 std::string locus_name(const result_rows& rows, const locus& found) {
     return rows.chr_names[found.chr] + ":" + std::to_string(found.number);
 }
 
-std::string loci_header(bool with_carriers) {
-    std::string header = "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile";
+std::string loci_header(const frequency_columns* by_frequency, bool with_carriers) {
+    std::string header = "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile"
+                         "\tpeak_kb\tpeak_cM_per_Mb";
+    if (by_frequency != nullptr) {
+        header += "\tpeak_freq\tmax_freq";
+        for (const double frequency : by_frequency->loci->frequencies) header += "\tcM_" + frequency_text(frequency);
+        header += "\tstatistic";
+        if (!by_frequency->statistics->p_value.empty()) header += "\tp_value\tq_value";
+    }
     if (with_carriers) header += "\tcarriers\tcarrier_frequency\tcore";
     return header + "\n";
 }
 
-std::string loci_row(const result_rows& rows, const locus& found, const locus_carriers* carriers) {
+namespace {
+
+// The peak's cM per Mb; nan where it has no physical length (or no genetic one).
+std::string rate_text(const result_interval& peak) {
+    const int32_t bp = peak.end - peak.start;
+    const double rate = bp == 0 ? std::nan("") : peak.genetic / (bp / 1e6);
+    if (std::isnan(rate)) return "nan";
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", rate);
+    return text;
+}
+
+void append_frequency_columns(const result_rows& rows, size_t k, const frequency_columns& by_frequency,
+                              std::string& line) {
+    const cell_loci& loci = *by_frequency.loci;
+    const locus_statistics& statistics = *by_frequency.statistics;
+    for (const uint32_t shown : {statistics.peak_frequency[k], statistics.highest_frequency[k]}) {
+        line += '\t';
+        line += frequency_text(loci.frequencies[shown]);
+    }
+    for (size_t frequency = 0; frequency < loci.frequencies.size(); ++frequency) {
+        const size_t longest = loci.longest_at(k, frequency);
+        line += '\t';
+        line += longest == no_interval ? std::string_view("NA") : genetic_text(rows, longest);
+    }
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "\t%.6f", statistics.statistic[k]);
+    line += numbers;
+    if (!statistics.p_value.empty()) {
+        std::snprintf(numbers, sizeof numbers, "\t%.6g\t%.6g", statistics.p_value[k], statistics.q_value[k]);
+        line += numbers;
+    }
+}
+
+}  // namespace
+
+std::string loci_row(const result_rows& rows, const std::vector<locus>& loci, size_t k,
+                     const frequency_columns* by_frequency, const locus_carriers* carriers) {
+    const locus& found = loci[k];
     const result_interval& peak = rows.intervals[found.peak];
     char numbers[160];
     std::snprintf(numbers, sizeof numbers, "\t%d\t%d\t%d\t%d\t%d\t", found.start, found.end, found.interval_count,
                   peak.start, peak.end);
-    std::string line = locus_name(rows, found) + "\t" + rows.chr_names[found.chr] + numbers + peak.genetic_text;
-    std::snprintf(numbers, sizeof numbers, "\t%d\t%d\t%.6g", peak.snps, found.rank, found.percentile);
+    std::string line = locus_name(rows, found) + "\t" + rows.chr_names[found.chr] + numbers;
+    line += genetic_text(rows, found.peak);
+    std::snprintf(numbers, sizeof numbers, "\t%d\t%d\t%.6g\t%.3f\t", peak.snps, found.rank, found.percentile,
+                  (peak.end - peak.start) / 1000.0);
     line += numbers;
+    line += rate_text(peak);
+    if (by_frequency != nullptr) append_frequency_columns(rows, k, *by_frequency, line);
     if (carriers != nullptr) {
         std::snprintf(numbers, sizeof numbers, "\t%d\t%.6g\t", carriers->count,
                       static_cast<double>(carriers->count) / carriers->haplotype_count);

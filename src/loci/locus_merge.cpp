@@ -2,16 +2,10 @@
 #include "loci/locus_merge.hpp"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
-#include <numeric>
 
 namespace corvane {
 
 namespace {
-
-// A genetic length to compare by: an interval without one (nan) is shorter than any other.
-double length_key(double genetic) { return std::isnan(genetic) ? -std::numeric_limits<double>::infinity() : genetic; }
 
 void rank_loci(const result_rows& rows, std::vector<locus>& loci) {
     std::vector<double> peaks(loci.size());
@@ -28,12 +22,10 @@ void rank_loci(const result_rows& rows, std::vector<locus>& loci) {
 
 }  // namespace
 
-std::vector<locus> merge_loci(const result_rows& rows, int64_t gap, double min_cm) {
+std::vector<locus> merge_loci(const result_rows& rows, int64_t gap, const interval_filter& filter) {
     std::vector<size_t> order;
     for (size_t k = 0; k < rows.intervals.size(); ++k) {
-        const double genetic = rows.intervals[k].genetic;
-        if (min_cm > 0.0 && !(genetic >= min_cm)) continue;
-        order.push_back(k);
+        if (keeps_interval(filter, rows.intervals[k])) order.push_back(k);
     }
     // By chromosome (first appearance), then position; file order breaks the remaining ties.
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {

@@ -12,6 +12,7 @@
 #include "input/legend/legend_rows.hpp"
 #include "loci/row_windows.hpp"
 #include "search/carrier_search.hpp"
+#include "search/scan_threshold.hpp"
 
 namespace corvane {
 
@@ -40,17 +41,17 @@ run_status match_rows(const loci_options& options, const result_rows& rows, row_
             }
         }
         for (size_t k = 0; k < rows.intervals.size(); ++k) {
-            const result_interval& row = rows.intervals[k];
-            if (matches.panel_of_chr[row.chr] != panel) continue;
+            if (matches.panel_of_chr[rows.intervals[k].chr] != panel) continue;
             // Columns beyond the panel are checked once it is loaded and its SNP count known.
-            const run_status found = find_row_window(legend, rows, row, matches.windows[k]);
+            const run_status found = find_row_window(legend, rows, k, matches.windows[k]);
             if (found != run_status::run_ok) return found;
         }
     }
-    for (const result_interval& row : rows.intervals) {
-        if (matches.panel_of_chr[row.chr] != no_panel) continue;
+    for (size_t k = 0; k < rows.intervals.size(); ++k) {
+        const uint32_t chr = rows.intervals[k].chr;
+        if (matches.panel_of_chr[chr] != no_panel) continue;
         print_message(message_kind::place, "%s: chromosome %s is in none of the legends given with --legend\n",
-                      row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
+                      row_location(rows, k).c_str(), rows.chr_names[chr].c_str());
         return run_status::bad_input;
     }
     return run_status::run_ok;
@@ -91,10 +92,35 @@ run_status check_sample_count(const std::string& panel_path, const loci_options&
     return run_status::bad_input;
 }
 
+// A peak of a scan at `frequency` of this panel passed the scan's threshold whole or without its
+// last SNP (reported_interval_holds); one that did neither was scanned from another panel.
+run_status check_peak_threshold(const loci_options& options, const result_rows& rows, const locus& found,
+                                const fast_genotype_matrix& table, snp_window peak, int32_t carriers, float frequency,
+                                size_t panel) {
+    const float threshold = carrier_threshold(table.haplotype_count, frequency);
+    int32_t shortened = -1;
+    const auto count = [&](snp_window window) {
+        if (window.hi == peak.hi) return carriers;
+        shortened = static_cast<int32_t>(find_carriers(table, window).carrier_rows.size());
+        return shortened;
+    };
+    if (reported_interval_holds(count, region{peak.lo, peak.hi}, threshold)) return run_status::run_ok;
+    print_message(message_kind::place,
+                  "%s: locus %s:%d: its peak at frequency %g, SNPs %d to %d of the legend %s, is carried by %d of the "
+                  "%d haplotypes of the panel %s (%d without its last SNP), but a scan at %g reports only intervals "
+                  "carried by more than floor(%d x %g) = %g; the panel is not the one the scan read\n",
+                  row_location(rows, found.peak).c_str(), rows.chr_names[found.chr].c_str(), found.number,
+                  static_cast<double>(frequency), peak.lo + 1, peak.hi + 1, options.legend_paths[panel].c_str(), carriers,
+                  table.haplotype_count, options.panel_paths[panel].c_str(), shortened, static_cast<double>(frequency),
+                  table.haplotype_count, static_cast<double>(frequency), static_cast<double>(threshold));
+    return run_status::bad_input;
+}
+
 }  // namespace
 
 run_status measure_carriers(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
-                            size_t sample_count, bool keep_rows, std::vector<locus_carriers>& measured) {
+                            const std::vector<double>& peak_frequencies, size_t sample_count, bool keep_rows,
+                            std::vector<locus_carriers>& measured) {
     row_matches matches;
     run_status status = match_rows(options, rows, matches);
     if (status != run_status::run_ok) return status;
@@ -112,10 +138,9 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         if (status == run_status::run_ok) status = check_sample_count(panel_path, options, table, sample_count);
         if (status != run_status::run_ok) return status;
         for (size_t k = 0; k < rows.intervals.size(); ++k) {
-            const result_interval& row = rows.intervals[k];
-            if (matches.panel_of_chr[row.chr] != panel || matches.windows[k].hi < table.snp_count) continue;
+            if (matches.panel_of_chr[rows.intervals[k].chr] != panel || matches.windows[k].hi < table.snp_count) continue;
             print_message(message_kind::place, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
-                          row_location(rows, row).c_str(), matches.windows[k].hi + 1,
+                          row_location(rows, k).c_str(), matches.windows[k].hi + 1,
                           options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
             return run_status::bad_input;
         }
@@ -133,6 +158,13 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
             out.core = core_text(table, carriers.core_row, peaks[peak]);
             if (keep_rows) out.rows = std::move(carriers.carrier_rows);
         });
+        if (peak_frequencies.empty()) continue;
+        for (size_t peak = 0; peak < peaks.size(); ++peak) {
+            const size_t k = panel_loci[peak];
+            status = check_peak_threshold(options, rows, loci[k], table, peaks[peak], measured[k].count,
+                                          static_cast<float>(peak_frequencies[k]), panel);
+            if (status != run_status::run_ok) return status;
+        }
     }
     return run_status::run_ok;
 }

@@ -7,7 +7,7 @@
 
 #include "common/run_status.hpp"
 #include "loci/loci_options.hpp"
-#include "loci/locus_merge.hpp"
+#include "loci/locus.hpp"
 #include "loci/result_table.hpp"
 
 namespace corvane {
@@ -24,10 +24,13 @@ constexpr int32_t core_shown_snps = 200;
 
 // Matches every row of `rows` to the legend of its chromosome (the first --legend that names it),
 // then loads each needed panel in turn and measures the carriers of the peak of every locus. When
-// `sample_count` > 0 each panel must hold 2 x sample_count haplotypes. Faults are reported where
-// found: a chromosome no legend names, a row the legend does not hold or that lies beyond the
-// panel, a panel that cannot be read.
+// `sample_count` > 0 each panel must hold 2 x sample_count haplotypes. With `peak_frequencies` (the
+// frequency each locus's peak was scanned at; empty for none), every peak is held to the carrier
+// threshold the scan held it to on that panel. Faults are reported where found: a chromosome no
+// legend names, a row the legend does not hold or that lies beyond the panel, a panel that cannot be
+// read, a peak its scan could not have reported from the panel.
 run_status measure_carriers(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
-                            size_t sample_count, bool keep_rows, std::vector<locus_carriers>& measured);
+                            const std::vector<double>& peak_frequencies, size_t sample_count, bool keep_rows,
+                            std::vector<locus_carriers>& measured);
 
 }  // namespace corvane

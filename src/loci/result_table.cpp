@@ -1,12 +1,13 @@
-// Result table reading: the header, then six checked fields per row.
+// Result table reading: the header, then six checked fields per row, parsed without copies.
 #include "loci/result_table.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include "common/line_reader.hpp"
 #include "common/message.hpp"
@@ -46,13 +47,17 @@ bool parse_count(std::string_view text, int32_t& value) {
     return true;
 }
 
+// A number as strtod reads it, the whole field: from_chars for the common spellings, strtod for the
+// rest it also takes (a leading '+', hexadecimal).
 bool parse_genetic(std::string_view text, double& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc() && end == text.data() + text.size()) return true;
     const std::string copy(text);
-    if (copy.empty() || std::isspace(static_cast<unsigned char>(copy[0]))) return false;
-    char* end = nullptr;
+    char* stop = nullptr;
     errno = 0;
-    value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size();
+    value = std::strtod(copy.c_str(), &stop);
+    return stop == copy.c_str() + copy.size();
 }
 
 run_status row_fault(const std::string& path, int64_t line, const std::string& what) {
@@ -60,7 +65,18 @@ run_status row_fault(const std::string& path, int64_t line, const std::string& w
     return run_status::bad_input;
 }
 
-run_status read_row(const std::string& path, int64_t line_number, std::string_view line, result_rows& rows) {
+// The index of chromosome `name`, added when new; the table's runs grow when it differs from the
+// row before.
+uint32_t chromosome_of(std::string_view name, int64_t line_number, result_rows& rows, table_read& table) {
+    if (!table.runs.empty() && rows.chr_names[table.runs.back().chr] == name) return table.runs.back().chr;
+    const auto [entry, added] = rows.chr_index.emplace(std::string(name), static_cast<uint32_t>(rows.chr_names.size()));
+    if (added) rows.chr_names.emplace_back(name);
+    table.runs.push_back({entry->second, line_number});
+    return entry->second;
+}
+
+run_status read_row(const std::string& path, int64_t line_number, std::string_view line, result_rows& rows,
+                    table_read& table) {
     std::string_view fields[field_count];
     int found = 0;
     if (!split_tabs(line, fields, found)) {
@@ -91,14 +107,13 @@ run_status read_row(const std::string& path, int64_t line_number, std::string_vi
         return row_fault(path, line_number, "genetic_dist is not a number: \"" +
                                                 std::string(fields[3]) + "\"");
     }
-    row.genetic_text = std::string(fields[3]);
-    const std::string chr(fields[0]);
-    const auto [entry, added] = rows.chr_index.emplace(chr, static_cast<uint32_t>(rows.chr_names.size()));
-    if (added) rows.chr_names.push_back(chr);
-    row.chr = entry->second;
-    row.file = static_cast<uint32_t>(rows.paths.size() - 1);
-    row.line = line_number;
-    rows.intervals.push_back(std::move(row));
+    row.chr = chromosome_of(fields[0], line_number, rows, table);
+    rows.intervals.push_back(row);
+    if (rows.keep_origins) {
+        rows.lines.push_back(line_number);
+        rows.texts.append(fields[3]);
+        rows.text_ends.push_back(rows.texts.size());
+    }
     return run_status::run_ok;
 }
 
@@ -110,20 +125,25 @@ run_status read_result_table(const std::string& path, result_rows& rows) {
         print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
         return run_status::input_unreadable;
     }
-    rows.paths.push_back(path);
+    rows.tables.push_back({path, rows.intervals.size(), {}});
+    table_read& table = rows.tables.back();
     std::string_view line;
     line_result got = line_result::line;
-    while ((got = read_line(reader, line)) == line_result::line) {
+    run_status status = run_status::run_ok;
+    while (status == run_status::run_ok && (got = read_line(reader, line)) == line_result::line) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line == result_header) continue;
         if (reader.line_number == 1) {
-            return row_fault(path, 1, "expected the result header line (tab-separated): chr startpos endpos "
-                                      "genetic_dist physical_dist n.snp");
+            status = row_fault(path, 1, "expected the result header line (tab-separated): chr startpos endpos "
+                                        "genetic_dist physical_dist n.snp");
+        } else if (line.empty()) {
+            status = row_fault(path, reader.line_number, "empty line");
+        } else {
+            status = read_row(path, reader.line_number, line, rows, table);
         }
-        if (line.empty()) return row_fault(path, reader.line_number, "empty line");
-        const run_status status = read_row(path, reader.line_number, line, rows);
-        if (status != run_status::run_ok) return status;
     }
+    table.row_end = rows.intervals.size();
+    if (status != run_status::run_ok) return status;
     if (got == line_result::read_error) return run_status::input_unreadable;
     if (reader.line_number == 0) {
         return row_fault(path, 1, "empty file; expected the result header line (tab-separated): chr startpos "
@@ -132,8 +152,19 @@ run_status read_result_table(const std::string& path, result_rows& rows) {
     return run_status::run_ok;
 }
 
-std::string row_location(const result_rows& rows, const result_interval& row) {
-    return rows.paths[row.file] + ":" + std::to_string(row.line);
+size_t table_of_row(const result_rows& rows, size_t row) {
+    const auto after = std::upper_bound(rows.tables.begin(), rows.tables.end(), row,
+                                        [](size_t k, const table_read& table) { return k < table.row_end; });
+    return static_cast<size_t>(after - rows.tables.begin());
+}
+
+std::string row_location(const result_rows& rows, size_t row) {
+    return rows.tables[table_of_row(rows, row)].path + ":" + std::to_string(rows.lines[row]);
+}
+
+std::string_view genetic_text(const result_rows& rows, size_t row) {
+    const uint64_t begin = row == 0 ? 0 : rows.text_ends[row - 1];
+    return std::string_view(rows.texts).substr(begin, rows.text_ends[row] - begin);
 }
 
 }  // namespace corvane

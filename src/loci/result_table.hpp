@@ -1,8 +1,9 @@
-// Reads corvane result tables (one or several, concatenated or not) into one list of intervals.
+// Reads corvane result tables (one or several, concatenated or not) into one lean list of intervals.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -10,23 +11,40 @@
 
 namespace corvane {
 
-// One row of a result table, with where it was read.
+// One row of a result table: 24 bytes, so that the tables of a thousand simulated replicates at
+// every frequency of a grid fit in memory with room to spare.
 struct result_interval {
-    uint32_t chr = 0;          // index into result_rows::chr_names
-    int32_t start = 0;         // startpos, bp
-    int32_t end = 0;           // endpos, bp
-    double genetic = 0.0;      // genetic_dist, cM (nan allowed)
-    std::string genetic_text;  // genetic_dist as written, so it is echoed unchanged
-    int32_t snps = 0;          // n.snp
-    uint32_t file = 0;         // index into result_rows::paths
-    int64_t line = 0;          // 1-based line in that file
+    double genetic = 0.0;  // genetic_dist, cM (nan allowed)
+    int32_t start = 0;     // startpos, bp
+    int32_t end = 0;       // endpos, bp
+    int32_t snps = 0;      // n.snp
+    uint32_t chr = 0;      // index into result_rows::chr_names
+};
+
+// Where a chromosome's rows begin in a table: each time the chromosome column changes, a new run.
+struct chromosome_run {
+    uint32_t chr = 0;
+    int64_t line = 0;
+};
+
+// One table read: its rows are those from the previous table's row_end up to its own.
+struct table_read {
+    std::string path;
+    size_t row_end = 0;
+    std::vector<chromosome_run> runs;
 };
 
 struct result_rows {
-    std::vector<std::string> paths;
+    std::vector<table_read> tables;
     std::vector<std::string> chr_names;  // in the order chromosomes first appear
     std::unordered_map<std::string, uint32_t> chr_index;
     std::vector<result_interval> intervals;  // in file order
+    // Kept unless the rows are read lean (keep_origins false): each row's line in its table and its
+    // genetic_dist as written (echoed unchanged), the k-th text ending at text_ends[k] in texts.
+    bool keep_origins = true;
+    std::vector<int64_t> lines;
+    std::string texts;
+    std::vector<uint64_t> text_ends;
 };
 
 // The header line every result table starts with.
@@ -38,7 +56,13 @@ inline constexpr const char* result_header = "chr\tstartpos\tendpos\tgenetic_dis
 // (input_unreadable).
 run_status read_result_table(const std::string& path, result_rows& rows);
 
-// "PATH:LINE" of a row, for messages.
-std::string row_location(const result_rows& rows, const result_interval& row);
+// The table row `row` was read from (an index into rows.tables).
+size_t table_of_row(const result_rows& rows, size_t row);
+
+// "PATH:LINE" of a row, for messages; needs the rows' origins.
+std::string row_location(const result_rows& rows, size_t row);
+
+// The genetic_dist of a row as its table wrote it; needs the rows' origins.
+std::string_view genetic_text(const result_rows& rows, size_t row);
 
 }  // namespace corvane

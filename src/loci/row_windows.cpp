@@ -10,24 +10,24 @@ namespace corvane {
 
 namespace {
 
-run_status mismatch(const result_rows& rows, const result_interval& row, const std::string& what) {
+run_status mismatch(const result_rows& rows, size_t row, const std::string& what) {
     print_message(message_kind::place, "%s: %s\n", row_location(rows, row).c_str(), what.c_str());
     return run_status::bad_input;
 }
 
 }  // namespace
 
-run_status find_row_window(const legend_index& legend, const result_rows& rows, const result_interval& row,
-                           snp_window& window) {
+run_status find_row_window(const legend_index& legend, const result_rows& rows, size_t row_index, snp_window& window) {
+    const result_interval& row = rows.intervals[row_index];
     const std::string& chr = rows.chr_names[row.chr];
     const auto named = legend.chr_index.find(chr);
     if (named == legend.chr_index.end()) {
-        return mismatch(rows, row, "chromosome " + chr + " is not in the legend " + legend.path);
+        return mismatch(rows, row_index, "chromosome " + chr + " is not in the legend " + legend.path);
     }
     const auto first = std::lower_bound(legend.sorted.begin(), legend.sorted.end(),
                                         std::make_tuple(named->second, row.start, int32_t{0}));
     if (first == legend.sorted.end() || std::get<0>(*first) != named->second || std::get<1>(*first) != row.start) {
-        return mismatch(rows, row, "startpos " + std::to_string(row.start) + " is not a position of chromosome " + chr +
+        return mismatch(rows, row_index, "startpos " + std::to_string(row.start) + " is not a position of chromosome " + chr +
                                        " in the legend " + legend.path);
     }
     // Several SNPs may share a position: the row's start is the one whose n.snp-th SNP lies at endpos.
@@ -42,7 +42,7 @@ run_status find_row_window(const legend_index& legend, const result_rows& rows, 
         }
     }
     if (lo < 0) {
-        return mismatch(rows, row, "no run of " + std::to_string(row.snps) + " legend rows from bp " +
+        return mismatch(rows, row_index, "no run of " + std::to_string(row.snps) + " legend rows from bp " +
                                        std::to_string(row.start) + " to bp " + std::to_string(row.end) +
                                        " of chromosome " + chr + " in the legend " + legend.path);
     }

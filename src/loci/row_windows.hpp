@@ -8,9 +8,8 @@
 
 namespace corvane {
 
-// The SNP columns of `row`: its first SNP at startpos on its chromosome and its n.snp-th SNP at
-// endpos. Reports a row the legend does not hold as "RESULT:LINE: what" (bad_input).
-run_status find_row_window(const legend_index& legend, const result_rows& rows, const result_interval& row,
-                           snp_window& window);
+// The SNP columns of row `row` of `rows`: its first SNP at startpos on its chromosome and its
+// n.snp-th SNP at endpos. Reports a row the legend does not hold as "RESULT:LINE: what" (bad_input).
+run_status find_row_window(const legend_index& legend, const result_rows& rows, size_t row, snp_window& window);
 
 }  // namespace corvane

@@ -16,7 +16,8 @@ namespace corvane::testing {
 namespace {
 
 const std::string loci_header =
-    "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile";
+    "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile\tpeak_kb\t"
+    "peak_cM_per_Mb";
 
 // The inputs every row starts from: a panel of 6 alike haplotypes x 30 SNPs (0 then 29 times 1), its
 // legend, a sample list of two ids, and a result table of one interval over the whole panel.
@@ -28,11 +29,15 @@ const std::string good_panel = panel_text(allele_rows(6, [] {
 const std::string good_result = result_header + "21\t10000\t17250\t3.625\t7250\t30\n";
 
 // Written in arguments and texts; each run replaces them with its scratch paths: {R} the result
-// table, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list, {O} the loci table.
+// table, {T} a second one, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list,
+// {O} the loci table.
 struct loci_case {
     std::string name;
     std::string result_text = good_result;
+    std::string second_table_text = result_header;  // {T}
+    std::string panel = good_panel;
     std::string legend_text = corvane::testing::legend_text(30);
+    bool result_first = true;  // {R} as the first argument, a result table of one frequency
     std::vector<std::string> arguments = {};  // after the panel, legend and BED; "-o {O}" added unless given
     int status = 1;
     std::string err = "";  // standard error; for a wrong command line (status 2), its first line
@@ -40,6 +45,12 @@ struct loci_case {
 };
 
 void PrintTo(const loci_case& row, std::ostream* stream) { *stream << row.name; }
+
+// Result tables of a grid of frequencies instead of {R} as the first argument.
+loci_case across_frequencies(const std::string& name, std::vector<std::string> arguments, int status,
+                             const std::string& err) {
+    return {.name = name, .result_first = false, .arguments = std::move(arguments), .status = status, .err = err};
+}
 
 const std::string header_expected =
     "{R}:1: expected the result header line (tab-separated): chr startpos endpos genetic_dist physical_dist n.snp\n";
@@ -91,6 +102,63 @@ std::vector<loci_case> loci_cases() {
          .arguments = {"--gap", "-5"},
          .status = 2,
          .err = "corvane-loci: --gap takes a whole number of bp, got \"-5\"\n"},
+        {.name = "min_snps_not_a_number",
+         .arguments = {"--min-snps", "5.5"},
+         .status = 2,
+         .err = "corvane-loci: --min-snps takes a whole number of SNPs, got \"5.5\"\n"},
+
+        // Loci across frequencies: the command line.
+        {.name = "result_tables_given_both_ways",
+         .arguments = {"--freq", "0.2", "{R}"},
+         .status = 2,
+         .err = "corvane-loci: give the result tables either as RESULT... or with --freq F TABLE, not both\n"},
+        {.name = "null_without_frequencies", .arguments = {"--null-freq", "0.2", "{T}"}, .status = 2,
+         .err = "corvane-loci: --null-freq needs --freq: the null is read against the frequencies of the result "
+                "tables\n"},
+        across_frequencies("frequency_of_one", {"--freq", "1", "{R}"}, 2,
+                           "corvane-loci: frequency must be a number above 0 and below 1, got \"1\"\n"),
+        across_frequencies("frequency_one_in_single_precision", {"--freq", "0.99999999", "{R}"}, 2,
+                           "corvane-loci: frequency must be a number above 0 and below 1, got \"0.99999999\"\n"),
+        across_frequencies("frequency_without_its_table", {"-o", "{O}", "--freq", "0.2"}, 2,
+                           "corvane-loci: --freq needs two values\n"),
+        across_frequencies("null_at_other_frequencies", {"--freq", "0.2", "{R}", "--null-freq", "0.5", "{T}"}, 2,
+                           "corvane-loci: the --null-freq frequencies (0.5) must be those of --freq (0.2)\n"),
+        across_frequencies("frequencies_of_one_column_name", {"--freq", "0.1234561", "{R}", "--freq", "0.1234564", "{T}"},
+                           2, "corvane-loci: frequencies 0.1234561 and 0.1234564 both print as 0.123456; "
+                              "give frequencies that differ in their first 6 digits\n"),
+
+        // Loci across frequencies: tables that are not one scan per chromosome and frequency.
+        across_frequencies("chromosome_missing_at_a_frequency", {"--freq", "0.2", "{R}", "--freq", "0.5", "{T}"}, 1,
+                           "corvane-loci: chromosome 21 has intervals in the result table {R} of frequency 0.2 but in "
+                           "none of the result tables of frequency 0.5\n"),
+        {.name = "chromosome_in_two_runs_of_a_table",
+         .result_text = good_result + "22\t10000\t10250\t0.125\t250\t2\n21\t10000\t10250\t0.125\t250\t2\n",
+         .result_first = false,
+         .arguments = {"--freq", "0.2", "{R}"},
+         .err = "{R}:4: chromosome 21 appears a second time, after other chromosomes; two scans under one name? Name "
+                "the replicates of each batch apart\n"},
+        across_frequencies("table_given_twice_at_a_frequency", {"--freq", "0.2", "{R}", "--freq", "0.2", "{R}"}, 1,
+                           "{R}:2: chromosome 21 is also in {R}, a table of the same frequency 0.2; two scans under one "
+                           "name? Name the replicates of each batch apart\n"),
+        across_frequencies("null_without_loci", {"--freq", "0.2", "{R}", "--null-freq", "0.2", "{T}"}, 1,
+                           "corvane-loci: the null tables give no loci (no intervals after the filters); p-values need "
+                           "at least one\n"),
+        across_frequencies("null_chromosome_missing_at_a_frequency",
+                           {"--freq", "0.2", "{R}", "--freq", "0.5", "{R}", "--null-freq", "0.2", "{R}", "--null-freq",
+                            "0.5", "{T}"},
+                           1, "corvane-loci: chromosome 21 has intervals in the null table {R} of frequency 0.2 but in "
+                              "none of the null tables of frequency 0.5\n"),
+        // Half of the haplotypes carry each of two haplotypes: no window passes floor(6 x 0.5) = 3, so no
+        // scan at 0.5 of this panel reports a 30-SNP interval.
+        {.name = "peak_the_scan_could_not_have_reported_from_the_panel",
+         .panel = panel_text(allele_rows{std::vector<int32_t>(30, 0), std::vector<int32_t>(30, 1), std::vector<int32_t>(30, 0),
+                                         std::vector<int32_t>(30, 1), std::vector<int32_t>(30, 0), std::vector<int32_t>(30, 1)},
+                             "\t"),
+         .result_first = false,
+         .arguments = {"--freq", "0.5", "{R}"},
+         .err = "{R}:2: locus 21:1: its peak at frequency 0.5, SNPs 1 to 30 of the legend {L}, is carried by 3 of the 6 "
+                "haplotypes of the panel {P} (3 without its last SNP), but a scan at 0.5 reports only intervals carried "
+                "by more than floor(6 x 0.5) = 3; the panel is not the one the scan read\n"},
     };
 }
 
@@ -99,9 +167,9 @@ class LociBadInput : public ::testing::TestWithParam<loci_case> {};
 TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const loci_case& row = GetParam();
     scratch_dir dir;
-    const std::pair<std::string, std::string> paths[] = {{"{R}", dir.file("r.tsv")},  {"{P}", dir.file("p.txt")},
-                                                         {"{L}", dir.file("l.txt")},  {"{S}", dir.file("s.txt")},
-                                                         {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")}};
+    const std::pair<std::string, std::string> paths[] = {
+        {"{R}", dir.file("r.tsv")}, {"{T}", dir.file("t.tsv")}, {"{P}", dir.file("p.txt")}, {"{L}", dir.file("l.txt")},
+        {"{S}", dir.file("s.txt")}, {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")}};
     const auto substitute = [&](std::string text) {
         for (const auto& [mark, path] : paths) {
             for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += path.size()) {
@@ -111,13 +179,15 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
         return text;
     };
     write_file(substitute("{R}"), row.result_text);
-    write_file(substitute("{P}"), good_panel);
+    write_file(substitute("{T}"), row.second_table_text);
+    write_file(substitute("{P}"), row.panel);
     write_file(substitute("{L}"), row.legend_text);
     write_file(substitute("{S}"), "a\nb\n");
     const auto names_before = directory_names(dir.path);
 
-    std::vector<std::string> arguments = {substitute("{R}"), "--hap", substitute("{P}"), "--legend",
-                                          substitute("{L}"), "--bed", dir.file("l.bed")};
+    std::vector<std::string> arguments = {"--hap", substitute("{P}"), "--legend", substitute("{L}"), "--bed",
+                                          dir.file("l.bed")};
+    if (row.result_first) arguments.insert(arguments.begin(), substitute("{R}"));
     bool output_named = false;
     for (const std::string& argument : row.arguments) {
         arguments.push_back(substitute(argument));
@@ -152,7 +222,7 @@ TEST(LociGoodInput, GivesOneLocusOfSixCarriers) {
                                        {.seconds = 60});
     ASSERT_EQ(ran.status, 0) << ran.err;
     EXPECT_EQ(read_file(dir.file("loci.tsv")), loci_header + "\tcarriers\tcarrier_frequency\tcore\n" +
-                                                    "21:1\t21\t10000\t17250\t1\t10000\t17250\t3.625\t30\t1\t1\t6\t1\t"
+                                                    "21:1\t21\t10000\t17250\t1\t10000\t17250\t3.625\t30\t1\t1\t7.250\t500\t6\t1\t"
                                                     "011111111111111111111111111111\n");
 }
 

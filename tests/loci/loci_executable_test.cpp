@@ -17,7 +17,8 @@ namespace corvane::testing {
 namespace {
 
 const std::string loci_header =
-    "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile";
+    "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile\tpeak_kb\t"
+    "peak_cM_per_Mb";
 
 std::vector<std::vector<std::string>> tsv_rows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
@@ -73,18 +74,58 @@ TEST(LociExecutable, ExampleLociCarryTheScansOwnCounts) {
     int rank_one = 0;
     for (size_t k = 1; k < loci.size(); ++k) {
         const auto& row = loci[k];
-        ASSERT_EQ(row.size(), 14u);
+        ASSERT_EQ(row.size(), 16u);
         const int32_t lo = snp_at_bp.at(std::stoi(row[5]));
         const int32_t count = count_similar_haplotypes(matrix, {lo, lo + std::stoi(row[8]) - 1});
-        EXPECT_EQ(row[11], std::to_string(count)) << row[0];
+        EXPECT_EQ(row[13], std::to_string(count)) << row[0];
         EXPECT_EQ(carrier_lines[row[0]], count) << row[0];
-        EXPECT_NEAR(std::stod(row[12]), count / 758.0, 1e-6) << row[0];
-        EXPECT_EQ(row[13].size(), static_cast<size_t>(std::min(std::stoi(row[8]), 200))) << row[0];
+        EXPECT_NEAR(std::stod(row[14]), count / 758.0, 1e-6) << row[0];
+        EXPECT_EQ(row[15].size(), static_cast<size_t>(std::min(std::stoi(row[8]), 200))) << row[0];
         EXPECT_EQ(bed[k - 1], (std::vector<std::string>{row[1], std::to_string(std::stoi(row[2]) - 1), row[3], row[0],
                                                         std::to_string(std::lround(1000 * std::stod(row[10])))}));
         rank_one += row[9] == "1";
     }
     EXPECT_GE(rank_one, 1);
+}
+
+// Loci across two frequencies, by hand: at 0.2 the longest interval [4000, 9000] is the first seed,
+// [1000, 5000] overlaps it and [9500, 13000] is the second seed; the cut lies at bp 9250, so the 0.5
+// intervals whose midpoints lie before it join c1:1, the rest c1:2. The null's three loci (n1:1,
+// n1:2, n2:1) have tail counts (1, 3), (3, 2) and (2, 1): statistics ln 4 + ln 4/3, ln 4/3 + ln 2 and
+// ln 2 + ln 4. The observed c1:1 has (1, 3), tied with n1:1: p = 3/4; c1:2 has (2, 3), equal to n1:2's
+// sum though added the other way round: p = 4/4. Without the null, each locus is scored against both
+// observed loci, the counts tie and the peak is at the higher frequency.
+TEST(LociExecutable, WorkedExampleAcrossFrequenciesWithAndWithoutANull) {
+    scratch_dir dir;
+    write_file(dir.file("obs.0.2.tsv"), result_header + "c1\t1000\t5000\t0.40\t4000\t40\nc1\t4000\t9000\t0.50\t5000\t50\n"
+                                                   "c1\t9500\t13000\t0.30\t3500\t30\n");
+    write_file(dir.file("obs.0.5.tsv"), result_header + "c1\t1000\t2000\t0.10\t1000\t10\nc1\t3000\t4200\t0.05\t1200\t12\n"
+                                                   "c1\t6000\t7000\t0.20\t1000\t20\nc1\t10000\t11000\tnan\t1000\t8\n"
+                                                   "c1\t12500\t14000\t0.15\t1500\t15\n");
+    write_file(dir.file("null.0.2.tsv"), result_header + "n1\t100\t3000\t0.35\t2900\t30\nn1\t2500\t6000\t0.20\t3500\t25\n"
+                                                    "n1\t7000\t8000\t0.10\t1000\t9\nn2\t500\t4000\t0.25\t3500\t22\n");
+    write_file(dir.file("null.0.5.tsv"), result_header + "n1\t200\t900\t0.12\t700\t7\nn1\t5000\t5600\t0.08\t600\t6\n"
+                                                    "n1\t7100\t7600\t0.30\t500\t5\nn2\t600\t1500\t0.02\t900\t4\n"
+                                                    "n2\t3000\t3900\tinf\t900\t9\n");
+    const std::vector<std::string> observed = {"--freq", "0.2", dir.file("obs.0.2.tsv"), "--freq", "0.5", dir.file("obs.0.5.tsv")};
+    std::vector<std::string> with_null = observed;
+    with_null.insert(with_null.end(), {"--null-freq", "0.5", dir.file("null.0.5.tsv"), "--null-freq", "0.2",
+                                       dir.file("null.0.2.tsv"), "-o", dir.file("loci.tsv")});
+    const std::string columns = loci_header + "\tpeak_freq\tmax_freq\tcM_0.2\tcM_0.5\tstatistic";
+    const run_result ran = run_program(CORVANE_LOCI_EXE, with_null);
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(read_file(dir.file("loci.tsv")),
+              columns + "\tp_value\tq_value\n"
+                        "c1:1\tc1\t1000\t9000\t5\t4000\t9000\t0.50\t50\t1\t1\t5.000\t100\t0.2\t0.5\t0.50\t0.20\t1.673976\t0.75\t1\n"
+                        "c1:2\tc1\t9500\t14000\t3\t9500\t13000\t0.30\t30\t2\t0.5\t3.500\t85.7143\t0.2\t0.5\t0.30\t0.15\t0.980829\t1\t1\n");
+    std::vector<std::string> without_null = observed;
+    without_null.insert(without_null.end(), {"-o", dir.file("alone.tsv")});
+    const run_result alone = run_program(CORVANE_LOCI_EXE, without_null);
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(read_file(dir.file("alone.tsv")),
+              columns + "\n"
+                        "c1:1\tc1\t1000\t9000\t5\t6000\t7000\t0.20\t20\t1\t1\t1.000\t200\t0.5\t0.5\t0.50\t0.20\t2.197225\n"
+                        "c1:2\tc1\t9500\t14000\t3\t12500\t14000\t0.15\t15\t2\t0.5\t1.500\t100\t0.5\t0.5\t0.30\t0.15\t0.810930\n");
 }
 
 }  // namespace

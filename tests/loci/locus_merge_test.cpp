@@ -76,7 +76,7 @@ TEST(LocusMerge, IntervalsGroupIntoRankedLoci) {
         write_file(dir.file("t.tsv"), table_text(test_case.intervals));
         result_rows rows;
         ASSERT_EQ(read_result_table(dir.file("t.tsv"), rows), run_status::run_ok) << test_case.what;
-        EXPECT_EQ(summary(rows, merge_loci(rows, test_case.gap, test_case.min_cm)), test_case.loci) << test_case.what;
+        EXPECT_EQ(summary(rows, merge_loci(rows, test_case.gap, {.min_cm = test_case.min_cm})), test_case.loci) << test_case.what;
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include "search/fast_region.hpp"
 #include "search/region.hpp"
+#include "search/scan_threshold.hpp"
+#include "search/window_count.hpp"
 #include "support/random_tables.hpp"
 
 namespace corvane::testing {
@@ -39,11 +41,13 @@ TEST(FastSearch, EveryFocalSnpGrowsTheReferenceRegion) {
 }
 
 // 1,000 random tables walked as the scan walks them (each next focal SNP the second after the
-// region's end): the fast search finds every reference region.
+// region's end): the fast search finds every reference region, and every region holds what
+// corvane-loci holds a reported peak to (reported_interval_holds), each of its two ways out needed.
 TEST(FastSearch, RandomTablesGiveTheReferenceRegionSequence) {
     std::mt19937_64 random(23);
     int32_t long_scans = 0;  // scans that found several regions, so the focal rule was followed
     int32_t from_first = 0, to_last = 0, inside = 0;  // regions touching each edge, and neither
+    int32_t passing_only_shortened = 0, two_snps_failing = 0;
     std::set<std::pair<int32_t, int32_t>> thresholds_seen;  // (H, threshold) for H <= 12
     for (int32_t t = 0; t < 1000; ++t) {
         const allele_rows cells = random_table_for_draw(random, t);
@@ -57,12 +61,19 @@ TEST(FastSearch, RandomTablesGiveTheReferenceRegionSequence) {
             const std::string frequency_text = frequency_for_threshold(rows, threshold);
             ASSERT_FALSE(frequency_text.empty()) << rows << " " << threshold;
             const auto frequency = static_cast<float>(std::atof(frequency_text.c_str()));
+            const auto count = [&](snp_window window) { return count_similar_haplotypes(matrix, window); };
+            const auto passes = [&](snp_window window) { return static_cast<float>(count(window)) > threshold; };
             int32_t regions = 0;
             for (int32_t focal = 0; is_focal_snp(focal, snps);) {
                 const region reference = grow_region(matrix, focal, frequency);
                 const region fast = fast_grow_region(table, focal, frequency, counter);
                 ASSERT_EQ(fast.start, reference.start) << "table " << t << " focal " << focal;
                 ASSERT_EQ(fast.end, reference.end) << "table " << t << " focal " << focal;
+                ASSERT_TRUE(reported_interval_holds(count, reference, static_cast<float>(threshold)))
+                    << "table " << t << " focal " << focal;
+                const bool whole = passes({reference.start, reference.end});
+                if (reference.end - reference.start >= 2) passing_only_shortened += !whole;
+                else two_snps_failing += !whole;
                 from_first += reference.start == 0;
                 to_last += reference.end == snps - 1;
                 inside += reference.start > 0 && reference.end < snps - 1;
@@ -78,6 +89,8 @@ TEST(FastSearch, RandomTablesGiveTheReferenceRegionSequence) {
     EXPECT_GT(from_first, 100);
     EXPECT_GT(to_last, 100);
     EXPECT_GT(inside, 100);
+    EXPECT_GT(passing_only_shortened, 10);
+    EXPECT_GT(two_snps_failing, 10);
 }
 
 // A panel big enough for windows of hundreds of columns over hundreds of rows: groups split into
