@@ -38,6 +38,7 @@ set(corvane_input_sources
   input/fast_genotype_loading.cpp
   input/haplotype_table.cpp
   input/bit_panel_writer.cpp
+  input/ms_reader.cpp
   input/legend/legend_rows.cpp
   input/legend/legend_span.cpp
   input/legend/legend_table.cpp
@@ -93,6 +94,7 @@ set(corvane_prepare_sources
   prepare/cm_source.cpp
   prepare/record_conversion.cpp
   prepare/prepare_run.cpp
+  prepare/ms_conversion.cpp
 )
 set(corvane_prepare_uses corvane_input)
 

@@ -22,8 +22,10 @@ run_status report_failed_write(staged_output& output, int error) {
     return run_status::output_failed;
 }
 
-// Flushes and closes the temporary file.
-run_status close_staged(staged_output& output) {
+}  // namespace
+
+// Flushes and closes the temporary file; nothing more for one already closed.
+run_status finish_staged(staged_output& output) {
     errno = 0;
     int result = 0;
     if (output.packed != nullptr) result = bgzf_close(output.packed);
@@ -33,6 +35,8 @@ run_status close_staged(staged_output& output) {
     if (result != 0) return report_failed_write(output, errno);
     return output.failed ? run_status::output_failed : run_status::run_ok;
 }
+
+namespace {
 
 // Renames the closed temporary file to its final name.
 run_status rename_staged(staged_output& output) {
@@ -97,7 +101,7 @@ run_status rewrite_staged_start(staged_output& output, std::string_view bytes) {
 
 run_status commit_staged(const std::vector<staged_output*>& outputs) {
     for (staged_output* output : outputs) {
-        if (const run_status closed = close_staged(*output); closed != run_status::run_ok) return closed;
+        if (const run_status closed = finish_staged(*output); closed != run_status::run_ok) return closed;
     }
     for (size_t k = 0; k < outputs.size(); ++k) {
         const run_status renamed = rename_staged(*outputs[k]);

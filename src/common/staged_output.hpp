@@ -45,6 +45,11 @@ run_status write_staged(staged_output& output, std::string_view text);
 // once the rest is written; later writes append again.
 run_status rewrite_staged_start(staged_output& output, std::string_view bytes);
 
+// Closes a complete output's temporary file (a failure to write its last bytes being a failed run),
+// leaving it to commit_staged to rename: a run of many outputs keeps no more of them open than it
+// writes at once.
+run_status finish_staged(staged_output& output);
+
 // Closes every output, a failure to write its last bytes being a failed run, then renames each to its
 // final name. On any failure (reported) no output of the list is left under its final name.
 run_status commit_staged(const std::vector<staged_output*>& outputs);

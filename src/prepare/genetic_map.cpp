@@ -39,7 +39,14 @@ void set_extrapolation_rates(genetic_map& map) {
     }
 }
 
+genetic_map uniform_genetic_map(double cm_per_mb) {
+    genetic_map map;
+    map.uniform_cm_per_bp = cm_per_mb * 1e-6;
+    return map;
+}
+
 double genetic_position(const genetic_map& map, int64_t position) {
+    if (map.uniform_cm_per_bp > 0.0) return static_cast<double>(position) * map.uniform_cm_per_bp;
     const std::vector<int64_t>& bp = map.bp;
     const std::vector<double>& cm = map.cm;
     if (position <= bp.front()) return cm.front() - static_cast<double>(bp.front() - position) * map.rate_before;

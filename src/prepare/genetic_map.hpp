@@ -27,18 +27,24 @@ struct genetic_map {
     // Extrapolation rates (cM per bp, above 0) beyond the first and the last map position.
     double rate_before = 0.0;
     double rate_after = 0.0;
+    // Above 0 for a uniform map (--cm-per-mb), which has no positions: cM = bp x this.
+    double uniform_cm_per_bp = 0.0;
 };
+
+// The uniform map of `cm_per_mb` cM per Mb (above 0): cM = bp x (cm_per_mb x 10^-6).
+genetic_map uniform_genetic_map(double cm_per_mb);
 
 // Sets the two extrapolation rates of a checked map (at least two positions, cM not all equal):
 // the average rate over the last 5 cM on each side, or over the whole map when it spans less.
 void set_extrapolation_rates(genetic_map& map);
 
 // Linear interpolation in bp between the map positions around `position` (found by binary search);
-// beyond either end, extrapolation from that end at its rate.
+// beyond either end, extrapolation from that end at its rate. On a uniform map, position x its rate.
 double genetic_position(const genetic_map& map, int64_t position);
 
 // Reads the rows of `chromosome` from the map file at `path` (plain, gzip or BGZF) into `map` and
-// checks them; "chr21" and "21" name the same chromosome. Every fault is reported on standard error
+// checks them; "chr21" and "21" name the same chromosome. An empty `chromosome` takes the map's
+// only chromosome: a map of several is refused. Every fault is reported on standard error
 // ("PATH:LINE: what" where a line is at fault) and makes the result bad_input.
 run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map);
 

@@ -111,7 +111,9 @@ run_status read_genetic_map(const std::string& path, map_layout layout, const st
     line_reader reader;
     if (open_text_input(reader, path, "genetic map") != run_status::run_ok) return run_status::bad_input;
     map_reading reading{path};
-    const std::string_view wanted = without_chr_prefix(chromosome);
+    // Without a chromosome asked for, the first row's is the map's only one.
+    std::string only_chromosome;
+    std::string_view wanted = without_chr_prefix(chromosome);
     std::vector<std::string_view> fields;
     std::string_view line;
     layout_columns columns{};
@@ -142,22 +144,40 @@ run_status read_genetic_map(const std::string& path, map_layout layout, const st
             reading.fail(message);
             return run_status::bad_input;
         }
+        if (chromosome.empty() && only_chromosome.empty()) {
+            only_chromosome = fields[columns.chromosome];
+            wanted = without_chr_prefix(only_chromosome);
+        }
         if (without_chr_prefix(fields[columns.chromosome]) != wanted) {
+            if (chromosome.empty()) {
+                char message[300];
+                std::snprintf(message, sizeof message, "chromosome %.*s, but the rows before are of chromosome %s; a map "
+                              "of several chromosomes needs --map-chr NAME to say which one to use",
+                              static_cast<int>(fields[columns.chromosome].size()), fields[columns.chromosome].data(),
+                              only_chromosome.c_str());
+                reading.fail(message);
+                return run_status::bad_input;
+            }
             ++reading.other_rows;
             continue;
         }
         if (!take_row(reading, fields, columns, map)) return run_status::bad_input;
+    }
+    if (map.bp.empty() && chromosome.empty()) {
+        print_message(message_kind::tool, "genetic map %s has no rows\n", path.c_str());
+        return run_status::bad_input;
     }
     if (map.bp.empty()) {
         print_message(message_kind::tool, "genetic map %s has no rows for chromosome %s (%lld rows of others)\n",
                       path.c_str(), chromosome.c_str(), static_cast<long long>(reading.other_rows));
         return run_status::bad_input;
     }
+    const std::string& used = chromosome.empty() ? only_chromosome : chromosome;
     if (map.cm.front() == map.cm.back()) {
         print_message(message_kind::tool,
                       "genetic map %s: all %zu rows for chromosome %s have the same cM (%g); such a map gives no "
                       "genetic distances\n",
-                      path.c_str(), map.cm.size(), chromosome.c_str(), map.cm.front());
+                      path.c_str(), map.cm.size(), used.c_str(), map.cm.front());
         return run_status::bad_input;
     }
     set_extrapolation_rates(map);

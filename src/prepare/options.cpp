@@ -2,6 +2,7 @@
 #include "prepare/options.hpp"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -78,6 +79,18 @@ bool parse_threads(std::string_view text, int& threads) {
 bool parse_min_maf(std::string_view text, double& frequency) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), frequency);
     return error == std::errc() && end == text.data() + text.size() && frequency >= 0.0 && frequency <= 0.5;
+}
+
+// A rate in cM per Mb: a finite number above 0, the whole text.
+bool parse_rate(std::string_view text, double& rate) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rate);
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(rate) && rate > 0.0;
+}
+
+// The bp of a simulated region: a whole number from 1 to 2,000,000,000 (positions stay 32-bit).
+bool parse_length(std::string_view text, int64_t& length) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+    return error == std::errc() && end == text.data() + text.size() && length >= 1 && length <= 2'000'000'000;
 }
 
 // A file name or other text that must not be empty.
@@ -191,19 +204,56 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.text_panel_path, name, value);
          }},
+        {.name = "--cm-per-mb",
+         .help = "  --cm-per-mb R       a uniform map of R cM per Mb (cM = bp x R / 10^6) instead of --map or\n"
+                 "                      --cm-tag, for simulations\n",
+         .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
+             if (parse_rate(value, into.cm_per_mb)) return {};
+             return "--cm-per-mb takes a number of cM per Mb above 0, got " + quoted(value);
+         }},
+        {.name = "--map-chr",
+         .help = "  --map-chr NAME      the chromosome's name in the map, when it is not --chr (simulations\n"
+                 "                      named rep1, rep2, ... on the map of chromosome 21); with --ms, a map\n"
+                 "                      of one chromosome needs none\n",
+         .take = [](options& into, std::string_view name, std::string_view value) {
+             return take_text(into.map_chromosome, name, value);
+         }},
+        {.name = "--ms",
+         .help = "  --ms FILE           instead of a VCF: every replicate of this ms-format file (ms, discoal,\n"
+                 "                      msms, scrm; plain or gzip) to PREFIX.K.hapbits and PREFIX.K.legend,\n"
+                 "                      K = 1, 2, ... in file order, chromosome repK; needs --length\n",
+         .take = [](options& into, std::string_view name, std::string_view value) {
+             return take_text(into.ms_path, name, value);
+         }},
+        {.name = "--length",
+         .help = "  --length BP         with --ms: the simulated region's length; a position p becomes bp\n"
+                 "                      round(p x BP), moved to the bp after the SNP before where they meet\n",
+         .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
+             if (parse_length(value, into.region_length)) return {};
+             return "--length takes a whole number of bp from 1 to 2000000000, got " + quoted(value);
+         }},
+        {.name = "--rep-prefix",
+         .help = help_line("  --rep-prefix TEXT   with --ms: replicate K is chromosome TEXTK (default %s), so that\n"
+                           "                      batches of simulations can be named apart\n",
+                           defaults.replicate_prefix.c_str()),
+         .take = [](options& into, std::string_view name, std::string_view value) {
+             return take_text(into.replicate_prefix, name, value);
+         }},
     };
 }
 
 command_line_text command_text() {
     command_line_text text;
     text.help_before =
-        "usage: corvane-prepare --vcf FILE --chr NAME (--map FILE | --cm-tag TAG) --out PREFIX [options]\n"
+        "usage: corvane-prepare --vcf FILE --chr NAME (--map FILE | --cm-tag TAG | --cm-per-mb R) --out PREFIX [options]\n"
+        "       corvane-prepare --ms FILE --length BP (--map FILE | --cm-per-mb R) --out PREFIX [options]\n"
         "       corvane-prepare --hap GENOTYPES --out PREFIX\n"
         "       corvane-prepare --help | -h | --version\n"
         "\n"
         "Turns one chromosome of a phased VCF/BCF into the bit panel PREFIX.hapbits and the legend\n"
         "PREFIX.legend that corvane reads (-hap PREFIX.hapbits -legend PREFIX.legend). With --hap, turns\n"
-        "a text genotype file (plain or gzip) of alleles 0 and 1 into the bit panel PREFIX.hapbits.\n"
+        "a text genotype file (plain or gzip) of alleles 0 and 1 into the bit panel PREFIX.hapbits. With\n"
+        "--ms, turns every replicate of a file of coalescent simulations into a bit panel and legend.\n"
         "\n";
     text.help_after =
         "  -h, --help          show this help\n"
@@ -226,12 +276,36 @@ run_status check_prepare_options(const prepare_options& options, const command_l
                                  const command_line_text& text) {
     const auto refuse = [&](const std::string& what) { return report_usage_error(text, what); };
     const bool layout_given = was_given(read, "--map-layout");
+    const bool rate_given = was_given(read, "--cm-per-mb");
+    // The options that shape how a map is read: mistakes whatever is converted.
+    const auto map_options_fault = [&]() -> std::string {
+        if (layout_given && options.map_path.empty()) return "--map-layout needs --map";
+        if (!options.map_chromosome.empty() && options.map_path.empty()) return "--map-chr needs --map";
+        return {};
+    };
+    if (!options.ms_path.empty()) {
+        if (!options.vcf_path.empty() || !options.text_panel_path.empty()) {
+            return refuse("give one of --vcf FILE, --ms FILE and --hap GENOTYPES");
+        }
+        if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
+        if (options.region_length == 0) return refuse("--ms needs --length BP, the length of the simulated region");
+        if (options.map_path.empty() == !rate_given) return refuse("give exactly one of --map FILE and --cm-per-mb R");
+        if (!options.chromosome.empty() || !options.cm_tag.empty() || !options.samples_path.empty() ||
+            was_given(read, "--min-maf") || options.format != panel_format::bits) {
+            return refuse("--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix and "
+                          "--out: each replicate becomes a bit panel as it is");
+        }
+        if (const std::string fault = map_options_fault(); !fault.empty()) return refuse(fault);
+        return run_status::run_ok;
+    }
+    if (options.region_length != 0 || was_given(read, "--rep-prefix")) return refuse("--length and --rep-prefix need --ms");
     if (!options.text_panel_path.empty()) {
         if (!options.vcf_path.empty()) return refuse("give one of --vcf FILE and --hap GENOTYPES, not both");
         if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
         if (options.format != panel_format::bits) return refuse("--hap converts a text panel into a bit panel only");
         if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
-            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf")) {
+            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf") || rate_given ||
+            !options.map_chromosome.empty()) {
             return refuse("--hap takes only --out (and --threads): the panel is converted as it is");
         }
         return run_status::run_ok;
@@ -239,8 +313,10 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (options.vcf_path.empty()) return refuse("missing --vcf FILE");
     if (options.chromosome.empty()) return refuse("missing --chr NAME");
     if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
-    if (options.map_path.empty() == options.cm_tag.empty()) return refuse("give exactly one of --map FILE and --cm-tag TAG");
-    if (layout_given && options.map_path.empty()) return refuse("--map-layout needs --map");
+    if (!options.map_path.empty() + !options.cm_tag.empty() + rate_given != 1) {
+        return refuse("give exactly one of --map FILE, --cm-tag TAG and --cm-per-mb R");
+    }
+    if (const std::string fault = map_options_fault(); !fault.empty()) return refuse(fault);
     return run_status::run_ok;
 }
 

@@ -24,6 +24,11 @@ struct prepare_options {
     int threads = 0;               // htslib's BGZF worker threads; 0: none
     std::string text_panel_path;   // --hap: convert this genotype file into a bit panel instead of a VCF
     site_policy policy;
+    double cm_per_mb = 0.0;        // --cm-per-mb: a uniform map instead of --map or --cm-tag; 0 when not given
+    std::string map_chromosome;    // --map-chr: the map's name for the chromosome, when it differs from --chr
+    std::string ms_path;           // --ms: convert every replicate of this ms file instead of a VCF
+    int64_t region_length = 0;     // --length: the bp of the simulated region, for --ms
+    std::string replicate_prefix = "rep";  // --rep-prefix: replicate K is named PREFIXK
 };
 
 // Fills `options` from `argv`. Options take their value as the next argument or after '='.

@@ -2,6 +2,7 @@
 #include <htslib/hts_log.h>
 
 #include "common/message.hpp"
+#include "prepare/ms_conversion.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
 #include "prepare/text_panel_conversion.hpp"
@@ -13,9 +14,12 @@ int main(int argc, char** argv) {
     corvane::prepare_options options;
     corvane::run_status status = corvane::parse_prepare_options(argc, argv, options);
     if (status == corvane::run_status::run_ok) {
-        status = options.text_panel_path.empty()
-                     ? corvane::run_prepare(options)
-                     : corvane::convert_text_panel(options.text_panel_path, corvane::haplotype_output_path(options));
+        if (!options.ms_path.empty()) status = corvane::convert_ms_file(options);
+        else if (!options.text_panel_path.empty()) {
+            status = corvane::convert_text_panel(options.text_panel_path, corvane::haplotype_output_path(options));
+        } else {
+            status = corvane::run_prepare(options);
+        }
     }
     return corvane::exit_code(status);
 }

@@ -48,8 +48,12 @@ run_status run_prepare(const prepare_options& options) {
     genetic_map map;
     cm_source cm;
     if (!options.map_path.empty()) {
-        status = read_genetic_map(options.map_path, options.layout, options.chromosome, map);
+        status = read_genetic_map(options.map_path, options.layout,
+                                  options.map_chromosome.empty() ? options.chromosome : options.map_chromosome, map);
         if (status != run_status::run_ok) return status;
+        cm.map = &map;
+    } else if (options.cm_per_mb > 0.0) {
+        map = uniform_genetic_map(options.cm_per_mb);
         cm.map = &map;
     } else {
         cm.tag = options.cm_tag.c_str();

@@ -19,7 +19,7 @@ const std::string good_record = "1\t100\tgood\tA\tG\t.\t.\t.\tGT\t0|1";
 const std::string good_record_2 = "1\t300\tgood2\tC\tG\t.\t.\t.\tGT\t1|1";
 
 // Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF,
-// {M} the map, {H} a text panel, {O} the output prefix, {D} the scratch folder.
+// {M} the map, {H} a text panel, {S} an ms file, {O} the output prefix, {D} the scratch folder.
 std::vector<std::string> vcf_arguments(std::vector<std::string> extra = {}) {
     std::vector<std::string> arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{O}"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
@@ -33,6 +33,7 @@ struct prepare_case {
     std::string vcf_text = "";  // a whole VCF instead, when not empty
     std::string map = two_point_map;
     std::string text_panel = "";  // {H}, written when not empty
+    std::string ms_text = "";     // {S}, written when not empty
     std::vector<std::string> arguments = vcf_arguments();
     int status = 1;
     std::string message;  // a line standing once on standard error
@@ -64,14 +65,25 @@ prepare_case cm_tag_fault(const std::string& name, std::vector<std::string> reco
             .message = message};
 }
 
+// An ms file of two replicates of two haplotypes, the second as given: the fault in it leaves the
+// first replicate's outputs behind no more than its own.
+const std::string good_replicate = "//\nsegsites: 3\npositions: 0.1 0.5 0.9\n010\n111\n";
+
+prepare_case ms_fault(const std::string& name, const std::string& second_replicate, const std::string& message) {
+    return {.name = name,
+            .ms_text = "ms 2 2 -t 1.5\n1 2 3\n\n" + good_replicate + "\n" + second_replicate,
+            .arguments = {"--ms", "{S}", "--length", "1000", "--cm-per-mb", "1.2", "--out", "{O}"},
+            .message = message};
+}
+
 std::vector<prepare_case> prepare_cases() {
     return {
         // The command line, checked before anything is read.
         wrong_command_line("no_arguments", {}, "missing --vcf FILE"),
         wrong_command_line("no_cm_source", {"--vcf", "a.vcf", "--chr", "1", "--out", "o"},
-                           "give exactly one of --map FILE and --cm-tag TAG"),
+                           "give exactly one of --map FILE, --cm-tag TAG and --cm-per-mb R"),
         wrong_command_line("two_cm_sources", {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--cm-tag", "CM", "--out", "o"},
-                           "give exactly one of --map FILE and --cm-tag TAG"),
+                           "give exactly one of --map FILE, --cm-tag TAG and --cm-per-mb R"),
         wrong_command_line("unknown_option", vcf_arguments({"--frobnicate"}), "unknown option --frobnicate"),
         wrong_command_line("value_missing", {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out"},
                            "--out needs a value"),
@@ -103,6 +115,20 @@ std::vector<prepare_case> prepare_cases() {
                            "--hap converts a text panel into a bit panel only"),
         wrong_command_line("text_panel_with_a_chromosome", {"--hap", "p.hap", "--chr", "1", "--out", "o"},
                            "--hap takes only --out (and --threads): the panel is converted as it is"),
+        wrong_command_line("simulations_without_a_length", {"--ms", "s.ms", "--cm-per-mb", "1", "--out", "o"},
+                           "--ms needs --length BP, the length of the simulated region"),
+        wrong_command_line("simulations_without_a_map", {"--ms", "s.ms", "--length", "1000", "--out", "o"},
+                           "give exactly one of --map FILE and --cm-per-mb R"),
+        wrong_command_line("simulations_with_a_chromosome", {"--ms", "s.ms", "--length", "1000", "--cm-per-mb", "1",
+                                                             "--chr", "1", "--out", "o"},
+                           "--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix and "
+                           "--out: each replicate becomes a bit panel as it is"),
+        wrong_command_line("length_without_simulations", vcf_arguments({"--length", "1000"}),
+                           "--length and --rep-prefix need --ms"),
+        wrong_command_line("length_that_is_no_whole_number", {"--ms", "s.ms", "--length", "5e5"},
+                           "--length takes a whole number of bp from 1 to 2000000000, got \"5e5\""),
+        wrong_command_line("rate_of_zero", {"--ms", "s.ms", "--length", "1000", "--cm-per-mb", "0"},
+                           "--cm-per-mb takes a number of cM per Mb above 0, got \"0\""),
 
         // Sites refused when asked: the first one met ends the run.
         site_refused("multiallelic", "1\t200\tm\tA\tG,T\t.\t.\t.\tGT\t0|2", "1:200: multi-allelic site refused",
@@ -181,6 +207,33 @@ std::vector<prepare_case> prepare_cases() {
          .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
          .message = "corvane-prepare: output file {D}/x.legend is the input file {D}/x.legend; refusing to "
                     "overwrite an input"},
+        // Simulations that are not well-formed ms: the replicate at fault named with its line.
+        ms_fault("ms_segsites_count_not_that_of_the_positions", "//\nsegsites: 3\npositions: 0.1 0.5\n01\n11\n",
+                 "{S}:12: 2 positions, but the segsites line (line 11) says 3"),
+        ms_fault("ms_haplotype_of_the_wrong_length", "//\nsegsites: 3\npositions: 0.1 0.5 0.9\n010\n1110\n",
+                 "{S}:14: haplotype 2 of replicate 2 has 4 alleles, but its segsites line (line 11) says 3"),
+        ms_fault("ms_allele_other_than_0_or_1", "//\nsegsites: 3\npositions: 0.1 0.5 0.9\n010\n121\n",
+                 "{S}:14: allele 2 of haplotype 2 is '2'; ms haplotypes hold only 0 and 1"),
+        ms_fault("ms_positions_out_of_order", "//\nsegsites: 3\npositions: 0.1 0.5 0.4\n010\n111\n",
+                 "{S}:12: position 3 (\"0.4\") comes before the position before it; positions must not decrease"),
+        ms_fault("ms_position_outside_the_region", "//\nsegsites: 3\npositions: 0.1 0.5 1.0\n010\n111\n",
+                 "{S}:12: position 3 (\"1.0\") is outside (0, 1); ms positions are fractions of the region"),
+        ms_fault("ms_replicate_without_segregating_sites", "//\nsegsites: 0\n",
+                 "{S}:11: replicate 2 has no segregating sites; a panel needs at least one SNP"),
+        ms_fault("ms_replicate_with_haplotypes_missing", "//\nsegsites: 3\npositions: 0.1 0.5 0.9\n010\n",
+                 "{S}:14: replicate 2 has 1 haplotypes, but its command line (line 1) asks for 2; is the file cut short?"),
+        ms_fault("ms_replicates_missing", "", "corvane-prepare: {S}: 1 replicates, but its command line (line 1) asks "
+                                              "for 2; is the file cut short?"),
+        {.name = "ms_without_replicates",
+         .ms_text = "ms 2 2 -t 1.5\n1 2 3\n\n",
+         .arguments = {"--ms", "{S}", "--length", "1000", "--cm-per-mb", "1.2", "--out", "{O}"},
+         .message = "corvane-prepare: {S}: no replicate: an ms file's replicates each start with a line //"},
+        {.name = "ms_on_a_map_of_two_chromosomes",
+         .map = two_point_map,
+         .ms_text = "ms 2 1\n" + good_replicate,
+         .arguments = {"--ms", "{S}", "--length", "1000", "--map", "{M}", "--out", "{O}"},
+         .message = "{M}:4: chromosome 2, but the rows before are of chromosome 1; a map of several chromosomes needs "
+                    "--map-chr NAME to say which one to use"},
         {.name = "text_panel_with_other_alleles",
          .text_panel = "0 1 1\n1 0 9\n",
          .arguments = {"--hap", "{H}", "--out", "{O}"},
@@ -197,6 +250,7 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const std::pair<std::string, std::string> paths[] = {{"{V}", dir.file("in.vcf")},
                                                          {"{M}", dir.file("map.txt")},
                                                          {"{H}", dir.file("in.hap")},
+                                                         {"{S}", dir.file("in.ms")},
                                                          {"{O}", dir.file("out")},
                                                          {"{D}", dir.path}};
     const auto substitute = [&](std::string text) {
@@ -211,6 +265,7 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(dir.file("map.txt"), row.map);
     write_file(dir.file("x.legend"), row.map);
     if (!row.text_panel.empty()) write_file(dir.file("in.hap"), row.text_panel);
+    if (!row.ms_text.empty()) write_file(dir.file("in.ms"), row.ms_text);
     const auto names_before = directory_names(dir.path);
     std::vector<std::string> arguments;
     for (const std::string& argument : row.arguments) arguments.push_back(substitute(argument));
