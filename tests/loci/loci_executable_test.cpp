@@ -128,5 +128,35 @@ TEST(LociExecutable, WorkedExampleAcrossFrequenciesWithAndWithoutANull) {
                         "c1:2\tc1\t9500\t14000\t3\t12500\t14000\t0.15\t15\t2\t0.5\t1.500\t100\t0.5\t0.5\t0.30\t0.15\t0.810930\n");
 }
 
+// The statistic's independent implementation (in Python, from the same definitions) on the scans of
+// simulations: 8 neutral replicates as the null; 3 hard sweeps and 3 other neutral replicates
+// observed; at 0.1, 0.3 and 0.6; the loci tables it wrote (tests/loci/reference/expected*.tsv) with
+// the null, with every filter, and without a null.
+TEST(LociExecutable, AgreesWithTheReferenceImplementationOnSimulations) {
+    const std::string data = CORVANE_TEST_DATA "/loci/reference/";
+    std::vector<std::string> observed, null;
+    for (const char* frequency : {"0.1", "0.3", "0.6"}) {
+        observed.insert(observed.end(), {"--freq", frequency, data + "observed.f" + frequency + ".tsv.gz"});
+        null.insert(null.end(), {"--null-freq", frequency, data + "null.f" + frequency + ".tsv.gz"});
+    }
+    scratch_dir dir;
+    const std::vector<std::string> filters = {"--min-snps", "5", "--gap", "10000", "--min-cm", "0.001"};
+    const struct {
+        const char* expected;
+        bool with_null;
+        std::vector<std::string> options;
+    } runs[] = {{"expected.loci.tsv", true, {}}, {"expected.filtered.loci.tsv", true, filters},
+                {"expected.nonull.loci.tsv", false, {}}};
+    for (const auto& run : runs) {
+        std::vector<std::string> arguments = observed;
+        if (run.with_null) arguments.insert(arguments.end(), null.begin(), null.end());
+        arguments.insert(arguments.end(), run.options.begin(), run.options.end());
+        arguments.insert(arguments.end(), {"-o", dir.file("loci.tsv")});
+        const run_result ran = run_program(CORVANE_LOCI_EXE, arguments);
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(read_file(dir.file("loci.tsv")), read_file(data + run.expected)) << run.expected;
+    }
+}
+
 }  // namespace
 }  // namespace corvane::testing
