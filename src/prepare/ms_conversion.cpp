@@ -1,6 +1,7 @@
 // Reads the ms file a replicate at a time and writes each replicate's panel and legend as it goes.
 #include "prepare/ms_conversion.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -9,10 +10,11 @@
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
-#include "input/bit_panel.hpp"
 #include "input/bit_panel_writer.hpp"
+#include "input/bit_words.hpp"
 #include "input/ms_reader.hpp"
 #include "prepare/genetic_map.hpp"
+#include "prepare/site_rules.hpp"
 
 namespace corvane {
 
@@ -25,16 +27,19 @@ struct conversion_counts {
     int64_t replicates = 0;
     int64_t snps = 0;
     int64_t moved = 0;
+    int64_t rare = 0;  // below --min-maf
     int64_t haplotypes = 0;
 };
 
-run_status write_legend(const std::string& name, const std::vector<int64_t>& bp, const genetic_map& map,
-                        staged_output& legend) {
+// The legend of the kept sites: SNP j of the replicate (from 1, in the ms file) is NAME_j.
+run_status write_legend(const std::string& name, const std::vector<int64_t>& bp, const std::vector<int64_t>& kept,
+                        const genetic_map& map, staged_output& legend) {
     std::string text = "chr\tid\tcM\tbp\n";
     char numbers[96];
-    for (size_t k = 0; k < bp.size(); ++k) {
-        std::snprintf(numbers, sizeof numbers, "_%zu\t%.6f\t%lld\n", k + 1, genetic_position(map, bp[k]),
-                      static_cast<long long>(bp[k]));
+    for (const int64_t site : kept) {
+        const int64_t at = bp[static_cast<size_t>(site)];
+        std::snprintf(numbers, sizeof numbers, "_%lld\t%.6f\t%lld\n", static_cast<long long>(site + 1),
+                      genetic_position(map, at), static_cast<long long>(at));
         text += name;
         text += '\t';
         text += name;
@@ -43,7 +48,29 @@ run_status write_legend(const std::string& name, const std::vector<int64_t>& bp,
     return write_staged(legend, text);
 }
 
-// One replicate, its positions read: its legend, then its haplotypes as bit rows, H filled in at the end.
+// The replicate's haplotypes, H rows of words_for_bits(S) words.
+run_status read_haplotypes(ms_reader& reader, std::vector<uint64_t>& rows) {
+    std::vector<uint64_t> bits;
+    for (bool found = true;;) {
+        const run_status status = next_ms_haplotype(reader, bits, found);
+        if (status != run_status::run_ok || !found) return status;
+        rows.insert(rows.end(), bits.begin(), bits.end());
+    }
+}
+
+// The sites that --min-maf keeps (all of them without it).
+std::vector<int64_t> kept_sites(const std::vector<uint64_t>& rows, int64_t haplotypes, int64_t snps, double min_maf) {
+    const size_t words = words_for_bits(snps);
+    std::vector<int64_t> kept;
+    for (int64_t site = 0; site < snps; ++site) {
+        int64_t ones = 0;
+        for (int64_t h = 0; h < haplotypes; ++h) ones += bit_at(rows.data() + static_cast<size_t>(h) * words, site);
+        if (min_maf == 0.0 || !below_min_maf(ones, haplotypes, min_maf)) kept.push_back(site);
+    }
+    return kept;
+}
+
+// One replicate, its positions read: its haplotypes, then its bit panel and legend of the kept sites.
 run_status convert_replicate(const prepare_options& options, const genetic_map& map, ms_reader& reader,
                              const std::vector<double>& positions, staged_output& panel, staged_output& legend,
                              conversion_counts& counts) {
@@ -56,23 +83,38 @@ run_status convert_replicate(const prepare_options& options, const genetic_map& 
                       static_cast<long long>(bp.back()), static_cast<long long>(largest_bp));
         return run_status::bad_input;
     }
-    run_status status = write_legend(name, bp, map, legend);
-    if (status == run_status::run_ok) status = write_bit_panel_header(panel, 0, reader.snp_count);
-    std::vector<uint64_t> bits;
-    for (bool found = true; status == run_status::run_ok;) {
-        status = next_ms_haplotype(reader, bits, found);
-        if (status != run_status::run_ok || !found) break;
-        status = write_bit_panel_rows(panel, bits.data(), bits.size());
-    }
+    std::vector<uint64_t> rows;
+    run_status status = read_haplotypes(reader, rows);
     if (status != run_status::run_ok) return status;
-    const auto header = bit_panel_header(reader.haplotypes, reader.snp_count);
-    status = rewrite_staged_start(panel, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+    const int64_t snps = reader.snp_count, haplotypes = reader.haplotypes;
+    const std::vector<int64_t> kept = kept_sites(rows, haplotypes, snps, options.policy.min_minor_allele_frequency);
+    if (kept.empty()) {
+        print_message(message_kind::tool, "%s: replicate %lld has no SNP with a minor allele frequency of at least %g; "
+                      "a panel needs at least one\n", options.ms_path.c_str(), static_cast<long long>(reader.replicate),
+                      options.policy.min_minor_allele_frequency);
+        return run_status::bad_input;
+    }
+    status = write_legend(name, bp, kept, map, legend);
+    if (status == run_status::run_ok) status = write_bit_panel_header(panel, haplotypes, static_cast<int64_t>(kept.size()));
+    const size_t words = words_for_bits(snps);
+    std::vector<uint64_t> row(words_for_bits(static_cast<int64_t>(kept.size())));
+    for (int64_t h = 0; h < haplotypes && status == run_status::run_ok; ++h) {
+        const uint64_t* source = rows.data() + static_cast<size_t>(h) * words;
+        if (kept.size() == static_cast<size_t>(snps)) {
+            status = write_bit_panel_rows(panel, source, words);
+            continue;
+        }
+        std::fill(row.begin(), row.end(), 0);
+        for (size_t c = 0; c < kept.size(); ++c) row[c / 64] |= uint64_t{bit_at(source, kept[c])} << (c % 64);
+        status = write_bit_panel_rows(panel, row.data(), row.size());
+    }
     if (status == run_status::run_ok) status = finish_staged(panel);
     if (status == run_status::run_ok) status = finish_staged(legend);
     ++counts.replicates;
-    counts.snps += static_cast<int64_t>(bp.size());
+    counts.snps += static_cast<int64_t>(kept.size());
+    counts.rare += snps - static_cast<int64_t>(kept.size());
     counts.moved += moved;
-    counts.haplotypes = reader.haplotypes;
+    counts.haplotypes = haplotypes;
     return status;
 }
 
@@ -134,6 +176,10 @@ run_status convert_ms_file(const prepare_options& options) {
     for (const auto& output : outputs) all.push_back(output.get());
     status = commit_staged(all);
     if (status != run_status::run_ok) return status;
+    if (options.policy.min_minor_allele_frequency > 0.0) {
+        print_message(message_kind::tool, "sites with a minor allele frequency below %g skipped: %lld\n",
+                      options.policy.min_minor_allele_frequency, static_cast<long long>(counts.rare));
+    }
     print_message(message_kind::tool, "wrote %s.1 to %s.%lld (.hapbits, .legend): %lld replicates of %lld haplotypes, "
                   "%lld SNPs, of which %lld moved to the bp after the SNP before\n", options.out_prefix.c_str(),
                   options.out_prefix.c_str(), static_cast<long long>(counts.replicates),

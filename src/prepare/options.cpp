@@ -291,9 +291,9 @@ run_status check_prepare_options(const prepare_options& options, const command_l
         if (options.region_length == 0) return refuse("--ms needs --length BP, the length of the simulated region");
         if (options.map_path.empty() == !rate_given) return refuse("give exactly one of --map FILE and --cm-per-mb R");
         if (!options.chromosome.empty() || !options.cm_tag.empty() || !options.samples_path.empty() ||
-            was_given(read, "--min-maf") || options.format != panel_format::bits) {
-            return refuse("--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix and "
-                          "--out: each replicate becomes a bit panel as it is");
+            options.format != panel_format::bits) {
+            return refuse("--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix, "
+                          "--min-maf and --out: each replicate becomes a bit panel");
         }
         if (const std::string fault = map_options_fault(); !fault.empty()) return refuse(fault);
         return run_status::run_ok;

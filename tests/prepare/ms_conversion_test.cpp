@@ -44,6 +44,16 @@ TEST(MsConversion, EachReplicateBecomesABitPanelAndALegend) {
     ASSERT_EQ(mapped.status, 0) << mapped.err;
     EXPECT_EQ(read_file(dir.file("mapped.2.legend")),
               "chr\tid\tcM\tbp\nneutral_2\tneutral_2_1\t1.000000\t500\nneutral_2\tneutral_2_2\t2.000000\t1000\n");
+
+    // --min-maf as for a VCF: of three sites carried by 3, 2 and 1 of 4 haplotypes, 0.3 keeps the
+    // second, which keeps its bp and its SNP id.
+    write_file(dir.file("rare.ms"), "ms 4 1\n//\nsegsites: 3\npositions: 0.1 0.2 0.3\n110\n100\n111\n000\n");
+    const run_result common = run_prepare({"--ms", dir.file("rare.ms"), "--length", "1000", "--cm-per-mb", "1",
+                                           "--min-maf", "0.3", "--out", dir.file("common")});
+    ASSERT_EQ(common.status, 0) << common.err;
+    EXPECT_NE(common.err.find("sites with a minor allele frequency below 0.3 skipped: 2\n"), std::string::npos) << common.err;
+    EXPECT_EQ(read_file(dir.file("common.1.legend")), "chr\tid\tcM\tbp\nrep1\trep1_2\t0.000200\t200\n");
+    EXPECT_EQ(bit_panel_text(dir.file("common.1.hapbits")), "1\n0\n1\n0\n");
 }
 
 // A VCF of simulations without a map: --cm-per-mb, and --map-chr for a map named otherwise.

@@ -121,8 +121,8 @@ std::vector<prepare_case> prepare_cases() {
                            "give exactly one of --map FILE and --cm-per-mb R"),
         wrong_command_line("simulations_with_a_chromosome", {"--ms", "s.ms", "--length", "1000", "--cm-per-mb", "1",
                                                              "--chr", "1", "--out", "o"},
-                           "--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix and "
-                           "--out: each replicate becomes a bit panel as it is"),
+                           "--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix, "
+                           "--min-maf and --out: each replicate becomes a bit panel"),
         wrong_command_line("length_without_simulations", vcf_arguments({"--length", "1000"}),
                            "--length and --rep-prefix need --ms"),
         wrong_command_line("length_that_is_no_whole_number", {"--ms", "s.ms", "--length", "5e5"},
