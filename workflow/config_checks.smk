@@ -13,11 +13,15 @@ import types
 
 from snakemake.exceptions import WorkflowError
 
-KNOWN_KEYS = ("vcf", "map_dir", "map_pattern", "cm_tag", "samples", "freq", "out_dir", "figure_format", "tools",
-              "prepare_options", "plot_options", "loci_options", "resources")
+KNOWN_KEYS = ("vcf", "map_dir", "map_pattern", "cm_tag", "samples", "freq", "freqs", "null", "out_dir", "figure_format",
+              "tools", "prepare_options", "plot_options", "loci_options", "resources")
+# The frequencies scanned without freq or freqs in the config: a grid whose sum of evidence finds
+# hard, incomplete, soft and old sweeps alike.
+DEFAULT_FREQS = (0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9)
+NULL_KEYS = ("ms", "vcf", "length", "cm_per_mb", "map", "map_chr")
 TOOL_DEFAULTS = {"prepare": "corvane-prepare", "corvane": "corvane", "plot": "corvane-plot", "loci": "corvane-loci"}
 FIGURE_FORMATS = ("png", "svg")
-RESOURCE_STEPS = ("prepare", "scan", "plot", "loci", "carriers")
+RESOURCE_STEPS = ("prepare", "scan", "plot", "loci", "carriers", "null_prepare", "null_scan")
 RESOURCE_NAMES = ("mem_mb", "runtime")
 
 # Chromosome names become folder and file names under out_dir, so none may climb out of it or hide.
@@ -34,7 +38,8 @@ SHELL_SYNTAX = re.compile(r"[;|&<>`\n]|\$\(")
 OPTIONS_KEYS = {
     "prepare_options": ("corvane-prepare", ("--vcf", "--chr", "--map", "--cm-tag", "--samples", "--out", "--threads"), False),
     "plot_options": ("corvane-plot", ("-o", "--output", "--loci", "--layout", "--title"), True),
-    "loci_options": ("corvane-loci", ("-o", "--output", "--hap", "--legend", "--samples", "--carriers", "--bed"), False),
+    "loci_options": ("corvane-loci", ("-o", "--output", "--hap", "--legend", "--samples", "--carriers", "--bed", "--freq",
+                                      "--null-freq"), False),
 }
 
 
@@ -123,26 +128,130 @@ def checked_maps(config, chromosomes, cm_tag, faults):
     return maps
 
 
-def checked_frequency(config, faults):
-    """The frequency as the text the scan is given: a number above 0 and below 1, also once narrowed
-    to the scan's single precision."""
-    value = config.get("freq")
-    expected = "freq: expected a number above 0 and below 1, got %s" % shown(value)
+def frequency_text(value, key, faults):
+    """A frequency as the text the scan is given: a number above 0 and below 1, also once narrowed to
+    the scan's single precision; None (a fault noted) when it is not."""
+    expected = "%s: expected a number above 0 and below 1, got %s" % (key, shown(value))
     if isinstance(value, str) and DECIMAL_NUMBER.fullmatch(value.strip()):
         number = float(value)
     elif isinstance(value, (int, float)) and not isinstance(value, bool):
         number = float(value)
     else:
-        faults.append(expected if value is not None else "freq: not set; expected a number above 0 and below 1")
-        return ""
+        faults.append(expected)
+        return None
     if not 0.0 < number < 1.0:
         faults.append(expected)
-        return ""
+        return None
     narrowed = struct.unpack("<f", struct.pack("<f", number))[0]
     if not 0.0 < narrowed < 1.0:
         faults.append(expected + ", which the scan's single precision makes %g" % narrowed)
-        return ""
+        return None
     return repr(number)
+
+
+def checked_frequencies(config, faults):
+    """The grid of frequencies, as the texts each scan is given, in config order: freqs, or freq as a
+    grid of one, or the default grid."""
+    if "freq" in config and "freqs" in config:
+        faults.append("freq, freqs: give one of them: freq for one frequency, freqs for a grid")
+        return []
+    if "freq" in config:
+        if config["freq"] is None:
+            faults.append("freq: not set; expected a number above 0 and below 1")
+            return []
+        single = frequency_text(config["freq"], "freq", faults)
+        return [single] if single else []
+    listed = config.get("freqs")
+    if listed is None:
+        return [repr(f) for f in DEFAULT_FREQS]
+    if not isinstance(listed, list) or not listed:
+        faults.append("freqs: expected a list of frequencies, e.g. [0.1, 0.2, 0.5], got %s" % shown(listed))
+        return []
+    freqs = []
+    for value in listed:
+        text = frequency_text(value, "freqs", faults)
+        if text is None:
+            continue
+        # corvane-loci names a frequency's columns cM_%g: two must differ there too.
+        if any("%g" % float(text) == "%g" % float(other) for other in freqs):
+            faults.append("freqs: %s is listed twice" % shown(value))
+            continue
+        freqs.append(text)
+    return freqs
+
+
+def checked_null(config, faults):
+    """The null section: neutral simulations as ms files and VCFs, and how they get their cM; None
+    without one."""
+    # YAML reads an unquoted key null as no value at all: None is this section's key too.
+    if "null" in config and None in config:
+        faults.append("null: given twice (once quoted); give it once")
+        return None
+    listed = config.get("null", config.get(None))
+    if listed is None:
+        return None
+    if not isinstance(listed, dict):
+        faults.append("null: expected a mapping with ms and/or vcf and the length and cm_per_mb or map they need")
+        return None
+    for key in listed:
+        if key not in NULL_KEYS:
+            faults.append("null: %s is not a key of null (expected one of %s)" % (shown(key), ", ".join(NULL_KEYS)))
+    null = types.SimpleNamespace(ms={}, vcf={}, length=None, cm_per_mb=None, map=None, map_chr=None)
+    for kind, what in (("ms", "batch name -> ms file of neutral simulations"),
+                       ("vcf", "replicate name (its chromosome in the VCF) -> VCF of one neutral simulation")):
+        files = listed.get(kind)
+        if files is None:
+            continue
+        if not isinstance(files, dict) or not files:
+            faults.append("null: %s: expected a mapping of %s" % (kind, what))
+            continue
+        for name, path in files.items():
+            name = str(name)
+            if not CHROMOSOME_NAME.fullmatch(name):
+                faults.append("null: %s: name \"%s\" must start with a letter or digit and hold only letters, digits, "
+                              "'.', '_' and '-'" % (kind, name))
+            elif not isinstance(path, str) or not path:
+                faults.append("null: %s: %s: expected the path of its file, got %s" % (kind, name, shown(path)))
+            else:
+                checked_file("null: %s: %s" % (kind, name), path, faults)
+                getattr(null, kind)[name] = path
+    if not listed.get("ms") and not listed.get("vcf"):
+        faults.append("null: give the neutral simulations as ms (batch name -> ms file) or vcf (replicate name -> VCF)")
+    # Replicate K of an ms batch B is the chromosome B_K: no VCF replicate may take its name.
+    for name in null.vcf:
+        batch = re.fullmatch(r"(.+)_[0-9]+", name)
+        if batch and batch.group(1) in null.ms:
+            faults.append("null: vcf: %s is also the name of replicate %s of the ms batch %s; name it apart"
+                          % (name, name[len(batch.group(1)) + 1:], batch.group(1)))
+    length = listed.get("length")
+    if null.ms or length is not None:
+        if isinstance(length, bool) or not isinstance(length, int) or not 1 <= length <= 2_000_000_000:
+            faults.append("null: length: expected the bp of the simulated regions (a whole number from 1 to "
+                          "2000000000), which ms files need, got %s" % shown(length))
+        else:
+            null.length = length
+    rate, genetic = listed.get("cm_per_mb"), listed.get("map")
+    if (rate is None) == (genetic is None):
+        faults.append("null: give one of cm_per_mb (a uniform map) and map (a genetic map file)")
+    elif rate is not None:
+        if isinstance(rate, bool) or not isinstance(rate, (int, float)) or not 0 < rate < float("inf"):
+            faults.append("null: cm_per_mb: expected a number of cM per Mb above 0, got %s" % shown(rate))
+        else:
+            null.cm_per_mb = repr(float(rate))
+    elif not isinstance(genetic, str) or not genetic:
+        faults.append("null: map: expected the path of a genetic map, got %s" % shown(genetic))
+    else:
+        checked_file("null: map", genetic, faults)
+        null.map = genetic
+    map_chr = listed.get("map_chr")
+    if map_chr is not None:
+        if genetic is None:
+            faults.append("null: map_chr: names the map's chromosome, so it needs map")
+        elif not isinstance(map_chr, (str, int)) or isinstance(map_chr, bool) or not str(map_chr):
+            faults.append("null: map_chr: expected the map's name for the chromosome, got %s" % shown(map_chr))
+        else:
+            null.map_chr = str(map_chr)
+    return null
 
 
 def checked_tools(config, faults):
@@ -234,7 +343,7 @@ def checked_settings(config):
     """The workflow's settings from CONFIG; raises WorkflowError naming every fault."""
     faults = []
     for key in config:
-        if key not in KNOWN_KEYS:
+        if key not in KNOWN_KEYS and key is not None:
             faults.append("%s: not a key of this workflow (expected one of %s)" % (shown(key), ", ".join(KNOWN_KEYS)))
     settings = types.SimpleNamespace()
     settings.vcf = checked_chromosomes(config, faults)
@@ -243,7 +352,8 @@ def checked_settings(config):
     settings.samples = checked_text(config, "samples", faults)
     if settings.samples:
         checked_file("samples", settings.samples, faults)
-    settings.freq = checked_frequency(config, faults)
+    settings.freqs = checked_frequencies(config, faults)
+    settings.null = checked_null(config, faults)
     out_dir = checked_text(config, "out_dir", faults)
     if config.get("out_dir") is None:
         faults.append("out_dir: not set; expected the folder every output goes to")

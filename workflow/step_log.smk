@@ -2,8 +2,10 @@
 #
 # Every log starts with the command line (quoted so that it can be pasted into a shell), the folder
 # and the start time, then holds everything the tool printed, and ends with its wall time and how
-# it ended, so even a tool that prints nothing leaves a record. The scan writes no log of its own;
-# its step adds the version, the panel's H and S, the frequency and the rows written.
+# it ended, so even a tool that prints nothing leaves a record. A step that runs a tool many times
+# (the null's scans, one per replicate) keeps one such record per run, one after another. The scan
+# writes no log of its own; its step adds the version, the panel's H and S, the frequency and the
+# rows written.
 import os
 import shlex
 import signal
@@ -24,30 +26,52 @@ def how_it_ended(status):
     return "failed (status %d)" % status
 
 
-def run_logged(command, log_path, facts_before=(), facts_after=lambda: ()):
-    """Runs COMMAND (a list of words) with its output and messages in LOG_PATH, between the lines
-    saying what ran and how it ended, plus FACTS_BEFORE and the lines FACTS_AFTER() gives; raises
-    WorkflowError unless it ended with status 0."""
-    with open(log_path, "w") as log:
-        log.write("command: %s\n" % shlex.join(command))
-        log.write("folder: %s\n" % os.getcwd())
-        log.write("started: %s\n" % time.strftime("%Y-%m-%d %H:%M:%S %z"))
-        for fact in facts_before:
-            log.write(fact + "\n")
-        log.flush()
-        started = time.monotonic()
-        try:
-            ending = how_it_ended(subprocess.run(command, stdin=subprocess.DEVNULL, stdout=log,
-                                                 stderr=subprocess.STDOUT).returncode)
-        except OSError as error:
-            ending = "could not start %s: %s" % (command[0], error.strerror)
-        wall = time.monotonic() - started
-        for fact in facts_after():
-            log.write(fact + "\n")
-        log.write("wall time: %.2f s\n" % wall)
-        log.write("ended: %s\n" % ending)
+def write_step(log, command, facts_before=(), facts_after=lambda: ()):
+    """Runs COMMAND (a list of words) with its output and messages in the open LOG, between the lines
+    saying what ran and how it ended, plus FACTS_BEFORE and the lines FACTS_AFTER() gives; returns
+    how it ended."""
+    log.write("command: %s\n" % shlex.join(command))
+    log.write("folder: %s\n" % os.getcwd())
+    log.write("started: %s\n" % time.strftime("%Y-%m-%d %H:%M:%S %z"))
+    for fact in facts_before:
+        log.write(fact + "\n")
+    log.flush()
+    started = time.monotonic()
+    try:
+        ending = how_it_ended(subprocess.run(command, stdin=subprocess.DEVNULL, stdout=log,
+                                             stderr=subprocess.STDOUT).returncode)
+    except OSError as error:
+        ending = "could not start %s: %s" % (command[0], error.strerror)
+    wall = time.monotonic() - started
+    for fact in facts_after():
+        log.write(fact + "\n")
+    log.write("wall time: %.2f s\n" % wall)
+    log.write("ended: %s\n" % ending)
+    log.flush()
+    return ending
+
+
+def refuse_failed(command, ending, log_path):
     if ending != how_it_ended(0):
         raise WorkflowError("%s ended: %s; its messages are in %s" % (os.path.basename(command[0]), ending, log_path))
+
+
+def run_logged(command, log_path, facts_before=(), facts_after=lambda: ()):
+    """Runs COMMAND with its record in LOG_PATH (write_step); raises WorkflowError unless it ended with
+    status 0."""
+    with open(log_path, "w") as log:
+        ending = write_step(log, command, facts_before, facts_after)
+    refuse_failed(command, ending, log_path)
+
+
+def run_logged_series(commands, log_path):
+    """Runs COMMANDS one after another, each with its record in the one log LOG_PATH, up to the first
+    that does not end with status 0 (WorkflowError)."""
+    with open(log_path, "w") as log:
+        for command in commands:
+            ending = write_step(log, command)
+            if ending != how_it_ended(0):
+                refuse_failed(command, ending, log_path)
 
 
 def tool_version(tool):

@@ -127,19 +127,19 @@ class TwoChromosomes(unittest.TestCase):
         self.assertEqual(self.done.returncode, 0, self.done.stdout + self.done.stderr)
 
     def test_joined_table_is_one_header_and_every_chromosome_in_order(self):
-        header, joined = read_rows(self.out("genome.scan.tsv"))
+        header, joined = read_rows(self.out("genome.0.2.scan.tsv"))
         self.assertEqual(header, HEADER)
         self.assertNotIn(HEADER, joined)
         expected = []
         for chrom in ("21", "22"):
-            own_header, rows = read_rows(self.out(chrom, chrom + ".scan.tsv"))
+            own_header, rows = read_rows(self.out(chrom, chrom + ".0.2.scan.tsv"))
             self.assertEqual(own_header, HEADER)
             self.assertGreater(len(rows), 5, "chromosome %s found almost no regions" % chrom)
             expected += rows
         self.assertEqual(joined, expected)
 
     def test_each_chromosome_was_scanned_from_its_own_file(self):
-        _, joined = read_rows(self.out("genome.scan.tsv"))
+        _, joined = read_rows(self.out("genome.0.2.scan.tsv"))
         for row in joined:
             chrom, start, end = row.split("\t")[:3]
             self.assertIn(chrom, ("21", "22"))
@@ -150,7 +150,7 @@ class TwoChromosomes(unittest.TestCase):
 
     def test_loci_are_ranked_across_chromosomes_with_their_carriers(self):
         header, loci = read_rows(self.out("genome.loci.tsv"))
-        self.assertEqual(header.split("\t")[-4:], ["percentile", "carriers", "carrier_frequency", "core"])
+        self.assertEqual(header.split("\t")[-4:], ["statistic", "carriers", "carrier_frequency", "core"])
         names = [row.split("\t")[0] for row in loci]
         self.assertIn("21:1", names)
         self.assertIn("22:1", names)
@@ -163,9 +163,9 @@ class TwoChromosomes(unittest.TestCase):
     def test_figures_have_one_panel_per_chromosome_and_genome_wide_one_axis(self):
         # Default figures are 10 in wide, 0.5 in plus 3 in per panel, at 100 dpi; the genome-wide
         # figure is one panel.
-        self.assertEqual(png_size(self.out("genome.scan.png")), (1000, 350))
+        self.assertEqual(png_size(self.out("genome.0.2.scan.png")), (1000, 350))
         for chrom in ("21", "22"):
-            self.assertEqual(png_size(self.out(chrom, chrom + ".scan.png")), (1000, 350))
+            self.assertEqual(png_size(self.out(chrom, chrom + ".0.2.scan.png")), (1000, 350))
 
     def test_second_run_has_nothing_to_do(self):
         again = self.snakemake(self.config, "--cores", 1, "--dry-run")
@@ -187,7 +187,7 @@ class TwoChromosomes(unittest.TestCase):
                              ("resources: {scan: {mem_mb: 8000, runtime: 60}}\n", "mem_mb=8000, mem_mib=7630, runtime=60")):
             config = self.write_config("resources.yaml", "chr{chr}.gmap.gz", extra=extra)
             dry = self.snakemake(config, "--cores", 1, "--dry-run", "--forcerun", "scan", "--",
-                                 "out/21/21.scan.tsv", "out/22/22.scan.tsv")
+                                 "out/21/21.0.2.scan.tsv", "out/22/22.0.2.scan.tsv")
             self.assertEqual(dry.returncode, 0, dry.stdout + dry.stderr)
             self.assertEqual(dry.stdout.count("resources: tmpdir=%s, %s" % (tempfile.gettempdir(), asked)), 2, dry.stdout)
 
@@ -207,8 +207,9 @@ class TwoChromosomes(unittest.TestCase):
 
     def test_every_step_log_says_what_ran_and_how_it_ended(self):
         steps = ["prepare", "scan", "plot", "carriers"]
-        expected = {"%s.%s.log" % (step, chrom) for step in steps for chrom in ("21", "22")}
-        self.assertEqual(set(os.listdir(self.out("logs"))), expected | {"loci.log", "plot.genome.log"})
+        expected = {"%s.%s.log" % (step, chrom if step in ("prepare", "carriers") else chrom + ".0.2")
+                    for step in steps for chrom in ("21", "22")}
+        self.assertEqual(set(os.listdir(self.out("logs"))), expected | {"loci.log", "plot.genome.0.2.log"})
         tools = {"prepare": ARGS.prepare, "scan": ARGS.corvane, "plot": ARGS.plot, "carriers": ARGS.loci,
                  "loci": ARGS.loci}
         for log in sorted(os.listdir(self.out("logs"))):
@@ -234,18 +235,58 @@ class TwoChromosomes(unittest.TestCase):
     def test_scan_log_records_version_panel_frequency_and_rows(self):
         version = run([ARGS.corvane, "--version"]).stdout.strip()
         for chrom in ("21", "22"):
-            _, rows = read_rows(self.out(chrom, chrom + ".scan.tsv"))
+            _, rows = read_rows(self.out(chrom, chrom + ".0.2.scan.tsv"))
             _, legend = read_rows(self.out(chrom, chrom + ".legend"))
-            with open(self.out("logs", "scan.%s.log" % chrom)) as stream:
+            with open(self.out("logs", "scan.%s.0.2.log" % chrom)) as stream:
                 lines = stream.read().splitlines()
             prefix = os.path.join("out", chrom, chrom)
             self.assertEqual(shlex.split(lines[0][len("command: "):]),
                              [ARGS.corvane, "-hap", prefix + ".hapbits", "-legend", prefix + ".legend", "-freq", "0.2",
-                              "-out", prefix + ".scan.tsv"])
+                              "-out", prefix + ".0.2.scan.tsv"])
             for line in ("version: " + version,
                          "panel: %s.hapbits, H = 758 haplotypes, S = %d SNPs" % (prefix, len(legend)),
                          "frequency: 0.2", "rows written: %d" % len(rows)):
                 self.assertIn(line, lines)
+
+    def test_a_null_of_simulations_gives_the_p_values_of_corvane_loci(self):
+        # A grid of two frequencies; the null: ms simulations (40 neutral replicates) and one VCF
+        # replicate, on a uniform map. The workflow's tables are corvane-loci's on the same inputs.
+        simulations = os.path.join(ARGS.data, "sim", "neutral_null.ms.gz")
+        null = '{ms: {neutral: %s}, vcf: {"22": second.bcf}, length: 500000, cm_per_mb: 1.2}' % json.dumps(simulations)
+        config = self.write_config("null.yaml", "chr{chr}.gmap.gz", out_dir="withnull", freq=None,
+                                   freqs="[0.2, 0.5]", extra="null: %s\n" % null)
+        done = self.snakemake(config, "--cores", 2)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        out = lambda *parts: os.path.join(self.dir, "withnull", *parts)
+        for freq in ("0.2", "0.5"):
+            _, rows = read_rows(out("null", "ms", "neutral.%s.scan.tsv" % freq))
+            self.assertEqual(list(dict.fromkeys(row.split("\t")[0] for row in rows)),
+                             ["neutral_%d" % k for k in range(1, 41)])
+            _, rows = read_rows(out("null", "vcf.%s.scan.tsv" % freq))
+            self.assertEqual({row.split("\t")[0] for row in rows}, {"22"})
+        command = [ARGS.loci]
+        for freq in ("0.2", "0.5"):
+            command += ["--freq", freq, out("genome.%s.scan.tsv" % freq)]
+        for freq in ("0.2", "0.5"):
+            command += ["--null-freq", freq, out("null", "ms", "neutral.%s.scan.tsv" % freq),
+                        "--null-freq", freq, out("null", "vcf.%s.scan.tsv" % freq)]
+        for chrom in ("21", "22"):
+            command += ["--hap", out(chrom, chrom + ".hapbits"), "--legend", out(chrom, chrom + ".legend")]
+        direct = run(command + ["-o", os.path.join(self.dir, "direct.loci.tsv")])
+        self.assertEqual(direct.returncode, 0, direct.stderr)
+        with open(out("genome.loci.tsv")) as workflow, open(os.path.join(self.dir, "direct.loci.tsv")) as by_hand:
+            self.assertEqual(workflow.read(), by_hand.read())
+        header, loci = read_rows(out("genome.loci.tsv"))
+        columns = header.split("\t")
+        self.assertEqual(columns[columns.index("statistic"):columns.index("carriers")], ["statistic", "p_value", "q_value"])
+        genome_wide = {row.split("\t")[0]: row.split("\t")[columns.index("p_value")] for row in loci}
+        for chrom in ("21", "22"):
+            _, own = read_rows(out(chrom, chrom + ".loci.tsv"))
+            self.assertEqual({row.split("\t")[0]: row.split("\t")[columns.index("p_value")] for row in own},
+                             {locus: p for locus, p in genome_wide.items() if locus.startswith(chrom + ":")})
+        for log in os.listdir(out("logs")):
+            with open(out("logs", log)) as stream:
+                self.assertTrue(stream.read().endswith("ended: done (status 0)\n"), log)
 
     def test_carriers_per_chromosome_name_the_genome_wide_loci(self):
         header, loci = read_rows(self.out("genome.loci.tsv"))
@@ -300,6 +341,25 @@ BAD_CONFIGS = (
     ("a misspelt key", {"frequency": "0.5"}, '"frequency": not a key of this workflow'),
     ("a resource that is not a number", {"resources": "{scan: {mem_mb: 8G}}"},
      'resources: scan: mem_mb: expected a whole number above 0 (MB), got "8G"'),
+    ("a grid with a frequency of 1 or more", {"freq": None, "freqs": "[0.2, 1.5]"},
+     "freqs: expected a number above 0 and below 1, got 1.5"),
+    ("a grid with a frequency twice", {"freq": None, "freqs": "[0.2, 0.5, 0.20]"}, "freqs: 0.2 is listed twice"),
+    ("a grid that is no list", {"freq": None, "freqs": "0.2"},
+     "freqs: expected a list of frequencies, e.g. [0.1, 0.2, 0.5], got 0.2"),
+    ("freq beside freqs", {"freqs": "[0.2, 0.5]"}, "freq, freqs: give one of them"),
+    ("a key the null does not have", {"null": "{ms: {neutral: first.vcf.gz}, length: 500000, cm_per_mb: 1.2, reps: 5}"},
+     'null: "reps" is not a key of null'),
+    ("a missing ms file", {"null": "{ms: {neutral: absent.ms.gz}, length: 500000, cm_per_mb: 1.2}"},
+     "null: ms: neutral: absent.ms.gz: no such file"),
+    ("ms simulations without their length", {"null": "{ms: {neutral: first.vcf.gz}, cm_per_mb: 1.2}"},
+     "null: length: expected the bp of the simulated regions"),
+    ("a null with a rate and a map", {"null": "{vcf: {s1: first.vcf.gz}, cm_per_mb: 1.2, map: maps/chr21.gmap.gz}"},
+     "null: give one of cm_per_mb (a uniform map) and map (a genetic map file)"),
+    ("a VCF replicate named as an ms replicate",
+     {"null": "{ms: {neutral: first.vcf.gz}, vcf: {neutral_3: first.vcf.gz}, length: 500000, cm_per_mb: 1.2}"},
+     "null: vcf: neutral_3 is also the name of replicate 3 of the ms batch neutral"),
+    ("frequencies the workflow sets", {"loci_options": '"--freq 0.3 extra.tsv"'},
+     "loci_options: --freq is set by the workflow itself"),
 )
 
 
