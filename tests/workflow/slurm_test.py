@@ -20,7 +20,8 @@ from workflow_test import png_size
 INSIDE_NAMESPACE = "CORVANE_SLURM_TEST_IN_NAMESPACE"
 ACCOUNT = PARTITION = "corvane"  # what scripts/one-node-slurm-start.sh defines
 CHROMS = ("21", "22")
-PER_CHROMOSOME_STEPS = ("prepare", "scan", "plot_chromosome", "carriers")
+# Steps per chromosome, with the wildcards beyond the chromosome each has (the config's one frequency).
+PER_CHROMOSOME_STEPS = (("prepare", ""), ("scan", ", freq=0.2"), ("plot_chromosome", ", freq=0.2"), ("carriers", ""))
 WORKFLOW_TIMEOUT = 900
 ARGS = None
 
@@ -123,8 +124,8 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
         self.assertEqual(self.slurm.returncode, 0, self.slurm.stdout + self.slurm.stderr)
 
     def test_every_per_chromosome_step_was_a_completed_slurm_job(self):
-        expected = {(step, "chrom=" + chrom) for step in PER_CHROMOSOME_STEPS for chrom in CHROMS}
-        expected.update({("loci", ""), ("plot_genome", "")})
+        expected = {(step, "chrom=" + chrom + more) for step, more in PER_CHROMOSOME_STEPS for chrom in CHROMS}
+        expected.update({("loci", ""), ("plot_genome", "freq=0.2")})
         submitted = {(rule, wildcards): slurm_jobid for rule, wildcards, slurm_jobid in self.jobs.values()}
         self.assertEqual(set(submitted), expected, self.slurm.stderr)
         for (rule, wildcards), slurm_jobid in submitted.items():
@@ -135,20 +136,21 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
             self.assertTrue(record["JobName"].startswith("snakejob_%s_" % rule), record)
 
     def test_tables_equal_the_local_run_byte_for_byte(self):
-        genome_wide = [("genome.scan.tsv",), ("genome.loci.tsv",), ("genome.loci.bed",)]
-        per_chromosome = [(chrom, chrom + suffix) for chrom in CHROMS for suffix in (".scan.tsv", ".loci.tsv", ".carriers.tsv")]
+        genome_wide = [("genome.0.2.scan.tsv",), ("genome.loci.tsv",), ("genome.loci.bed",)]
+        per_chromosome = [(chrom, chrom + suffix) for chrom in CHROMS
+                          for suffix in (".0.2.scan.tsv", ".loci.tsv", ".carriers.tsv")]
         for parts in genome_wide + per_chromosome:
             with open(self.out("local", *parts), "rb") as local, open(self.out("slurm", *parts), "rb") as slurm:
                 self.assertEqual(slurm.read(), local.read(), os.path.join(*parts))
 
     def test_figures_have_the_local_run_size_and_panels(self):
-        for figure, log in [(("genome.scan.png",), "plot.genome.log")] + \
-                           [((chrom, chrom + ".scan.png"), "plot.%s.log" % chrom) for chrom in CHROMS]:
+        for figure, log in [(("genome.0.2.scan.png",), "plot.genome.0.2.log")] + \
+                           [((chrom, chrom + ".0.2.scan.png"), "plot.%s.0.2.log" % chrom) for chrom in CHROMS]:
             self.assertEqual(png_size(self.out("slurm", *figure)), png_size(self.out("local", *figure)))
             drawn_locally, drawn_on_slurm = (dumped_figure(self.out(run, "logs", log)) for run in ("local", "slurm"))
             self.assertEqual(drawn_on_slurm, drawn_locally, log)
         self.assertEqual(len(drawn_locally["panels"]), 1)
-        drawn = dumped_figure(self.out("slurm", "logs", "plot.genome.log"))
+        drawn = dumped_figure(self.out("slurm", "logs", "plot.genome.0.2.log"))
         self.assertEqual(drawn["layout"], "genome")
         self.assertEqual([chromosome["chr"] for chromosome in drawn["chromosomes"]], list(CHROMS))
 
