@@ -1,0 +1,425 @@
+# The scan figures: one panel per chromosome, or the genome layout (every chromosome side by side on one
+# axis), each interval a segment at its height, the best loci or longest intervals labelled, with the
+# recombination-rate and population tracks under a panel when their data are given.
+import dataclasses
+import math
+
+import numpy
+from matplotlib.lines import Line2D
+from matplotlib.patches import Patch
+
+from .genome_axis import draw_genome_axis, genome_axis, stagger_names
+from .labels import box_list, place_labels, thin_tick_labels
+from .segments import draw_segments
+from .tracks import (POPULATION_TRACK_INCHES, RATE_TRACK_INCHES, draw_population_track, draw_rate_track,
+                     legend_positions, rate_profile)
+
+TOP_MARGIN_INCHES = 0.5
+PLAIN_COLOURS = ("#4c72b0", "#8fa8d0")
+LABELLED_COLOUR = "#c44e52"
+PLAIN_WIDTH, LABELLED_WIDTH = 2.5, 3.5
+# A segment is drawn at least this wide, so intervals far shorter than a pixel still show.
+NARROWEST_PIXELS = 1.2
+RATE_BINS_PER_INCH = 60
+
+
+def plural(count, word, words=None):
+    return "%s %s" % (format(count, ","), word if count == 1 else (words or word + "s"))
+
+
+def heights(table, key):
+    return table.cM if key == "cM" else table.snps.astype(numpy.float64)
+
+
+def region_text(chrom, start, end):
+    return "%s:%s-%s" % (chrom, format(int(start), ","), format(int(end), ","))
+
+
+def locus_text(locus):
+    text = "%s %s-%s" % (locus["name"], format(locus["locus_start"], ","), format(locus["locus_end"], ","))
+    if locus["p_value"] is not None:
+        text += " p=%.2g" % locus["p_value"]
+    genes = locus["genes"].strip()
+    if genes and genes != ".":
+        text += " (%s)" % (genes if len(genes) <= 32 else genes[:31] + "\u2026")
+    return text
+
+
+def longest_rows(rows, h, start, end, count):
+    """The count rows of greatest finite height; ties go to the row further left, so labels are the same
+    from run to run."""
+    rows = rows[numpy.isfinite(h[rows])]
+    if count == 0 or len(rows) == 0:
+        return rows[:0]
+    order = numpy.lexsort((end[rows], start[rows], -h[rows]))
+    return rows[order[:count]]
+
+
+def best_loci(loci, key, count):
+    """The count loci to label: by p-value where the table has one (smallest first), else by rank;
+    ties go to the locus further left. Loci without a finite height cannot be placed."""
+    placeable = [locus for locus in loci if math.isfinite(locus[key])]
+    with_p = any(locus["p_value"] is not None for locus in placeable)
+
+    def order(locus):
+        p = locus["p_value"] if with_p else None
+        rank = locus["rank"] if locus["rank"] is not None else math.inf
+        return (p is None and with_p, p if p is not None else 0, rank, -locus[key], locus["locus_start"])
+    return sorted(placeable, key=order)[:count]
+
+
+def widened(x0, x1, mb_per_pixel):
+    """Segments narrower than NARROWEST_PIXELS widened about their middle."""
+    least = NARROWEST_PIXELS * mb_per_pixel
+    middle = (x0 + x1) / 2
+    narrow = (x1 - x0) < least
+    return numpy.where(narrow, middle - least / 2, x0), numpy.where(narrow, middle + least / 2, x1)
+
+
+def key_title(options, haplotypes):
+    """The frequency of the scan and, where H is known, the carrier threshold it sets."""
+    if options.freq is None:
+        return None
+    text = "frequency %s" % options.freq_text
+    if haplotypes:
+        threshold = int(math.floor(numpy.float32(haplotypes) * numpy.float32(options.freq)))
+        text += ": carried by more than %s of %s haplotypes" % (format(threshold, ","), format(haplotypes, ","))
+    return text
+
+
+def figure_title(table, loci, options, haplotypes, chromosomes):
+    if options.title is not None:
+        return options.title
+    if len(chromosomes) == 1:
+        parts = ["chromosome %s" % chromosomes[0]]
+    else:
+        parts = [plural(len(chromosomes), "chromosome")]
+    if options.freq is not None:
+        parts.append("frequency %s" % options.freq_text)
+    if haplotypes:
+        parts.append(plural(haplotypes, "haplotype"))
+    counts = plural(len(table), "interval")
+    if loci is not None:
+        counts += " in %s" % plural(len(loci), "locus", "loci")
+    return ", ".join(parts) + ": " + counts
+
+
+def track_rows(options, legends, populations):
+    """The heights (inches) of the axes of one panel: the panel, then its tracks."""
+    return [options.panel_height] + ([RATE_TRACK_INCHES] if legends else []) + \
+        [POPULATION_TRACK_INCHES] * len(populations)
+
+
+@dataclasses.dataclass
+class PanelPlan:
+    """What one panel of intervals draws, gathered before the layout is fixed and drawn after it: the
+    intervals (x in Mb on the axis, heights; stripe 0/1 per row in the genome layout, else None), the
+    labelled marks (text, x0, x1, height), best first."""
+    axes: object
+    x0: numpy.ndarray
+    x1: numpy.ndarray
+    h: numpy.ndarray
+    stripe: object
+    marks: list
+    chrom: str
+
+
+def set_up_panel(axes, plan, spans, y_label, title, key_heading, set_aside, loci_mode):
+    """Limits, titles, the key and the spans of the labelled loci; the segments come once the layout is
+    fixed (they must know the size of a pixel)."""
+    finite = plan.h[numpy.isfinite(plan.h)]
+    marked = [mark[3] for mark in plan.marks]
+    values = numpy.concatenate([finite, numpy.array(marked, numpy.float64)])
+    highest = float(values.max()) if values.size else 1.0
+    lowest = min(float(values.min()) if values.size else 0.0, 0.0)
+    if highest <= 0:
+        highest = 1.0 if lowest == 0 else 0.0
+    span = highest - lowest
+    # A little room below 0 keeps intervals of length 0 visible above the axis line; room above for labels.
+    axes.set_ylim(lowest - span * 0.03, highest + span * 0.35)
+    for x0, x1 in spans:
+        axes.axvspan(x0, x1, color=LABELLED_COLOUR, alpha=0.15, linewidth=0, zorder=1)
+    axes.set_title(title, fontsize=9, loc="left")
+    axes.set_ylabel(y_label, fontsize=8)
+    axes.tick_params(labelsize=7)
+    axes.grid(axis="y", color="#dddddd", linewidth=0.6)
+    axes.set_axisbelow(True)
+    drawn = int(numpy.isfinite(plan.h).sum())
+    handles = [Line2D([], [], color=PLAIN_COLOURS[0], linewidth=PLAIN_WIDTH, marker="|", markersize=5,
+                      label="interval, at its %s (%s)" % ("genetic length" if "cM" in y_label else "SNP count",
+                                                          format(drawn, ",")))]
+    if loci_mode:
+        handles.append(Line2D([], [], color=LABELLED_COLOUR, linewidth=LABELLED_WIDTH, label="peak of a labelled locus"))
+        handles.append(Patch(color=LABELLED_COLOUR, alpha=0.15, linewidth=0, label="span of a labelled locus"))
+    elif plan.marks:
+        handles.append(Line2D([], [], color=LABELLED_COLOUR, linewidth=LABELLED_WIDTH,
+                              label="labelled: the %s longest" % len(plan.marks)))
+    if set_aside:
+        handles.append(Line2D([], [], linestyle="none",
+                              label="%s without a finite genetic length, not drawn" % format(set_aside, ",")))
+    key = axes.legend(handles=handles, loc="upper right", fontsize=6.5, title=key_heading, title_fontsize=6.5,
+                      framealpha=0.85, borderpad=0.4, handlelength=2.2)
+    key.set_zorder(5)
+    if len(plan.h) == 0 and not plan.marks:
+        axes.text(0.5, 0.5, "no intervals", transform=axes.transAxes, ha="center", va="center", fontsize=10,
+                  color="#555555")
+    return [handle.get_label() for handle in handles]
+
+
+def draw_panel_segments(figure, plan):
+    axes = plan.axes
+    low, high = axes.get_xlim()
+    width = axes.get_window_extent(figure.canvas.get_renderer()).width
+    mb_per_pixel = (high - low) / max(width, 1.0)
+    finite = numpy.isfinite(plan.h)
+    stripes = (0, 1) if plan.stripe is not None else (0,)
+    for stripe in stripes:
+        chosen = finite if plan.stripe is None else finite & (plan.stripe == stripe)
+        x0, x1 = widened(plan.x0[chosen], plan.x1[chosen], mb_per_pixel)
+        draw_segments(axes, x0, x1, plan.h[chosen], PLAIN_COLOURS[stripe], PLAIN_WIDTH)
+    if plan.marks:
+        marks = numpy.array([mark[1:] for mark in plan.marks], numpy.float64)
+        x0, x1 = widened(marks[:, 0], marks[:, 1], mb_per_pixel)
+        draw_segments(axes, x0, x1, marks[:, 2], LABELLED_COLOUR, LABELLED_WIDTH, zorder=3)
+
+
+def label_panel(figure, plan):
+    renderer = figure.canvas.get_renderer()
+    key = plan.axes.get_legend()
+    avoid = [key.get_window_extent(renderer).padded(2)] if key is not None else []
+    return place_labels(figure, plan.axes, plan.marks, avoid)
+
+
+def describe_axes(figure, axes, role, **facts):
+    renderer = figure.canvas.get_renderer()
+    entry = {"role": role, "x_range": [float(v) for v in axes.get_xlim()],
+             "y_range": [float(v) for v in axes.get_ylim()], "frame": box_list(axes.get_window_extent(renderer))}
+    entry.update(facts)
+    return entry
+
+
+def new_figure(pyplot, options, rows):
+    """A figure of --width by the margin plus the rows (inches), its axes one per row."""
+    height = TOP_MARGIN_INCHES + sum(rows)
+    figure = pyplot.figure(figsize=(options.width, height), dpi=options.dpi, layout="constrained")
+    grid = figure.add_gridspec(len(rows), 1, height_ratios=rows)
+    return figure, grid
+
+
+def mark_regions(table, rows, h, options):
+    chosen = longest_rows(rows, h, table.start, table.end, options.top)
+    return [(region_text(table.names[table.chrom[row]], table.start[row], table.end[row]),
+             table.start[row] / 1e6, table.end[row] / 1e6, float(h[row])) for row in chosen]
+
+
+def mark_loci(loci, key, options, x_of):
+    chosen = best_loci(loci, key, options.top)
+    marks = [(locus_text(locus),) + tuple(x_of(locus, "peak")) + (float(locus[key]),) for locus in chosen]
+    spans = [tuple(x_of(locus, "span")) for locus in chosen]
+    return marks, spans
+
+
+def panel_populations(loci):
+    if not loci:
+        return []
+    return list(loci[0]["population_ranks"])
+
+
+def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_rows):
+    """One panel per chromosome, one under the other, in the order the chromosomes first appear."""
+    key = "snps" if options.y == "snps" else "cM"
+    y_label = "SNPs in interval" if key == "snps" else "genetic length (cM)"
+    h = heights(table, key)
+    order = numpy.argsort(table.chrom, kind="stable")
+    bounds = numpy.searchsorted(table.chrom[order], numpy.arange(len(table.names) + 1))
+    chromosomes = table.names if table.names else [""]
+    populations = panel_populations(loci)
+    rows = track_rows(options, legends, populations)
+    figure, grid = new_figure(pyplot, options, rows * len(chromosomes))
+    heading = key_title(options, haplotypes)
+    plans, panels, entries = [], [], []
+    tracks = []
+
+    def x_of(locus, which):
+        if which == "peak":
+            return locus["start"] / 1e6, locus["end"] / 1e6
+        return locus["locus_start"] / 1e6, locus["locus_end"] / 1e6
+    for index, chrom in enumerate(chromosomes):
+        chosen = order[bounds[index]:bounds[index + 1]] if table.names else order[:0]
+        first_row = index * len(rows)
+        axes = figure.add_subplot(grid[first_row])
+        chrom_loci = None if loci is None else [locus for locus in loci if locus["chr"] == chrom]
+        if chrom_loci is None:
+            marks, spans = mark_regions(table, chosen, h, options), []
+        else:
+            marks, spans = mark_loci(chrom_loci, key, options, x_of)
+        plan = PanelPlan(axes, table.start[chosen] / 1e6, table.end[chosen] / 1e6, h[chosen], None, marks, chrom)
+        title = "chromosome %s: %s" % (chrom, plural(len(chosen), "interval")) if table.names else "no intervals"
+        if chrom_loci is not None and table.names:
+            title += " in %s" % plural(len(chrom_loci), "locus", "loci")
+        set_aside = int((~numpy.isfinite(h[chosen])).sum())
+        key_texts = set_up_panel(axes, plan, spans, y_label, title, heading, set_aside, loci is not None)
+        set_x_range(axes, plan, spans)
+        axes.set_xlabel("position on chromosome %s (Mb)" % chrom if chrom else "position (Mb)", fontsize=8)
+        plans.append((plan, key_texts, set_aside))
+        panel_tracks = draw_panel_tracks(figure, grid, first_row, axes, chrom, legends, loci, populations, options,
+                                         lambda locus: x_of(locus, "span"), None, drawn_extent(plan, spans))
+        tracks.extend(panel_tracks)
+    figure.suptitle(figure_title(table, loci, options, haplotypes, table.names), fontsize=11)
+    figure.draw_without_rendering()
+    for plan, key_texts, set_aside in plans:
+        draw_panel_segments(figure, plan)
+        placed, left_out = label_panel(figure, plan)
+        texts = [text for text, _ in placed]
+        panels.append({"chr": plan.chrom, "regions": len(plan.h), "labels": texts})
+        entries.append(describe_axes(figure, plan.axes, "intervals", chr=plan.chrom, key=key_texts,
+                                     key_title=heading, labels=texts, label_boxes=[box_list(b) for _, b in placed],
+                                     labels_left_out=left_out,
+                                     marks={"intervals": int(numpy.isfinite(plan.h).sum()), "labelled": len(texts),
+                                            "spans": len(plan.marks) if loci is not None else 0,
+                                            "set_aside": set_aside}))
+    entries.extend(describe_axes(figure, axes, role, **facts) for axes, role, facts in tracks)
+    return figure, {"panels": panels, "axes": entries}
+
+
+def drawn_extent(plan, spans):
+    """The first and last bp a panel draws, or None."""
+    ends = [plan.x0[numpy.isfinite(plan.h)], plan.x1[numpy.isfinite(plan.h)]]
+    ends += [numpy.array([x for span in spans for x in span] + [m[1] for m in plan.marks] + [m[2] for m in plan.marks])]
+    values = numpy.concatenate(ends)
+    if not values.size:
+        return None
+    return int(round(float(values.min()) * 1e6)), int(round(float(values.max()) * 1e6))
+
+
+def set_x_range(axes, plan, spans):
+    extent = drawn_extent(plan, spans)
+    if extent is not None:
+        low, high = extent[0] / 1e6, extent[1] / 1e6
+        pad = max((high - low) * 0.03, 0.05)
+        axes.set_xlim(low - pad, high + pad)
+
+
+def draw_panel_tracks(figure, grid, first_row, main, chrom, legends, loci, populations, options, span_of, layout,
+                      extent=None):
+    """The rate and population tracks under one panel, sharing its x axis. layout: the genome axis, or
+    None for a chromosome's own panel, whose rate is drawn over extent (its first and last bp drawn).
+    Returns (axes, role, facts) for the dump."""
+    found = []
+    row = first_row + 1
+    width_inches = options.width
+    if legends:
+        axes = figure.add_subplot(grid[row], sharex=main)
+        row += 1
+        pieces, missing, left_out = [], [], 0
+        names = layout.names if layout is not None else [chrom]
+        for code, name in enumerate(names):
+            positions = legend_positions(legends, name)
+            if positions is None:
+                missing.append(name)
+                continue
+            bp, genetic, dropped = positions
+            left_out += dropped
+            if layout is not None:
+                first, last = int(layout.first[code]), int(layout.last[code])
+                share = (last - first) / max(layout.length, 1)
+            elif extent is not None:
+                first, last, share = extent[0], extent[1], 1.0
+            else:
+                continue
+            if len(bp) < 2:
+                continue
+            bins = max(int(RATE_BINS_PER_INCH * width_inches * share), 4)
+            edges, rates = rate_profile(bp, genetic, first, last, bins)
+            if layout is not None:
+                edges = layout.x(code, edges)
+            else:
+                edges = edges / 1e6
+            pieces.append((edges, rates, code % 2 if layout is not None else 0))
+        highest = draw_rate_track(axes, pieces)
+        axes.tick_params(labelbottom=False)
+        found.append((axes, "rate", {"chr": chrom, "bins": int(sum(len(p[1]) for p in pieces)), "highest": highest,
+                                     "chromosomes_without_legend": missing, "snps_without_cM": left_out}))
+    for population in populations:
+        axes = figure.add_subplot(grid[row], sharex=main)
+        row += 1
+        chrom_loci = [locus for locus in loci if layout is not None or locus["chr"] == chrom]
+        count, best = draw_population_track(axes, chrom_loci, population, span_of, options.top)
+        axes.tick_params(labelbottom=False)
+        found.append((axes, "population", {"chr": chrom, "population": population, "loci": count, "best": best}))
+    if found:
+        main.tick_params(labelbottom=True)
+    return found
+
+
+def draw_genome(pyplot, table, loci, legends, options, haplotypes):
+    """One panel: every chromosome side by side in table order over its own extent, one y scale."""
+    key = "snps" if options.y == "snps" else "cM"
+    y_label = "SNPs in interval" if key == "snps" else "genetic length (cM)"
+    h = heights(table, key)
+    extents = {}
+    for code, name in enumerate(table.names):
+        rows = table.chrom == code
+        extents[name] = (int(table.start[rows].min()), int(table.end[rows].max()))
+    for locus in loci or []:
+        first, last = extents.get(locus["chr"], (locus["locus_start"], locus["locus_end"]))
+        extents[locus["chr"]] = (min(first, locus["locus_start"]), max(last, locus["locus_end"]))
+    names = list(table.names) + [name for name in extents if name not in table.names]
+    layout = genome_axis(names, extents)
+    codes = {name: code for code, name in enumerate(names)}
+    x0 = layout.x(table.chrom, table.start)
+    x1 = layout.x(table.chrom, table.end)
+    populations = panel_populations(loci)
+    rows = track_rows(options, legends, populations)
+    figure, grid = new_figure(pyplot, options, rows)
+    axes = figure.add_subplot(grid[0])
+
+    def x_of(locus, which):
+        code = codes[locus["chr"]]
+        if which == "peak":
+            return float(layout.x(code, locus["start"])), float(layout.x(code, locus["end"]))
+        return float(layout.x(code, locus["locus_start"])), float(layout.x(code, locus["locus_end"]))
+    if loci is None:
+        chosen = longest_rows(numpy.arange(len(table)), h, table.start, table.end, options.top)
+        marks = [(region_text(table.names[table.chrom[row]], table.start[row], table.end[row]), float(x0[row]),
+                  float(x1[row]), float(h[row])) for row in chosen]
+        spans = []
+    else:
+        marks, spans = mark_loci(loci, key, options, x_of)
+    plan = PanelPlan(axes, x0, x1, h, table.chrom % 2, marks, "")
+    heading = "%s on %s" % (plural(len(table), "interval"), plural(len(names), "chromosome"))
+    if loci is not None:
+        heading += ", %s" % plural(len(loci), "locus", "loci")
+    set_aside = int((~numpy.isfinite(h)).sum())
+    key_texts = set_up_panel(axes, plan, spans, y_label, heading, key_title(options, haplotypes), set_aside,
+                             loci is not None)
+    tracks = draw_panel_tracks(figure, grid, 0, axes, "", legends, loci, populations, options,
+                               lambda locus: x_of(locus, "span"), layout)
+    # The names and ticks go under the lowest axes of the panel.
+    lowest = tracks[-1][0] if tracks else axes
+    for track_axes, _, _ in tracks:
+        track_axes.tick_params(labelbottom=track_axes is lowest)
+    axes.tick_params(labelbottom=lowest is axes)
+    name_texts = draw_genome_axis(lowest, layout, options.width)
+    if lowest is not axes:
+        axes.set_xlabel("")
+    figure.suptitle(figure_title(table, loci, options, haplotypes, names), fontsize=11)
+    figure.draw_without_rendering()
+    shown_ticks = thin_tick_labels(figure, lowest.xaxis)
+    shown_names = stagger_names(figure, name_texts)
+    draw_panel_segments(figure, plan)
+    placed, left_out = label_panel(figure, plan)
+    texts = [text for text, _ in placed]
+    described = [{"chr": name, "regions": int((table.chrom == code).sum()) if code < len(table.names) else 0}
+                 for code, name in enumerate(names)]
+    entries = [describe_axes(figure, axes, "intervals", chr="", key=key_texts, key_title=key_title(options, haplotypes),
+                             labels=texts, label_boxes=[box_list(b) for _, b in placed], labels_left_out=left_out,
+                             marks={"intervals": int(numpy.isfinite(h).sum()), "labelled": len(texts),
+                                    "spans": len(spans), "set_aside": set_aside})]
+    entries.extend(describe_axes(figure, track_axes, role, **facts) for track_axes, role, facts in tracks)
+    extents_described = [{"chr": name, "first_bp": int(layout.first[code]), "last_bp": int(layout.last[code]),
+                          "x_range": [float(layout.x(code, layout.first[code])), float(layout.x(code, layout.last[code]))]}
+                         for code, name in enumerate(names)]
+    return figure, {"layout": "genome", "chromosomes": described, "labels": texts, "axes": entries,
+                    "chromosome_extents": extents_described, "chromosome_names_shown": shown_names,
+                    "tick_labels_shown": shown_ticks}
