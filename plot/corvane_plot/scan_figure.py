@@ -124,7 +124,7 @@ class PanelPlan:
     chrom: str
 
 
-def set_up_panel(axes, plan, spans, y_label, title, key_heading, set_aside, loci_mode):
+def set_up_panel(axes, plan, spans, y_label, title, key_heading, set_aside, loci_mode, population_top=None):
     """Limits, titles, the key and the spans of the labelled loci; the segments come once the layout is
     fixed (they must know the size of a pixel)."""
     finite = plan.h[numpy.isfinite(plan.h)]
@@ -154,6 +154,9 @@ def set_up_panel(axes, plan, spans, y_label, title, key_heading, set_aside, loci
     elif plan.marks:
         handles.append(Line2D([], [], color=LABELLED_COLOUR, linewidth=LABELLED_WIDTH,
                               label="labelled: the %s longest" % len(plan.marks)))
+    if population_top is not None:
+        handles.append(Line2D([], [], color="#6c7a89", linewidth=5,
+                              label="tracks: loci a population ranks (red: its %d best)" % population_top))
     if set_aside:
         handles.append(Line2D([], [], linestyle="none",
                               label="%s without a finite genetic length, not drawn" % format(set_aside, ",")))
@@ -166,7 +169,24 @@ def set_up_panel(axes, plan, spans, y_label, title, key_heading, set_aside, loci
     return [handle.get_label() for handle in handles]
 
 
+def make_room_for_the_key(figure, plan):
+    """Raises the top of the y range until the key, in the upper right corner, sits above every interval."""
+    axes, key = plan.axes, plan.axes.get_legend()
+    finite = plan.h[numpy.isfinite(plan.h)]
+    if key is None or finite.size == 0:
+        return
+    renderer = figure.canvas.get_renderer()
+    share = key.get_window_extent(renderer).height / max(axes.get_window_extent(renderer).height, 1.0)
+    low, top = axes.get_ylim()
+    highest = max(float(finite.max()), max((mark[3] for mark in plan.marks), default=-math.inf))
+    if share < 0.9:
+        needed = low + (highest - low) / (1.0 - share - 0.05)
+        if needed > top:
+            axes.set_ylim(low, needed)
+
+
 def draw_panel_segments(figure, plan):
+    make_room_for_the_key(figure, plan)
     axes = plan.axes
     low, high = axes.get_xlim()
     width = axes.get_window_extent(figure.canvas.get_renderer()).width
@@ -258,9 +278,11 @@ def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_row
         if chrom_loci is not None and table.names:
             title += " in %s" % plural(len(chrom_loci), "locus", "loci")
         set_aside = int((~numpy.isfinite(h[chosen])).sum())
-        key_texts = set_up_panel(axes, plan, spans, y_label, title, heading, set_aside, loci is not None)
+        key_texts = set_up_panel(axes, plan, spans, y_label, title, heading, set_aside, loci is not None,
+                                 options.top if populations else None)
         set_x_range(axes, plan, spans)
         axes.set_xlabel("position on chromosome %s (Mb)" % chrom if chrom else "position (Mb)", fontsize=8)
+        axes.tick_params(labelbottom=True)
         plans.append((plan, key_texts, set_aside))
         panel_tracks = draw_panel_tracks(figure, grid, first_row, axes, chrom, legends, loci, populations, options,
                                          lambda locus: x_of(locus, "span"), None, drawn_extent(plan, spans))
@@ -337,7 +359,6 @@ def draw_panel_tracks(figure, grid, first_row, main, chrom, legends, loci, popul
                 edges = edges / 1e6
             pieces.append((edges, rates, code % 2 if layout is not None else 0))
         highest = draw_rate_track(axes, pieces)
-        axes.tick_params(labelbottom=False)
         found.append((axes, "rate", {"chr": chrom, "bins": int(sum(len(p[1]) for p in pieces)), "highest": highest,
                                      "chromosomes_without_legend": missing, "snps_without_cM": left_out}))
     for population in populations:
@@ -345,10 +366,14 @@ def draw_panel_tracks(figure, grid, first_row, main, chrom, legends, loci, popul
         row += 1
         chrom_loci = [locus for locus in loci if layout is not None or locus["chr"] == chrom]
         count, best = draw_population_track(axes, chrom_loci, population, span_of, options.top)
-        axes.tick_params(labelbottom=False)
         found.append((axes, "population", {"chr": chrom, "population": population, "loci": count, "best": best}))
+    # Tick labels and the axis title go under the lowest axes of the panel.
+    for axes, _, _ in found[:-1]:
+        axes.tick_params(labelbottom=False)
     if found:
-        main.tick_params(labelbottom=True)
+        main.tick_params(labelbottom=False)
+        found[-1][0].set_xlabel(main.get_xlabel(), fontsize=8)
+        main.set_xlabel("")
     return found
 
 
@@ -392,17 +417,11 @@ def draw_genome(pyplot, table, loci, legends, options, haplotypes):
         heading += ", %s" % plural(len(loci), "locus", "loci")
     set_aside = int((~numpy.isfinite(h)).sum())
     key_texts = set_up_panel(axes, plan, spans, y_label, heading, key_title(options, haplotypes), set_aside,
-                             loci is not None)
+                             loci is not None, options.top if populations else None)
     tracks = draw_panel_tracks(figure, grid, 0, axes, "", legends, loci, populations, options,
                                lambda locus: x_of(locus, "span"), layout)
-    # The names and ticks go under the lowest axes of the panel.
     lowest = tracks[-1][0] if tracks else axes
-    for track_axes, _, _ in tracks:
-        track_axes.tick_params(labelbottom=track_axes is lowest)
-    axes.tick_params(labelbottom=lowest is axes)
     name_texts = draw_genome_axis(lowest, layout, options.width)
-    if lowest is not axes:
-        axes.set_xlabel("")
     figure.suptitle(figure_title(table, loci, options, haplotypes, names), fontsize=11)
     figure.draw_without_rendering()
     shown_ticks = thin_tick_labels(figure, lowest.xaxis)
