@@ -9,6 +9,7 @@ from .carriers import carrier_share, locus_haplotypes, row_order, zygosity
 from .faults import InputFault
 from .labels import box_list
 from .legend import rows_of
+from .loci_table import locus_at
 from .panel import bit_panel_shape, is_bit_panel, panel_columns
 from .samples import read_populations, read_samples
 
@@ -29,12 +30,12 @@ SMALLEST_LABELLED_GROUP_PIXELS = 9
 
 
 def find_locus(loci, name, loci_path):
-    for locus in loci:
-        if locus["name"] == name:
-            return locus
-    example = ", ".join(locus["name"] for locus in loci[:3])
+    found = numpy.flatnonzero(loci.name == name.encode())
+    if found.size:
+        return locus_at(loci, int(found[0]))
+    example = ", ".join(value.decode("utf-8", "replace") for value in loci.name[:3])
     raise InputFault("corvane-plot: %s: no locus named %s (%s)" % (
-        loci_path, name, "its loci are named like %s" % example if loci else "it holds no loci"))
+        loci_path, name, "its loci are named like %s" % example if len(loci) else "it holds no loci"))
 
 
 def peak_rows(legend, locus, loci_path):

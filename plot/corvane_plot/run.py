@@ -80,7 +80,7 @@ def draw_scan(pyplot, options, record, progress):
     if options.loci is not None:
         progress.step("reading %s" % options.loci)
         loci = read_loci(options.loci)
-        check_made_from(loci, options.loci, table)
+        check_made_from(loci, table)
         record.count("loci", len(loci))
     haplotypes = None
     for path in options.hap:
@@ -92,7 +92,7 @@ def draw_scan(pyplot, options, record, progress):
     legends = []
     for path in options.legend:
         legends.append(read_legend(path, progress.reading(path)))
-    populations = list(loci[0]["population_ranks"]) if loci else []
+    populations = list(loci.population_ranks) if loci is not None else []
     tracks = (RATE_TRACK_INCHES if legends else 0) + POPULATION_TRACK_INCHES * len(populations)
     panels = 1 if options.layout == "genome" else max(len(table.names), 1)
     check_pixels(options, figure_height(options, panels, tracks))
@@ -128,9 +128,9 @@ def draw_haplotypes(pyplot, options, record, progress):
 
     check_pixels(options, figure_height(options, 1, SHARE_TRACK_INCHES))
     progress.step("reading %s" % options.loci)
-    loci = read_loci(options.loci)
+    loci = read_loci(options.loci, keep_core=True)
     if options.result is not None:
-        check_made_from(loci, options.loci, read_result_table(options.result, progress.reading(options.result)))
+        check_made_from(loci, read_result_table(options.result, progress.reading(options.result)))
     locus = find_locus(loci, options.haplotypes, options.loci)
     legend = read_legend(options.legend[0], progress.reading(options.legend[0]))
     progress.step("drawing the haplotypes of %s" % locus["name"])

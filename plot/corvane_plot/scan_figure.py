@@ -10,6 +10,7 @@ from matplotlib.patches import Patch
 
 from .genome_axis import draw_genome_axis, genome_axis, stagger_names
 from .labels import box_list, place_labels, thin_tick_labels
+from .loci_table import locus_at
 from .segments import draw_segments
 from .tracks import (POPULATION_TRACK_INCHES, RATE_TRACK_INCHES, draw_population_track, draw_rate_track,
                      legend_positions, rate_profile)
@@ -55,17 +56,24 @@ def longest_rows(rows, h, start, end, count):
     return rows[order[:count]]
 
 
-def best_loci(loci, key, count):
-    """The count loci to label: by p-value where the table has one (smallest first), else by rank;
-    ties go to the locus further left. Loci without a finite height cannot be placed."""
-    placeable = [locus for locus in loci if math.isfinite(locus[key])]
-    with_p = any(locus["p_value"] is not None for locus in placeable)
+def loci_heights(loci, key):
+    return loci.cM if key == "cM" else loci.snps.astype(numpy.float64)
 
-    def order(locus):
-        p = locus["p_value"] if with_p else None
-        rank = locus["rank"] if locus["rank"] is not None else math.inf
-        return (p is None and with_p, p if p is not None else 0, rank, -locus[key], locus["locus_start"])
-    return sorted(placeable, key=order)[:count]
+
+def best_loci(loci, rows, key, count):
+    """The count loci of rows to label: by p-value where the table has one (smallest first), else by rank;
+    ties go to the longer peak, then to the locus further left. Loci without a finite height cannot be
+    placed."""
+    rows = rows[numpy.isfinite(loci_heights(loci, key)[rows])]
+    if count == 0 or rows.size == 0:
+        return rows[:0]
+    missing = numpy.full(len(rows), numpy.nan)
+    p_value = loci.optional["p_value"][rows] if "p_value" in loci.optional else missing
+    rank = loci.optional["rank"][rows] if "rank" in loci.optional else missing
+    by_p = numpy.isfinite(p_value).any()
+    order = numpy.lexsort((loci.locus_start[rows], -loci_heights(loci, key)[rows], numpy.nan_to_num(rank, nan=numpy.inf),
+                           numpy.nan_to_num(p_value, nan=numpy.inf) if by_p else numpy.zeros(len(rows))))
+    return rows[order[:count]]
 
 
 def widened(x0, x1, mb_per_pixel):
@@ -232,17 +240,20 @@ def mark_regions(table, rows, h, options):
              table.start[row] / 1e6, table.end[row] / 1e6, float(h[row])) for row in chosen]
 
 
-def mark_loci(loci, key, options, x_of):
-    chosen = best_loci(loci, key, options.top)
-    marks = [(locus_text(locus),) + tuple(x_of(locus, "peak")) + (float(locus[key]),) for locus in chosen]
-    spans = [tuple(x_of(locus, "span")) for locus in chosen]
-    return marks, spans
+def mark_loci(loci, rows, key, options, place):
+    """Marks and spans of the best loci of rows; place(indices, which) gives their (x0, x1) on the axis,
+    which being "peak" or "span"."""
+    chosen = best_loci(loci, rows, key, options.top)
+    peak0, peak1 = place(chosen, "peak")
+    span0, span1 = place(chosen, "span")
+    height = loci_heights(loci, key)
+    marks = [(locus_text(locus_at(loci, index)), float(peak0[k]), float(peak1[k]), float(height[index]))
+             for k, index in enumerate(chosen)]
+    return marks, list(zip(span0.tolist(), span1.tolist()))
 
 
 def panel_populations(loci):
-    if not loci:
-        return []
-    return list(loci[0]["population_ranks"])
+    return list(loci.population_ranks) if loci is not None else []
 
 
 def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_rows):
@@ -260,19 +271,19 @@ def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_row
     plans, panels, entries = [], [], []
     tracks = []
 
-    def x_of(locus, which):
+    def place(indices, which):
         if which == "peak":
-            return locus["start"] / 1e6, locus["end"] / 1e6
-        return locus["locus_start"] / 1e6, locus["locus_end"] / 1e6
+            return loci.start[indices] / 1e6, loci.end[indices] / 1e6
+        return loci.locus_start[indices] / 1e6, loci.locus_end[indices] / 1e6
     for index, chrom in enumerate(chromosomes):
         chosen = order[bounds[index]:bounds[index + 1]] if table.names else order[:0]
         first_row = index * len(rows)
         axes = figure.add_subplot(grid[first_row])
-        chrom_loci = None if loci is None else [locus for locus in loci if locus["chr"] == chrom]
+        chrom_loci = None if loci is None else numpy.flatnonzero(loci.chrom == chrom.encode())
         if chrom_loci is None:
             marks, spans = mark_regions(table, chosen, h, options), []
         else:
-            marks, spans = mark_loci(chrom_loci, key, options, x_of)
+            marks, spans = mark_loci(loci, chrom_loci, key, options, place)
         plan = PanelPlan(axes, table.start[chosen] / 1e6, table.end[chosen] / 1e6, h[chosen], None, marks, chrom)
         title = "chromosome %s: %s" % (chrom, plural(len(chosen), "interval")) if table.names else "no intervals"
         if chrom_loci is not None and table.names:
@@ -284,8 +295,9 @@ def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_row
         axes.set_xlabel("position on chromosome %s (Mb)" % chrom if chrom else "position (Mb)", fontsize=8)
         axes.tick_params(labelbottom=True)
         plans.append((plan, key_texts, set_aside))
-        panel_tracks = draw_panel_tracks(figure, grid, first_row, axes, chrom, legends, loci, populations, options,
-                                         lambda locus: x_of(locus, "span"), None, drawn_extent(plan, spans))
+        panel_tracks = draw_panel_tracks(figure, grid, first_row, axes, chrom, legends, loci, chrom_loci, populations,
+                                         options, lambda indices: place(indices, "span"), None,
+                                         drawn_extent(plan, spans))
         tracks.extend(panel_tracks)
     figure.suptitle(figure_title(table, loci, options, haplotypes, table.names), fontsize=11)
     figure.draw_without_rendering()
@@ -322,8 +334,8 @@ def set_x_range(axes, plan, spans):
         axes.set_xlim(low - pad, high + pad)
 
 
-def draw_panel_tracks(figure, grid, first_row, main, chrom, legends, loci, populations, options, span_of, layout,
-                      extent=None):
+def draw_panel_tracks(figure, grid, first_row, main, chrom, legends, loci, loci_rows, populations, options, span_of,
+                      layout, extent=None):
     """The rate and population tracks under one panel, sharing its x axis. layout: the genome axis, or
     None for a chromosome's own panel, whose rate is drawn over extent (its first and last bp drawn).
     Returns (axes, role, facts) for the dump."""
@@ -364,8 +376,7 @@ def draw_panel_tracks(figure, grid, first_row, main, chrom, legends, loci, popul
     for population in populations:
         axes = figure.add_subplot(grid[row], sharex=main)
         row += 1
-        chrom_loci = [locus for locus in loci if layout is not None or locus["chr"] == chrom]
-        count, best = draw_population_track(axes, chrom_loci, population, span_of, options.top)
+        count, best = draw_population_track(axes, loci, loci_rows, population, span_of, options.top)
         found.append((axes, "population", {"chr": chrom, "population": population, "loci": count, "best": best}))
     # Tick labels and the axis title go under the lowest axes of the panel.
     for axes, _, _ in found[:-1]:
@@ -386,10 +397,8 @@ def draw_genome(pyplot, table, loci, legends, options, haplotypes):
     for code, name in enumerate(table.names):
         rows = table.chrom == code
         extents[name] = (int(table.start[rows].min()), int(table.end[rows].max()))
-    for locus in loci or []:
-        first, last = extents.get(locus["chr"], (locus["locus_start"], locus["locus_end"]))
-        extents[locus["chr"]] = (min(first, locus["locus_start"]), max(last, locus["locus_end"]))
-    names = list(table.names) + [name for name in extents if name not in table.names]
+    # Loci lie within the intervals of the table they were made from (checked when they are read).
+    names = list(table.names)
     layout = genome_axis(names, extents)
     codes = {name: code for code, name in enumerate(names)}
     x0 = layout.x(table.chrom, table.start)
@@ -399,18 +408,23 @@ def draw_genome(pyplot, table, loci, legends, options, haplotypes):
     figure, grid = new_figure(pyplot, options, rows)
     axes = figure.add_subplot(grid[0])
 
-    def x_of(locus, which):
-        code = codes[locus["chr"]]
+    if loci is not None:
+        found, inverse = numpy.unique(loci.chrom, return_inverse=True)
+        locus_codes = numpy.array([codes[name.decode()] for name in found], numpy.int64)[inverse] if len(loci) \
+            else numpy.zeros(0, numpy.int64)
+
+    def place(indices, which):
         if which == "peak":
-            return float(layout.x(code, locus["start"])), float(layout.x(code, locus["end"]))
-        return float(layout.x(code, locus["locus_start"])), float(layout.x(code, locus["locus_end"]))
+            return layout.x(locus_codes[indices], loci.start[indices]), layout.x(locus_codes[indices], loci.end[indices])
+        return (layout.x(locus_codes[indices], loci.locus_start[indices]),
+                layout.x(locus_codes[indices], loci.locus_end[indices]))
     if loci is None:
         chosen = longest_rows(numpy.arange(len(table)), h, table.start, table.end, options.top)
         marks = [(region_text(table.names[table.chrom[row]], table.start[row], table.end[row]), float(x0[row]),
                   float(x1[row]), float(h[row])) for row in chosen]
         spans = []
     else:
-        marks, spans = mark_loci(loci, key, options, x_of)
+        marks, spans = mark_loci(loci, numpy.arange(len(loci)), key, options, place)
     plan = PanelPlan(axes, x0, x1, h, table.chrom % 2, marks, "")
     heading = "%s on %s" % (plural(len(table), "interval"), plural(len(names), "chromosome"))
     if loci is not None:
@@ -418,8 +432,9 @@ def draw_genome(pyplot, table, loci, legends, options, haplotypes):
     set_aside = int((~numpy.isfinite(h)).sum())
     key_texts = set_up_panel(axes, plan, spans, y_label, heading, key_title(options, haplotypes), set_aside,
                              loci is not None, options.top if populations else None)
-    tracks = draw_panel_tracks(figure, grid, 0, axes, "", legends, loci, populations, options,
-                               lambda locus: x_of(locus, "span"), layout)
+    tracks = draw_panel_tracks(figure, grid, 0, axes, "", legends, loci,
+                               numpy.arange(len(loci)) if loci is not None else None, populations, options,
+                               lambda indices: place(indices, "span"), layout)
     lowest = tracks[-1][0] if tracks else axes
     name_texts = draw_genome_axis(lowest, layout, options.width)
     figure.suptitle(figure_title(table, loci, options, haplotypes, names), fontsize=11)

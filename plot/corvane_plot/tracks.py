@@ -52,17 +52,20 @@ def draw_rate_track(axes, pieces):
     return highest
 
 
-def draw_population_track(axes, loci, population, x_of, top):
-    """Each locus the population has a rank for, over its span; its `top` best-ranked in red. x_of(locus)
-    gives (x0, x1) on the axis. Returns (loci drawn, names of the red ones)."""
-    ranked = [locus for locus in loci if locus["population_ranks"].get(population) is not None]
-    ranked.sort(key=lambda locus: (locus["population_ranks"][population], locus["chr"], locus["locus_start"]))
+def draw_population_track(axes, loci, rows, population, span_of, top):
+    """Each locus of rows the population has a rank for, over its span; its `top` best-ranked in red.
+    span_of(indices) gives their (x0, x1) on the axis. Returns (loci drawn, names of the red ones)."""
+    ranks = loci.population_ranks[population][rows]
+    ranked = rows[numpy.isfinite(ranks)]
+    order = numpy.lexsort((loci.locus_start[ranked], loci.population_ranks[population][ranked]))
+    ranked = ranked[order]
     best, others = ranked[:top], ranked[top:]
     for group, colour, width in ((others, "#6c7a89", 6.0), (best, "#c44e52", 7.0)):
-        spans = numpy.array([x_of(locus) for locus in group]).reshape(-1, 2)
-        draw_segments(axes, spans[:, 0], spans[:, 1], numpy.full(len(group), 0.5), colour, width, ticks=False)
+        x0, x1 = span_of(group)
+        draw_segments(axes, numpy.asarray(x0, float), numpy.asarray(x1, float), numpy.full(len(group), 0.5), colour,
+                      width, ticks=False)
     axes.set_ylim(0, 1)
     axes.set_yticks([])
     axes.set_ylabel(population, fontsize=7, rotation=0, ha="right", va="center")
     axes.tick_params(labelsize=6)
-    return len(ranked), [locus["name"] for locus in best]
+    return len(ranked), [name.decode("utf-8", "replace") for name in loci.name[best]]
