@@ -132,7 +132,7 @@ def draw_haplotypes(pyplot, options, record, progress):
     if options.result is not None:
         check_made_from(loci, read_result_table(options.result, progress.reading(options.result)))
     locus = find_locus(loci, options.haplotypes, options.loci)
-    legend = read_legend(options.legend[0], progress.reading(options.legend[0]))
+    legend = read_legend(options.legend[0], progress.reading(options.legend[0]), alleles=True)
     progress.step("drawing the haplotypes of %s" % locus["name"])
     return draw_locus(pyplot, locus, options.loci, legend, options, record)
 
