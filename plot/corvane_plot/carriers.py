@@ -6,6 +6,9 @@ import numpy
 
 from .scan_rule import SIMILARITY_CUTOFF
 
+# Squared differences are summed this many SNPs at a time, to keep a wide peak's temporaries small.
+COLUMNS_AT_ONCE = 1024
+
 
 @dataclasses.dataclass
 class LocusHaplotypes:
@@ -13,26 +16,36 @@ class LocusHaplotypes:
     core: the allele the core haplotype has at each column (its most common haplotype over the peak,
     inside the peak; beyond it, the commonest allele among its carriers). carriers: bool per row.
     matches: H x columns bool. reach_left/reach_right: per row, the first and last column of its run
-    of matches around the peak (-1 where it has none)."""
+    of matches around the peak (-1 where it has none); mismatches_in_peak per row; peak_core: the core's
+    alleles over the whole peak."""
     core: numpy.ndarray
     carriers: numpy.ndarray
     matches: numpy.ndarray
     reach_left: numpy.ndarray
     reach_right: numpy.ndarray
     mismatches_in_peak: numpy.ndarray
+    peak_core: numpy.ndarray
 
 
 def peak_core(window):
-    """(core alleles, carriers) of an H x w window, as the scan counts them: the most common haplotype by
-    the low byte of each allele (ties: the first in byte order), the first row that has it as reference,
-    and a row a carrier when 1 - d / w > 0.98, d its sum of squared differences to the reference."""
-    low_bytes = (window & 0xFF).astype(numpy.uint8)
-    _, first_rows, counts = numpy.unique(low_bytes, axis=0, return_index=True, return_counts=True)
+    """(core alleles, carriers, mismatching SNPs per row) of an H x w window, as the scan counts them: the
+    most common haplotype by the low byte of each allele (ties: the first in byte order), the first row
+    that has it as reference, and a row a carrier when 1 - d / w > 0.98, d its sum of squared
+    differences to the reference."""
+    low_bytes = numpy.ascontiguousarray(window if window.dtype == numpy.uint8 else (window & 0xFF).astype(numpy.uint8))
+    # Rows as byte strings: numpy orders them as the scan's map does, byte by byte, unsigned.
+    _, first_rows, counts = numpy.unique(low_bytes.view("V%d" % window.shape[1]).ravel(), return_index=True,
+                                         return_counts=True)
     reference = first_rows[int(numpy.argmax(counts))]
-    difference = window.astype(numpy.int64) - window[reference].astype(numpy.int64)
-    distance = (difference * difference).sum(axis=1).astype(numpy.float64)
+    distance = numpy.zeros(len(window), numpy.float64)
+    mismatches = numpy.zeros(len(window), numpy.int64)
+    for first in range(0, window.shape[1], COLUMNS_AT_ONCE):
+        part = window[:, first:first + COLUMNS_AT_ONCE].astype(numpy.int64)
+        difference = part - part[reference]
+        distance += (difference * difference).sum(axis=1)
+        mismatches += (difference != 0).sum(axis=1)
     carriers = 1.0 - distance / window.shape[1] > SIMILARITY_CUTOFF
-    return window[reference].copy(), carriers
+    return window[reference].copy(), carriers, mismatches
 
 
 def commonest(values):
@@ -41,24 +54,28 @@ def commonest(values):
     return found[int(numpy.argmax(counts))]
 
 
-def locus_haplotypes(matrix, peak_first, peak_last):
-    """matrix: H x columns alleles; the peak is columns peak_first..peak_last."""
-    peak_alleles, carriers = peak_core(matrix[:, peak_first:peak_last + 1])
-    columns = matrix.shape[1]
+def locus_haplotypes(matrix, peak_first, peak_last, first, last):
+    """matrix: H x n alleles; the peak is its columns peak_first..peak_last, the columns drawn first..last
+    (they may cut a peak too wide to draw). Columns of the result count from first."""
+    peak_alleles, carriers, mismatches_in_peak = peak_core(matrix[:, peak_first:peak_last + 1])
+    drawn = matrix[:, first:last + 1]
+    columns = drawn.shape[1]
     core = numpy.empty(columns, matrix.dtype)
-    core[peak_first:peak_last + 1] = peak_alleles
-    for column in list(range(peak_first)) + list(range(peak_last + 1, columns)):
-        core[column] = commonest(matrix[carriers, column])
-    matches = matrix == core[None, :]
-    mismatches_in_peak = (~matches[:, peak_first:peak_last + 1]).sum(axis=1)
+    for column in range(first, last + 1):
+        if peak_first <= column <= peak_last:
+            core[column - first] = peak_alleles[column - peak_first]
+        else:
+            core[column - first] = commonest(matrix[carriers, column]) if carriers.any() else 0
+    matches = drawn == core[None, :]
     # A carrier's run covers the whole peak (the rule allows a few mismatches there); another row's run
     # is the one through the peak's middle SNP, if it matches there.
-    middle = (peak_first + peak_last) // 2
+    low, high = max(peak_first, first) - first, min(peak_last, last) - first
+    middle = (low + high) // 2
     inside = matches.copy()
-    inside[carriers, peak_first:peak_last + 1] = True
-    left_anchor = numpy.where(carriers, peak_first, middle)
-    right_anchor = numpy.where(carriers, peak_last, middle)
-    index = numpy.arange(columns)
+    inside[carriers, low:high + 1] = True
+    left_anchor = numpy.where(carriers, low, middle)
+    right_anchor = numpy.where(carriers, high, middle)
+    index = numpy.arange(columns, dtype=numpy.int32)
     # The nearest mismatch on each side of the anchors ends the run.
     broken = ~inside
     left_breaks = numpy.where(broken & (index[None, :] < left_anchor[:, None]), index[None, :], -1).max(axis=1)
@@ -66,7 +83,7 @@ def locus_haplotypes(matrix, peak_first, peak_last):
     has_run = inside[numpy.arange(len(matrix)), left_anchor]
     reach_left = numpy.where(has_run, left_breaks + 1, -1)
     reach_right = numpy.where(has_run, right_breaks - 1, -1)
-    return LocusHaplotypes(core, carriers, matches, reach_left, reach_right, mismatches_in_peak)
+    return LocusHaplotypes(core, carriers, matches, reach_left, reach_right, mismatches_in_peak, peak_alleles)
 
 
 def matched_span(found, bp):

@@ -3,6 +3,8 @@
 # returns None, so that the caller reads that block line by line and gives the exact message.
 import numpy
 
+from .faults import InputFault
+
 TAB, NEWLINE, ZERO = 9, 10, 48
 LONGEST_NUMBER = 18  # digits; any count or position a table holds is far shorter
 
@@ -97,3 +99,21 @@ def numbers(data, starts, ends, empty_allowed=False):
         return text.astype(numpy.float64)
     except ValueError:
         return None
+
+
+def parse_whole(text, name, where):
+    """One field read the slow way: a whole number, not negative, or the message that says why not."""
+    try:
+        value = int(text)
+    except ValueError:
+        raise InputFault("%s: %s is not an integer: \"%s\"" % (where, name, text)) from None
+    if value < 0:
+        raise InputFault("%s: %s is negative: %s" % (where, name, text))
+    return value
+
+
+def parse_number(text, name, where):
+    try:
+        return float(text)
+    except ValueError:
+        raise InputFault("%s: %s is not a number: \"%s\"" % (where, name, text)) from None

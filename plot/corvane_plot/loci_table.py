@@ -5,7 +5,7 @@ import math
 
 import numpy
 
-from .columns import numbers, split_rows, texts, whole_numbers
+from .columns import numbers, parse_number, parse_whole, split_rows, texts, whole_numbers
 from .faults import InputFault
 from .text_input import decoded, line_blocks
 
@@ -72,17 +72,8 @@ def read_field(text, name, kind, where):
     if text == "" and kind != "required":
         return math.nan
     if name in WHOLE or kind == "whole":
-        try:
-            value = int(text)
-        except ValueError:
-            raise InputFault("%s: %s is not an integer: \"%s\"" % (where, name, text)) from None
-        if value < 0:
-            raise InputFault("%s: %s is negative: %s" % (where, name, text))
-        return value
-    try:
-        return float(text)
-    except ValueError:
-        raise InputFault("%s: %s is not a number: \"%s\"" % (where, name, text)) from None
+        return parse_whole(text, name, where)
+    return parse_number(text, name, where)
 
 
 def fast_rows(block, header, width, wanted, first_line):

@@ -1,8 +1,9 @@
 # The locus figure: a panel's haplotypes around one locus, carriers of its core first, each cell coloured
 # by whether it has the core's allele, and under it the share of haplotypes carrying the core out to
 # each SNP.
+import textwrap
+
 import numpy
-from matplotlib.lines import Line2D
 from matplotlib.patches import Patch
 
 from .carriers import carrier_share, locus_haplotypes, row_order, zygosity
@@ -27,6 +28,8 @@ PEAK_COLOUR, SPAN_COLOUR = "#c44e52", "#f2c4c6"
 POPULATION_COLOURS = ["#1f77b4", "#ff7f0e", "#2ca02c", "#9467bd", "#8c564b", "#e377c2", "#17becf", "#bcbd22"]
 NO_POPULATION = "(no population)"
 SMALLEST_LABELLED_GROUP_PIXELS = 9
+# More SNPs than this would be narrower than a pixel at any width a figure may have.
+LARGEST_DRAWN = 1500
 
 
 def find_locus(loci, name, loci_path):
@@ -52,13 +55,20 @@ def peak_rows(legend, locus, loci_path):
                         locus["snps"], locus["chr"], legend.path))
 
 
-def drawn_columns(legend, rows, locus, flank, snps):
-    """The legend rows drawn: the locus's SNPs and flank SNPs each side, within its chromosome and the panel."""
+def drawn_columns(legend, rows, locus, flank, snps, peak_first, peak_last):
+    """The legend rows drawn, and whether the locus was cut: the locus's SNPs and flank SNPs each side,
+    within its chromosome and the panel; a locus too wide for that is cut to the LARGEST_DRAWN SNPs around
+    the middle of its peak."""
     bp = legend.bp[rows]
     inside = rows[(bp >= locus["locus_start"]) & (bp <= locus["locus_end"])]
-    low = max(int(rows.min()), int(inside.min()) - flank)
-    high = min(int(rows.max()), int(inside.max()) + flank, snps - 1)
-    return low, high
+    lowest, highest = int(rows.min()), min(int(rows.max()), snps - 1)
+    low = max(lowest, int(inside.min()) - flank)
+    high = min(highest, int(inside.max()) + flank)
+    if high - low + 1 <= LARGEST_DRAWN:
+        return low, high, False
+    low = max(lowest, (peak_first + peak_last) // 2 - LARGEST_DRAWN // 2)
+    high = min(highest, low + LARGEST_DRAWN - 1)
+    return max(lowest, high - LARGEST_DRAWN + 1), high, True
 
 
 def allele_states(legend, first, last):
@@ -156,8 +166,10 @@ def draw_locus(pyplot, locus, loci_path, legend, options, record):
     panel_path = options.hap[0]
     rows, peak_first, peak_last = peak_rows(legend, locus, loci_path)
     snps_in_panel = bit_panel_shape(panel_path)[1] if is_bit_panel(panel_path) else None
-    first, last = drawn_columns(legend, rows, locus, options.flank, snps_in_panel or len(legend))
-    matrix, haplotypes, snps = panel_columns(panel_path, first, last)
+    first, last, cut = drawn_columns(legend, rows, locus, options.flank, snps_in_panel or len(legend), peak_first,
+                                     peak_last)
+    read_first, read_last = min(first, peak_first), max(last, peak_last)
+    matrix, haplotypes, snps = panel_columns(panel_path, read_first, read_last)
     record.add_input(panel_path, haplotypes=haplotypes, snps=snps)
     if len(legend) < snps:
         raise InputFault("corvane-plot: %s: %d SNP rows after the header, but the panel %s has %d SNPs"
@@ -166,9 +178,11 @@ def draw_locus(pyplot, locus, loci_path, legend, options, record):
     if len(legend) > snps:
         warnings.append("corvane-plot: warning: %s has %d SNP rows, but the panel %s has %d SNPs: the legend may "
                         "not belong to the panel" % (legend.path, len(legend), panel_path, snps))
-    found = locus_haplotypes(matrix, peak_first - first, peak_last - first)
+    found = locus_haplotypes(matrix, peak_first - read_first, peak_last - read_first, first - read_first,
+                             last - read_first)
+    matrix = matrix[:, first - read_first:last - read_first + 1]
     carriers = int(found.carriers.sum())
-    check_against_table(locus, loci_path, found, peak_first - first, peak_last - first, carriers, panel_path)
+    check_against_table(locus, loci_path, found, carriers, panel_path)
     samples = read_samples(options.samples, haplotypes, panel_path) if options.samples is not None else None
     group, group_names = (None, [""])
     if options.populations is not None:
@@ -210,7 +224,7 @@ def draw_locus(pyplot, locus, loci_path, legend, options, record):
                       fontsize=6.5, frameon=False, borderaxespad=0)
 
     shares = draw_share(share_axes, found, positions, group, group_names, locus, options,
-                        (peak_first + peak_last) // 2 - first)
+                        min(max((peak_first + peak_last) // 2 - first, 0), last - first))
     share_axes.set_xlabel("position on chromosome %s (Mb)" % locus["chr"], fontsize=8)
     homozygous, heterozygous = zygosity(found.carriers) if samples is not None else (None, None)
     title = options.title
@@ -218,10 +232,15 @@ def draw_locus(pyplot, locus, loci_path, legend, options, record):
         title = "%s: %s of %s haplotypes (%.1f%%) carry the core over the peak %s-%s (%s, %s cM)" % (
             locus["name"], format(carriers, ","), format(haplotypes, ","), 100.0 * carriers / haplotypes,
             format(locus["start"], ","), format(locus["end"], ","), "%d SNPs" % locus["snps"], format(locus["cM"], "g"))
-        second = [core_summary(found.core[peak_first - first:peak_last - first + 1], legend, peak_first, peak_last)]
+        second = [core_summary(found.peak_core, legend, peak_first, peak_last)]
+        if cut:
+            second.append("drawn: the %s SNPs around the peak's middle" % format(last - first + 1, ","))
         if homozygous is not None:
             second.insert(0, "%d samples carry it on both haplotypes, %d on one" % (homozygous, heterozygous))
         title += "\n" + "; ".join(second)
+    # Lines longer than the figure is wide are wrapped (a character is about half the font size wide).
+    characters = max(int(options.width * 72 / (9.5 * 0.55)), 20)
+    title = "\n".join(textwrap.fill(line, characters) for line in title.split("\n"))
     figure.suptitle(title, fontsize=9.5)
     figure.draw_without_rendering()
     renderer = figure.canvas.get_renderer()
@@ -233,9 +252,8 @@ def draw_locus(pyplot, locus, loci_path, legend, options, record):
         "layout": "haplotypes", "locus": locus["name"], "chr": locus["chr"], "haplotypes": haplotypes,
         "carriers": carriers, "samples_homozygous": homozygous, "samples_heterozygous": heterozygous,
         "snps": last - first + 1, "first_snp": legend.ids[first], "last_snp": legend.ids[last],
-        "peak_snps": [peak_first - first, peak_last - first],
-        "core": "".join(str(int(a)) if 0 <= a <= 9 else "," + str(int(a)) + "," for a in
-                        found.core[peak_first - first:peak_last - first + 1]),
+        "peak_snps": [peak_first - first, peak_last - first], "cut": cut,
+        "core": "".join(str(int(a)) if 0 <= a <= 9 else "," + str(int(a)) + "," for a in found.peak_core),
         "row_order": [int(row) for row in order], "groups": group_rows, "group_labels_shown": group_labels,
         "key": [text.get_text() for text in key.get_texts()], "title": title,
         "cells": {name: int((classes == index).sum()) for index, name in
@@ -249,7 +267,7 @@ def draw_locus(pyplot, locus, loci_path, legend, options, record):
     return figure, described, warnings
 
 
-def check_against_table(locus, loci_path, found, peak_first, peak_last, carriers, panel_path):
+def check_against_table(locus, loci_path, found, carriers, panel_path):
     """The count (and core) the loci table holds must be this panel's: else the figure would show
     another panel's haplotypes under the locus's name."""
     if locus["carriers"] is not None and locus["carriers"] != carriers:
@@ -257,7 +275,7 @@ def check_against_table(locus, loci_path, found, peak_first, peak_last, carriers
                          "the panel is not the one the loci were made from"
                          % (loci_path, locus["line"], locus["name"], locus["carriers"], carriers, panel_path))
     core = locus["core"]
-    alleles = found.core[peak_first:peak_last + 1]
+    alleles = found.peak_core
     if core and not core.endswith("...") and "," not in core and set(core) <= {"0", "1"}:
         drawn = "".join(str(int(a)) for a in alleles)
         if drawn != core:

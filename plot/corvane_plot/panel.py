@@ -50,7 +50,7 @@ def bit_panel_shape(path):
 
 
 def bit_panel_columns(path, first, last):
-    """The alleles of SNPs first..last (from 0) of every haplotype, as an H x n matrix of 0/1."""
+    """The alleles of SNPs first..last (from 0) of every haplotype, as an H x n matrix of bytes 0/1."""
     haplotypes, snps = bit_panel_shape(path)
     words = (snps + 63) // 64
     try:
@@ -60,7 +60,7 @@ def bit_panel_columns(path, first, last):
         raise cannot_read(path, fault) from None
     bits = numpy.unpackbits(part.view(numpy.uint8), axis=1, bitorder="little")
     offset = first - (first // 64) * 64
-    return bits[:, offset:offset + last - first + 1].astype(numpy.int32), haplotypes, snps
+    return numpy.ascontiguousarray(bits[:, offset:offset + last - first + 1]), haplotypes, snps
 
 
 def text_panel_columns(path, first, last, progress=None):

@@ -4,7 +4,7 @@ import dataclasses
 
 import numpy
 
-from .columns import numbers, split_rows, texts, whole_numbers
+from .columns import numbers, parse_number, parse_whole, split_rows, texts, whole_numbers
 from .faults import InputFault
 from .text_input import decoded, line_blocks
 
@@ -28,16 +28,6 @@ class ResultTable:
         return len(self.start)
 
 
-def parse_int(text, name, where):
-    try:
-        value = int(text)
-    except ValueError:
-        raise InputFault("%s: %s is not an integer: \"%s\"" % (where, name, text)) from None
-    if value < 0:
-        raise InputFault("%s: %s is negative: %s" % (where, name, text))
-    return value
-
-
 def parse_row(fields, where):
     """One row read the slow way, with the message a fault needs. Genetic lengths may be anything the
     scan writes: negative where legend cM decrease, inf, nan."""
@@ -45,16 +35,13 @@ def parse_row(fields, where):
         raise InputFault("%s: expected %d tab-separated fields, found %d" % (where, len(HEADER), len(fields)))
     if not fields[0]:
         raise InputFault("%s: empty chromosome name" % where)
-    start = parse_int(fields[1], "startpos", where)
-    end = parse_int(fields[2], "endpos", where)
+    start = parse_whole(fields[1], "startpos", where)
+    end = parse_whole(fields[2], "endpos", where)
     if end < start:
         raise InputFault("%s: endpos %d is before startpos %d" % (where, end, start))
-    try:
-        genetic = float(fields[3])
-    except ValueError:
-        raise InputFault("%s: genetic_dist is not a number: \"%s\"" % (where, fields[3])) from None
-    parse_int(fields[4], "physical_dist", where)
-    snps = parse_int(fields[5], "n.snp", where)
+    genetic = parse_number(fields[3], "genetic_dist", where)
+    parse_whole(fields[4], "physical_dist", where)
+    snps = parse_whole(fields[5], "n.snp", where)
     return fields[0], start, end, genetic, snps
 
 

@@ -109,7 +109,7 @@ def draw_scan(pyplot, options, record, progress):
     if options.layout == "genome":
         figure, described = draw_genome(pyplot, table, loci, legends, options, haplotypes)
     else:
-        figure, described = draw_panels(pyplot, table, loci, legends, options, haplotypes, None)
+        figure, described = draw_panels(pyplot, table, loci, legends, options, haplotypes)
     missing = [name for entry in described["axes"] if entry["role"] == "rate"
                for name in entry["chromosomes_without_legend"]]
     if missing:

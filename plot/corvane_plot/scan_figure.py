@@ -1,26 +1,18 @@
 # The scan figures: one panel per chromosome, or the genome layout (every chromosome side by side on one
 # axis), each interval a segment at its height, the best loci or longest intervals labelled, with the
 # recombination-rate and population tracks under a panel when their data are given.
-import dataclasses
 import math
 
 import numpy
-from matplotlib.lines import Line2D
-from matplotlib.patches import Patch
 
 from .genome_axis import draw_genome_axis, genome_axis, stagger_names
-from .labels import box_list, place_labels, thin_tick_labels
+from .interval_panel import PanelPlan, describe_axes, finish_panel, set_up_panel
+from .labels import thin_tick_labels
 from .loci_table import locus_at
-from .segments import draw_segments
 from .tracks import (POPULATION_TRACK_INCHES, RATE_TRACK_INCHES, draw_population_track, draw_rate_track,
                      legend_positions, rate_profile)
 
 TOP_MARGIN_INCHES = 0.5
-PLAIN_COLOURS = ("#4c72b0", "#8fa8d0")
-LABELLED_COLOUR = "#c44e52"
-PLAIN_WIDTH, LABELLED_WIDTH = 2.5, 3.5
-# A segment is drawn at least this wide, so intervals far shorter than a pixel still show.
-NARROWEST_PIXELS = 1.2
 RATE_BINS_PER_INCH = 60
 
 
@@ -76,14 +68,6 @@ def best_loci(loci, rows, key, count):
     return rows[order[:count]]
 
 
-def widened(x0, x1, mb_per_pixel):
-    """Segments narrower than NARROWEST_PIXELS widened about their middle."""
-    least = NARROWEST_PIXELS * mb_per_pixel
-    middle = (x0 + x1) / 2
-    narrow = (x1 - x0) < least
-    return numpy.where(narrow, middle - least / 2, x0), numpy.where(narrow, middle + least / 2, x1)
-
-
 def key_title(options, haplotypes):
     """The frequency of the scan and, where H is known, the carrier threshold it sets."""
     if options.freq is None:
@@ -118,114 +102,6 @@ def track_rows(options, legends, populations):
         [POPULATION_TRACK_INCHES] * len(populations)
 
 
-@dataclasses.dataclass
-class PanelPlan:
-    """What one panel of intervals draws, gathered before the layout is fixed and drawn after it: the
-    intervals (x in Mb on the axis, heights; stripe 0/1 per row in the genome layout, else None), the
-    labelled marks (text, x0, x1, height), best first."""
-    axes: object
-    x0: numpy.ndarray
-    x1: numpy.ndarray
-    h: numpy.ndarray
-    stripe: object
-    marks: list
-    chrom: str
-
-
-def set_up_panel(axes, plan, spans, y_label, title, key_heading, set_aside, loci_mode, population_top=None):
-    """Limits, titles, the key and the spans of the labelled loci; the segments come once the layout is
-    fixed (they must know the size of a pixel)."""
-    finite = plan.h[numpy.isfinite(plan.h)]
-    marked = [mark[3] for mark in plan.marks]
-    values = numpy.concatenate([finite, numpy.array(marked, numpy.float64)])
-    highest = float(values.max()) if values.size else 1.0
-    lowest = min(float(values.min()) if values.size else 0.0, 0.0)
-    if highest <= 0:
-        highest = 1.0 if lowest == 0 else 0.0
-    span = highest - lowest
-    # A little room below 0 keeps intervals of length 0 visible above the axis line; room above for labels.
-    axes.set_ylim(lowest - span * 0.03, highest + span * 0.35)
-    for x0, x1 in spans:
-        axes.axvspan(x0, x1, color=LABELLED_COLOUR, alpha=0.15, linewidth=0, zorder=1)
-    axes.set_title(title, fontsize=9, loc="left")
-    axes.set_ylabel(y_label, fontsize=8)
-    axes.tick_params(labelsize=7)
-    axes.grid(axis="y", color="#dddddd", linewidth=0.6)
-    axes.set_axisbelow(True)
-    drawn = int(numpy.isfinite(plan.h).sum())
-    handles = [Line2D([], [], color=PLAIN_COLOURS[0], linewidth=PLAIN_WIDTH, marker="|", markersize=5,
-                      label="interval, at its %s (%s)" % ("genetic length" if "cM" in y_label else "SNP count",
-                                                          format(drawn, ",")))]
-    if loci_mode:
-        handles.append(Line2D([], [], color=LABELLED_COLOUR, linewidth=LABELLED_WIDTH, label="peak of a labelled locus"))
-        handles.append(Patch(color=LABELLED_COLOUR, alpha=0.15, linewidth=0, label="span of a labelled locus"))
-    elif plan.marks:
-        handles.append(Line2D([], [], color=LABELLED_COLOUR, linewidth=LABELLED_WIDTH,
-                              label="labelled: the %s longest" % len(plan.marks)))
-    if population_top is not None:
-        handles.append(Line2D([], [], color="#6c7a89", linewidth=5,
-                              label="tracks: loci a population ranks (red: its %d best)" % population_top))
-    if set_aside:
-        handles.append(Line2D([], [], linestyle="none",
-                              label="%s without a finite genetic length, not drawn" % format(set_aside, ",")))
-    key = axes.legend(handles=handles, loc="upper right", fontsize=6.5, title=key_heading, title_fontsize=6.5,
-                      framealpha=0.85, borderpad=0.4, handlelength=2.2)
-    key.set_zorder(5)
-    if len(plan.h) == 0 and not plan.marks:
-        axes.text(0.5, 0.5, "no intervals", transform=axes.transAxes, ha="center", va="center", fontsize=10,
-                  color="#555555")
-    return [handle.get_label() for handle in handles]
-
-
-def make_room_for_the_key(figure, plan):
-    """Raises the top of the y range until the key, in the upper right corner, sits above every interval."""
-    axes, key = plan.axes, plan.axes.get_legend()
-    finite = plan.h[numpy.isfinite(plan.h)]
-    if key is None or finite.size == 0:
-        return
-    renderer = figure.canvas.get_renderer()
-    share = key.get_window_extent(renderer).height / max(axes.get_window_extent(renderer).height, 1.0)
-    low, top = axes.get_ylim()
-    highest = max(float(finite.max()), max((mark[3] for mark in plan.marks), default=-math.inf))
-    if share < 0.9:
-        needed = low + (highest - low) / (1.0 - share - 0.05)
-        if needed > top:
-            axes.set_ylim(low, needed)
-
-
-def draw_panel_segments(figure, plan):
-    make_room_for_the_key(figure, plan)
-    axes = plan.axes
-    low, high = axes.get_xlim()
-    width = axes.get_window_extent(figure.canvas.get_renderer()).width
-    mb_per_pixel = (high - low) / max(width, 1.0)
-    finite = numpy.isfinite(plan.h)
-    stripes = (0, 1) if plan.stripe is not None else (0,)
-    for stripe in stripes:
-        chosen = finite if plan.stripe is None else finite & (plan.stripe == stripe)
-        x0, x1 = widened(plan.x0[chosen], plan.x1[chosen], mb_per_pixel)
-        draw_segments(axes, x0, x1, plan.h[chosen], PLAIN_COLOURS[stripe], PLAIN_WIDTH)
-    if plan.marks:
-        marks = numpy.array([mark[1:] for mark in plan.marks], numpy.float64)
-        x0, x1 = widened(marks[:, 0], marks[:, 1], mb_per_pixel)
-        draw_segments(axes, x0, x1, marks[:, 2], LABELLED_COLOUR, LABELLED_WIDTH, zorder=3)
-
-
-def label_panel(figure, plan):
-    renderer = figure.canvas.get_renderer()
-    key = plan.axes.get_legend()
-    avoid = [key.get_window_extent(renderer).padded(2)] if key is not None else []
-    return place_labels(figure, plan.axes, plan.marks, avoid)
-
-
-def describe_axes(figure, axes, role, **facts):
-    renderer = figure.canvas.get_renderer()
-    entry = {"role": role, "x_range": [float(v) for v in axes.get_xlim()],
-             "y_range": [float(v) for v in axes.get_ylim()], "frame": box_list(axes.get_window_extent(renderer))}
-    entry.update(facts)
-    return entry
-
-
 def new_figure(pyplot, options, rows):
     """A figure of --width by the margin plus the rows (inches), its axes one per row."""
     height = TOP_MARGIN_INCHES + sum(rows)
@@ -256,7 +132,7 @@ def panel_populations(loci):
     return list(loci.population_ranks) if loci is not None else []
 
 
-def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_rows):
+def draw_panels(pyplot, table, loci, legends, options, haplotypes):
     """One panel per chromosome, one under the other, in the order the chromosomes first appear."""
     key = "snps" if options.y == "snps" else "cM"
     y_label = "SNPs in interval" if key == "snps" else "genetic length (cM)"
@@ -268,8 +144,7 @@ def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_row
     rows = track_rows(options, legends, populations)
     figure, grid = new_figure(pyplot, options, rows * len(chromosomes))
     heading = key_title(options, haplotypes)
-    plans, panels, entries = [], [], []
-    tracks = []
+    plans, tracks = [], []
 
     def place(indices, which):
         if which == "peak":
@@ -284,50 +159,40 @@ def draw_panels(pyplot, table, loci, legends, options, haplotypes, set_aside_row
             marks, spans = mark_regions(table, chosen, h, options), []
         else:
             marks, spans = mark_loci(loci, chrom_loci, key, options, place)
-        plan = PanelPlan(axes, table.start[chosen] / 1e6, table.end[chosen] / 1e6, h[chosen], None, marks, chrom)
+        plan = PanelPlan(axes, table.start[chosen] / 1e6, table.end[chosen] / 1e6, h[chosen], None, marks, chrom,
+                         spans, key_title=heading)
         title = "chromosome %s: %s" % (chrom, plural(len(chosen), "interval")) if table.names else "no intervals"
         if chrom_loci is not None and table.names:
             title += " in %s" % plural(len(chrom_loci), "locus", "loci")
-        set_aside = int((~numpy.isfinite(h[chosen])).sum())
-        key_texts = set_up_panel(axes, plan, spans, y_label, title, heading, set_aside, loci is not None,
-                                 options.top if populations else None)
-        set_x_range(axes, plan, spans)
+        set_up_panel(plan, y_label, title, loci is not None, options.top if populations else None)
+        set_x_range(axes, plan)
         axes.set_xlabel("position on chromosome %s (Mb)" % chrom if chrom else "position (Mb)", fontsize=8)
         axes.tick_params(labelbottom=True)
-        plans.append((plan, key_texts, set_aside))
-        panel_tracks = draw_panel_tracks(figure, grid, first_row, axes, chrom, legends, loci, chrom_loci, populations,
-                                         options, lambda indices: place(indices, "span"), None,
-                                         drawn_extent(plan, spans))
-        tracks.extend(panel_tracks)
+        plans.append(plan)
+        tracks += draw_panel_tracks(figure, grid, first_row, axes, chrom, legends, loci, chrom_loci, populations,
+                                    options, lambda indices: place(indices, "span"), None, drawn_extent(plan))
     figure.suptitle(figure_title(table, loci, options, haplotypes, table.names), fontsize=11)
     figure.draw_without_rendering()
-    for plan, key_texts, set_aside in plans:
-        draw_panel_segments(figure, plan)
-        placed, left_out = label_panel(figure, plan)
-        texts = [text for text, _ in placed]
-        panels.append({"chr": plan.chrom, "regions": len(plan.h), "labels": texts})
-        entries.append(describe_axes(figure, plan.axes, "intervals", chr=plan.chrom, key=key_texts,
-                                     key_title=heading, labels=texts, label_boxes=[box_list(b) for _, b in placed],
-                                     labels_left_out=left_out,
-                                     marks={"intervals": int(numpy.isfinite(plan.h).sum()), "labelled": len(texts),
-                                            "spans": len(plan.marks) if loci is not None else 0,
-                                            "set_aside": set_aside}))
-    entries.extend(describe_axes(figure, axes, role, **facts) for axes, role, facts in tracks)
+    entries = [finish_panel(figure, plan) for plan in plans]
+    panels = [{"chr": plan.chrom, "regions": len(plan.h), "labels": entry["labels"]}
+              for plan, entry in zip(plans, entries)]
+    entries += [describe_axes(figure, axes, role, **facts) for axes, role, facts in tracks]
     return figure, {"panels": panels, "axes": entries}
 
 
-def drawn_extent(plan, spans):
-    """The first and last bp a panel draws, or None."""
+def drawn_extent(plan):
+    """The first and last bp a chromosome's panel draws, or None."""
     ends = [plan.x0[numpy.isfinite(plan.h)], plan.x1[numpy.isfinite(plan.h)]]
-    ends += [numpy.array([x for span in spans for x in span] + [m[1] for m in plan.marks] + [m[2] for m in plan.marks])]
+    ends += [numpy.array([x for span in plan.spans for x in span] + [m[1] for m in plan.marks] +
+                         [m[2] for m in plan.marks])]
     values = numpy.concatenate(ends)
     if not values.size:
         return None
     return int(round(float(values.min()) * 1e6)), int(round(float(values.max()) * 1e6))
 
 
-def set_x_range(axes, plan, spans):
-    extent = drawn_extent(plan, spans)
+def set_x_range(axes, plan):
+    extent = drawn_extent(plan)
     if extent is not None:
         low, high = extent[0] / 1e6, extent[1] / 1e6
         pad = max((high - low) * 0.03, 0.05)
@@ -425,13 +290,11 @@ def draw_genome(pyplot, table, loci, legends, options, haplotypes):
         spans = []
     else:
         marks, spans = mark_loci(loci, numpy.arange(len(loci)), key, options, place)
-    plan = PanelPlan(axes, x0, x1, h, table.chrom % 2, marks, "")
+    plan = PanelPlan(axes, x0, x1, h, table.chrom % 2, marks, "", spans, key_title=key_title(options, haplotypes))
     heading = "%s on %s" % (plural(len(table), "interval"), plural(len(names), "chromosome"))
     if loci is not None:
         heading += ", %s" % plural(len(loci), "locus", "loci")
-    set_aside = int((~numpy.isfinite(h)).sum())
-    key_texts = set_up_panel(axes, plan, spans, y_label, heading, key_title(options, haplotypes), set_aside,
-                             loci is not None, options.top if populations else None)
+    set_up_panel(plan, y_label, heading, loci is not None, options.top if populations else None)
     tracks = draw_panel_tracks(figure, grid, 0, axes, "", legends, loci,
                                numpy.arange(len(loci)) if loci is not None else None, populations, options,
                                lambda indices: place(indices, "span"), layout)
@@ -441,19 +304,12 @@ def draw_genome(pyplot, table, loci, legends, options, haplotypes):
     figure.draw_without_rendering()
     shown_ticks = thin_tick_labels(figure, lowest.xaxis)
     shown_names = stagger_names(figure, name_texts)
-    draw_panel_segments(figure, plan)
-    placed, left_out = label_panel(figure, plan)
-    texts = [text for text, _ in placed]
-    described = [{"chr": name, "regions": int((table.chrom == code).sum()) if code < len(table.names) else 0}
-                 for code, name in enumerate(names)]
-    entries = [describe_axes(figure, axes, "intervals", chr="", key=key_texts, key_title=key_title(options, haplotypes),
-                             labels=texts, label_boxes=[box_list(b) for _, b in placed], labels_left_out=left_out,
-                             marks={"intervals": int(numpy.isfinite(h).sum()), "labelled": len(texts),
-                                    "spans": len(spans), "set_aside": set_aside})]
-    entries.extend(describe_axes(figure, track_axes, role, **facts) for track_axes, role, facts in tracks)
+    entries = [finish_panel(figure, plan)]
+    entries += [describe_axes(figure, track_axes, role, **facts) for track_axes, role, facts in tracks]
+    described = [{"chr": name, "regions": int((table.chrom == code).sum())} for code, name in enumerate(names)]
     extents_described = [{"chr": name, "first_bp": int(layout.first[code]), "last_bp": int(layout.last[code]),
                           "x_range": [float(layout.x(code, layout.first[code])), float(layout.x(code, layout.last[code]))]}
                          for code, name in enumerate(names)]
-    return figure, {"layout": "genome", "chromosomes": described, "labels": texts, "axes": entries,
+    return figure, {"layout": "genome", "chromosomes": described, "labels": entries[0]["labels"], "axes": entries,
                     "chromosome_extents": extents_described, "chromosome_names_shown": shown_names,
                     "tick_labels_shown": shown_ticks}

@@ -563,6 +563,31 @@ class Haplotypes(PlotCase):
         done = self.locus_plot(small_locus(carriers=3, core="0" * 10 + "1" + "0" * 19 + "1" + "0" * 19, last=59))
         self.assertEqual(json.loads(done.stdout)["carriers"], 3, done.stderr)
 
+    def test_a_peak_too_wide_to_draw_is_counted_whole(self):
+        # 1,600 SNPs of peak, drawn cut to 1,500 around its middle. Row 6 has 32 mismatches (one too many
+        # for 1,600 SNPs) among the peak's first 40 SNPs, outside the part drawn; row 5 has 31, rows 7 to
+        # 9 four: all carry but row 6.
+        rows = [[0] * 1700 for _ in range(10)]
+        for column in range(0, 40):
+            rows[6][50 + column] = column % 5 != 4
+        for column in range(31):
+            rows[5][100 + 40 * column] = 1
+        for row in range(7, 10):
+            rows[row][200 + row] = rows[row][300 + row] = rows[row][900 + row] = rows[row][1400] = 1
+        panel = os.path.join(self.dir, "wide.bits")
+        with open(panel, "wb") as stream:
+            stream.write(bit_panel([[int(allele) for allele in row] for row in rows]))
+        legend = self.write("wide.legend", "chr\tid\tcM\tbp\n" + "".join(
+            "5\tsnp%d\t%f\t%d\n" % (k, k * 0.001, 1000000 + 1000 * k) for k in range(1700)))
+        loci = self.write("loci.tsv", "locus\tchr\tstart\tend\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\n"
+                          "5:1\t5\t1050000\t2649000\t1050000\t2649000\t1.6\t1600\n")
+        done = self.plot("--haplotypes", "5:1", "--loci", loci, "--hap", panel, "--legend", legend,
+                         "-o", os.path.join(self.dir, "wide.png"), "--dump")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        drawn = json.loads(done.stdout)
+        self.assertEqual((drawn["carriers"], drawn["snps"], drawn["cut"]), (9, 1500, True))
+        self.assertEqual(len(drawn["core"]), 1600)
+
     def test_rows_are_grouped_by_population(self):
         populations = self.write("p.pops", "sample population\ns1 north\ns3 south\ns2 north\nelsewhere x\n")
         done = self.locus_plot(small_locus(), "--samples", self.samples, "--populations", populations)
