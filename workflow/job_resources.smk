@@ -59,15 +59,22 @@ def existing_size(path):
     return os.path.getsize(path) if os.path.exists(path) else 0
 
 
+def bit_panel_shape(path):
+    """(H, S) from a bit panel's header; None if PATH is not a bit panel."""
+    with open(path, "rb") as stream:
+        head = stream.read(32)
+    if len(head) == 32 and head[:8] == b"\x89CVB\r\n\x1a\n":
+        return struct.unpack("<QQ", head[16:32])
+    return None
+
+
 def panel_alleles(path):
     """H x S of a panel: from a bit panel's header, else half of its text."""
     if not os.path.exists(path):
         return 0
-    with open(path, "rb") as stream:
-        head = stream.read(32)
-    if len(head) == 32 and head[:8] == b"\x89CVB\r\n\x1a\n":
-        haplotypes, snps = struct.unpack("<QQ", head[16:32])
-        return haplotypes * snps
+    shape = bit_panel_shape(path)
+    if shape:
+        return shape[0] * shape[1]
     return text_bytes(path) // 2
 
 

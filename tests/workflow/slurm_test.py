@@ -20,7 +20,7 @@ from workflow_test import png_size
 INSIDE_NAMESPACE = "CORVANE_SLURM_TEST_IN_NAMESPACE"
 ACCOUNT = PARTITION = "corvane"  # what scripts/one-node-slurm-start.sh defines
 CHROMS = ("21", "22")
-PER_CHROMOSOME_STEPS = ("prepare", "scan", "plot_chromosome")
+PER_CHROMOSOME_STEPS = ("prepare", "scan", "plot_chromosome", "carriers")
 WORKFLOW_TIMEOUT = 900
 ARGS = None
 
@@ -45,6 +45,14 @@ def submitted_jobs(snakemake_output):
                                          re.MULTILINE):
         submitted[jobid] = steps[jobid] + (slurm_jobid,)
     return submitted
+
+
+def dumped_figure(log):
+    """What corvane-plot --dump printed into a plot step's log: one JSON line among the step's record."""
+    with open(log) as stream:
+        dumped = [line for line in stream.read().splitlines() if line.startswith("{")]
+    assert len(dumped) == 1, "%s: expected one line of --dump output, found %d" % (log, len(dumped))
+    return json.loads(dumped[0])
 
 
 class TwoChromosomesOnSlurm(unittest.TestCase):
@@ -128,7 +136,8 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
 
     def test_tables_equal_the_local_run_byte_for_byte(self):
         genome_wide = [("genome.scan.tsv",), ("genome.loci.tsv",), ("genome.loci.bed",)]
-        for parts in genome_wide + [(chrom, chrom + ".scan.tsv") for chrom in CHROMS]:
+        per_chromosome = [(chrom, chrom + suffix) for chrom in CHROMS for suffix in (".scan.tsv", ".loci.tsv", ".carriers.tsv")]
+        for parts in genome_wide + per_chromosome:
             with open(self.out("local", *parts), "rb") as local, open(self.out("slurm", *parts), "rb") as slurm:
                 self.assertEqual(slurm.read(), local.read(), os.path.join(*parts))
 
@@ -136,12 +145,10 @@ class TwoChromosomesOnSlurm(unittest.TestCase):
         for figure, log in [(("genome.scan.png",), "plot.genome.log")] + \
                            [((chrom, chrom + ".scan.png"), "plot.%s.log" % chrom) for chrom in CHROMS]:
             self.assertEqual(png_size(self.out("slurm", *figure)), png_size(self.out("local", *figure)))
-            with open(self.out("local", "logs", log)) as local, open(self.out("slurm", "logs", log)) as slurm:
-                drawn_locally, drawn_on_slurm = json.load(local), json.load(slurm)
+            drawn_locally, drawn_on_slurm = (dumped_figure(self.out(run, "logs", log)) for run in ("local", "slurm"))
             self.assertEqual(drawn_on_slurm, drawn_locally, log)
         self.assertEqual(len(drawn_locally["panels"]), 1)
-        with open(self.out("slurm", "logs", "plot.genome.log")) as stream:
-            drawn = json.load(stream)
+        drawn = dumped_figure(self.out("slurm", "logs", "plot.genome.log"))
         self.assertEqual(drawn["layout"], "genome")
         self.assertEqual([chromosome["chr"] for chromosome in drawn["chromosomes"]], list(CHROMS))
 

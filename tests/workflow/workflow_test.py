@@ -1,7 +1,11 @@
 # Runs the genome-wide workflow locally on two chromosomes cut from the example VCF and checks the joined table.
 import argparse
+import collections
 import gzip
+import json
 import os
+import shlex
+import shutil
 import struct
 import subprocess
 import sys
@@ -58,15 +62,34 @@ def make_two_chromosomes(folder):
                 stream.write("%s\t%s\t%s\n" % (pos, chrom, cm))
 
 
-def write_config(folder, name, map_pattern, out_dir="out", extra=""):
+def tools():
+    return {"prepare": ARGS.prepare, "corvane": ARGS.corvane, "plot": ARGS.plot, "loci": ARGS.loci}
+
+
+def write_config(folder, name, map_pattern, out_dir="out", extra="", **values):
+    """The two chromosomes' config; VALUES give top-level keys as YAML text (or a function giving
+    it), replacing these (None leaves a key out); EXTRA is appended as it is."""
+    keys = {"vcf": '{"21": first.vcf.gz, "22": second.bcf}', "map_dir": "maps", "map_pattern": json.dumps(map_pattern),
+            "freq": "0.2", "out_dir": out_dir, "tools": json.dumps(tools())}
+    keys.update({key: text() if callable(text) else text for key, text in values.items()})
     path = os.path.join(folder, name)
     with open(path, "w") as stream:
-        stream.write('vcf:\n  "21": first.vcf.gz\n  "22": second.bcf\n')
-        stream.write('map_dir: maps\nmap_pattern: "%s"\nfreq: 0.2\nout_dir: %s\n' % (map_pattern, out_dir))
-        stream.write('tools:\n  prepare: "%s"\n  corvane: "%s"\n  plot: "%s"\n  loci: "%s"\n'
-                     % (ARGS.prepare, ARGS.corvane, ARGS.plot, ARGS.loci))
+        for key, text in keys.items():
+            if text is not None:
+                stream.write("%s: %s\n" % (key, text))
         stream.write(extra)
     return path
+
+
+def files_under(folder):
+    """Every file under FOLDER but Snakemake's own records, with its size and modification time."""
+    found = set()
+    for top, folders, names in os.walk(folder):
+        folders[:] = [name for name in folders if name != ".snakemake"]
+        for name in names:
+            status = os.stat(os.path.join(top, name))
+            found.add((os.path.relpath(os.path.join(top, name), folder), status.st_size, status.st_mtime_ns))
+    return found
 
 
 class TwoChromosomes(unittest.TestCase):
@@ -85,10 +108,12 @@ class TwoChromosomes(unittest.TestCase):
     @classmethod
     def make_inputs(cls):
         make_two_chromosomes(cls.dir)
+        os.mkdir(os.path.join(cls.dir, "maps21"))
+        shutil.copy(os.path.join(cls.dir, "maps", "chr21.gmap.gz"), os.path.join(cls.dir, "maps21"))
 
     @classmethod
-    def write_config(cls, name, map_pattern, out_dir="out", extra=""):
-        return write_config(cls.dir, name, map_pattern, out_dir, extra)
+    def write_config(cls, name, map_pattern, out_dir="out", extra="", **values):
+        return write_config(cls.dir, name, map_pattern, out_dir, extra, **values)
 
     @classmethod
     def snakemake(cls, config, *options):
@@ -166,18 +191,116 @@ class TwoChromosomes(unittest.TestCase):
             self.assertEqual(dry.returncode, 0, dry.stdout + dry.stderr)
             self.assertEqual(dry.stdout.count("resources: tmpdir=%s, %s" % (tempfile.gettempdir(), asked)), 2, dry.stdout)
 
-    def test_missing_map_is_named(self):
-        config = self.write_config("nomap.yaml", "absent{chr}.map", out_dir="nomap")
-        dry = self.snakemake(config, "--cores", 1, "--dry-run")
-        self.assertNotEqual(dry.returncode, 0)
-        self.assertIn(os.path.join("maps", "absent21.map"), dry.stdout + dry.stderr)
+    def test_bad_configs_are_refused_before_anything_runs(self):
+        for fault, values, message in BAD_CONFIGS:
+            with self.subTest(fault):
+                config = self.write_config("bad.yaml", "chr{chr}.gmap.gz", out_dir="bad", **values)
+                before = files_under(self.dir)
+                for dry_run in ([], ["--dry-run"]):
+                    refused = self.snakemake(config, "--cores", 1, *dry_run)
+                    said = refused.stdout + refused.stderr
+                    self.assertNotEqual(refused.returncode, 0, said)
+                    self.assertIn("workflow config: " + message, said)
+                    self.assertEqual(said.count("workflow config: "), 2, "one fault and the last line:\n" + said)
+                    self.assertNotIn("Job stats", said)  # Snakemake's list of the jobs it is about to run
+                    self.assertEqual(files_under(self.dir), before, "written or changed by a refused run")
 
-    def test_a_text_panel_option_is_refused_before_anything_runs(self):
-        config = self.write_config("text.yaml", "chr{chr}.gmap.gz", out_dir="text",
-                                   extra='prepare_options: "--gzip"\n')
-        dry = self.snakemake(config, "--cores", 1, "--dry-run")
-        self.assertNotEqual(dry.returncode, 0)
-        self.assertIn("prepare_options: --gzip is not for the workflow", dry.stdout + dry.stderr)
+    def test_every_step_log_says_what_ran_and_how_it_ended(self):
+        steps = ["prepare", "scan", "plot", "carriers"]
+        expected = {"%s.%s.log" % (step, chrom) for step in steps for chrom in ("21", "22")}
+        self.assertEqual(set(os.listdir(self.out("logs"))), expected | {"loci.log", "plot.genome.log"})
+        tools = {"prepare": ARGS.prepare, "scan": ARGS.corvane, "plot": ARGS.plot, "carriers": ARGS.loci,
+                 "loci": ARGS.loci}
+        for log in sorted(os.listdir(self.out("logs"))):
+            with open(self.out("logs", log)) as stream:
+                lines = stream.read().splitlines()
+            self.assertTrue(lines and lines[0].startswith("command: "), log)
+            self.assertEqual(shlex.split(lines[0][len("command: "):])[0], tools[log.split(".")[0]], log)
+            self.assertEqual(lines[-1], "ended: done (status 0)", log)
+            self.assertRegex(lines[-2], r"^wall time: \d+\.\d\d s$", log)
+
+    def test_a_failed_step_log_keeps_the_tools_message_and_how_it_ended(self):
+        config = self.write_config("failing.yaml", "chr{chr}.gmap.gz", out_dir="failing",
+                                   prepare_options='"--min-maf 0.6"')
+        failed = self.snakemake(config, "--cores", 1, "--", "failing/21/21.hapbits")
+        self.assertNotEqual(failed.returncode, 0, failed.stdout + failed.stderr)
+        with open(os.path.join(self.dir, "failing", "logs", "prepare.21.log")) as stream:
+            lines = stream.read().splitlines()
+        self.assertTrue(lines[0].startswith("command: "), lines)
+        self.assertTrue(any(line.startswith("corvane-prepare: --min-maf takes a number") for line in lines), lines)
+        self.assertEqual(lines[-1], "ended: failed (status 2)")
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "failing", "21", "21.hapbits")))
+
+    def test_scan_log_records_version_panel_frequency_and_rows(self):
+        version = run([ARGS.corvane, "--version"]).stdout.strip()
+        for chrom in ("21", "22"):
+            _, rows = read_rows(self.out(chrom, chrom + ".scan.tsv"))
+            _, legend = read_rows(self.out(chrom, chrom + ".legend"))
+            with open(self.out("logs", "scan.%s.log" % chrom)) as stream:
+                lines = stream.read().splitlines()
+            prefix = os.path.join("out", chrom, chrom)
+            self.assertEqual(shlex.split(lines[0][len("command: "):]),
+                             [ARGS.corvane, "-hap", prefix + ".hapbits", "-legend", prefix + ".legend", "-freq", "0.2",
+                              "-out", prefix + ".scan.tsv"])
+            for line in ("version: " + version,
+                         "panel: %s.hapbits, H = 758 haplotypes, S = %d SNPs" % (prefix, len(legend)),
+                         "frequency: 0.2", "rows written: %d" % len(rows)):
+                self.assertIn(line, lines)
+
+    def test_carriers_per_chromosome_name_the_genome_wide_loci(self):
+        header, loci = read_rows(self.out("genome.loci.tsv"))
+        carriers_column = header.split("\t").index("carriers")
+        genome_wide = {row.split("\t")[0]: int(row.split("\t")[carriers_column]) for row in loci}
+        for chrom in ("21", "22"):
+            with open(self.out(chrom, chrom + ".samples")) as stream:
+                samples = set(stream.read().split())
+            header, lines = read_rows(self.out(chrom, chrom + ".carriers.tsv"))
+            self.assertEqual(header, "locus\tsample\thaplotype")
+            per_locus = collections.Counter()
+            for line in lines:
+                locus, sample, haplotype = line.split("\t")
+                self.assertIn(sample, samples)
+                self.assertIn(haplotype, ("1", "2"))
+                per_locus[locus] += 1
+            on_chromosome = {locus: count for locus, count in genome_wide.items() if locus.startswith(chrom + ":")}
+            self.assertGreater(len(per_locus), 5)
+            self.assertEqual(dict(per_locus), {locus: count for locus, count in on_chromosome.items() if count})
+            _, own_loci = read_rows(self.out(chrom, chrom + ".loci.tsv"))
+            self.assertEqual([row.split("\t")[0] for row in own_loci], list(on_chromosome))
+
+
+# One fault per row: the top-level keys that differ from the good run's config (as YAML), and what
+# the refusal says after "workflow config: ".
+BAD_CONFIGS = (
+    ("a frequency holding a command", {"freq": '"0.2 -out injected.tsv; true"'},
+     'freq: expected a number above 0 and below 1, got "0.2 -out injected.tsv; true"'),
+    ("a frequency of 1 or more", {"freq": "1.5"}, "freq: expected a number above 0 and below 1, got 1.5"),
+    ("a frequency that single precision makes 1", {"freq": "0.99999999"},
+     "freq: expected a number above 0 and below 1, got 0.99999999, which the scan's single precision makes 1"),
+    ("a chromosome in both spellings", {"vcf": '{"21": first.vcf.gz, "chr21": first.vcf.gz, "22": second.bcf}'},
+     'vcf: "21" and "chr21" name one chromosome'),
+    ("a chromosome as a number and as text", {"vcf": '{21: first.vcf.gz, "21": second.bcf}'},
+     "vcf: chromosome 21 is listed twice"),
+    ("a chromosome name that leaves out_dir", {"vcf": '{"..": first.vcf.gz}'},
+     'vcf: chromosome name ".." must start with a letter or digit'),
+    ("a missing VCF", {"vcf": '{"21": first.vcf.gz, "22": absent.bcf}'}, "vcf: 22: absent.bcf: no such file"),
+    ("a chromosome without a map", {"map_dir": "maps21"},
+     "map_dir, map_pattern: the map of chromosome 22: %s: no such file" % os.path.join("maps21", "chr22.gmap.gz")),
+    ("a missing sample list", {"samples": "absent.txt"}, "samples: absent.txt: no such file"),
+    ("a missing tool", {"tools": lambda: json.dumps(dict(tools(), corvane="absent/corvane"))},
+     "tools: corvane: absent/corvane is not an executable file"),
+    ("shell syntax in options", {"prepare_options": '"--min-maf 0.01; touch injected"'},
+     'prepare_options: "0.01;" holds ";", which is shell syntax'),
+    ("options that are not words", {"loci_options": '"--gap \'10"'},
+     "loci_options: cannot be split into words (no closing quotation)"),
+    ("an option the workflow sets", {"loci_options": '"-o other.tsv"'},
+     "loci_options: -o is set by the workflow itself"),
+    ("an option that writes a text panel", {"prepare_options": '"--gzip"'},
+     "prepare_options: --gzip is not for the workflow"),
+    ("a misspelt key", {"frequency": "0.5"}, '"frequency": not a key of this workflow'),
+    ("a resource that is not a number", {"resources": "{scan: {mem_mb: 8G}}"},
+     'resources: scan: mem_mb: expected a whole number above 0 (MB), got "8G"'),
+)
 
 
 def parse_arguments(parser):

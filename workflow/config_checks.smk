@@ -1,0 +1,261 @@
+# Checks every value of the workflow's config before any job starts and hands the Snakefile its settings.
+#
+# Every fault found is reported, one line each, naming the key and what it takes, and the run ends
+# there (a dry run too). Values reach the tools as separate arguments through no shell, so a check
+# here is about what the tools and the file system will accept, never about quoting. A new key is
+# one entry in KNOWN_KEYS and one check in checked_settings.
+import os
+import re
+import shlex
+import shutil
+import struct
+import types
+
+from snakemake.exceptions import WorkflowError
+
+KNOWN_KEYS = ("vcf", "map_dir", "map_pattern", "cm_tag", "samples", "freq", "out_dir", "figure_format", "tools",
+              "prepare_options", "plot_options", "loci_options", "resources")
+TOOL_DEFAULTS = {"prepare": "corvane-prepare", "corvane": "corvane", "plot": "corvane-plot", "loci": "corvane-loci"}
+FIGURE_FORMATS = ("png", "svg")
+RESOURCE_STEPS = ("prepare", "scan", "plot", "loci", "carriers")
+RESOURCE_NAMES = ("mem_mb", "runtime")
+
+# Chromosome names become folder and file names under out_dir, so none may climb out of it or hide.
+CHROMOSOME_NAME = re.compile(r"[A-Za-z0-9][A-Za-z0-9._-]*")
+INFO_TAG = re.compile(r"[A-Za-z_][A-Za-z0-9_.]*")
+DECIMAL_NUMBER = re.compile(r"[0-9]*\.?[0-9]+(?:[eE][-+]?[0-9]+)?")
+# Written in an options string, these only make sense to a shell; the tools would take them for
+# file names or values, found only once the step runs.
+SHELL_SYNTAX = re.compile(r"[;|&<>`\n]|\$\(")
+
+# Options the workflow gives each tool itself; the same option in an options string would clash
+# with it. corvane-plot reads its options with Python's argparse, which also takes any unambiguous
+# abbreviation of a long option.
+OPTIONS_KEYS = {
+    "prepare_options": ("corvane-prepare", ("--vcf", "--chr", "--map", "--cm-tag", "--samples", "--out", "--threads"), False),
+    "plot_options": ("corvane-plot", ("-o", "--output", "--loci", "--layout", "--title"), True),
+    "loci_options": ("corvane-loci", ("-o", "--output", "--hap", "--legend", "--samples", "--carriers", "--bed"), False),
+}
+
+
+def without_chr_prefix(name):
+    """The name as the tools compare chromosomes: "chr21", "CHR21" and "21" are one chromosome."""
+    return name[3:] if len(name) > 3 and name[:3].lower() == "chr" else name
+
+
+def shown(value):
+    """A config value as the user wrote it, for a message."""
+    return '"%s"' % value if isinstance(value, str) else repr(value)
+
+
+def checked_text(config, key, faults, default=""):
+    value = config.get(key)
+    if value is None:
+        return default
+    if not isinstance(value, str):
+        faults.append("%s: expected text, got %s" % (key, shown(value)))
+        return default
+    return value
+
+
+def checked_file(key, path, faults, what="file"):
+    if not os.path.exists(path):
+        faults.append("%s: %s: no such %s" % (key, path, what))
+    elif not os.path.isfile(path):
+        faults.append("%s: %s is not a file" % (key, path))
+
+
+def checked_chromosomes(config, faults):
+    """Chromosome name -> its VCF/BCF, in config order."""
+    listed = config.get("vcf")
+    if not isinstance(listed, dict) or not listed:
+        faults.append("vcf: expected a mapping of chromosome name -> phased VCF/BCF, with at least one chromosome")
+        return {}
+    chromosomes = {}
+    spelled = {}
+    for name, path in listed.items():
+        if isinstance(name, bool) or not isinstance(name, (str, int)):
+            faults.append("vcf: chromosome name %s is not text; quote it" % shown(name))
+            continue
+        name = str(name)
+        if not CHROMOSOME_NAME.fullmatch(name):
+            faults.append("vcf: chromosome name \"%s\" must start with a letter or digit and hold only letters, "
+                          "digits, '.', '_' and '-'" % name)
+            continue
+        if name in chromosomes:
+            faults.append("vcf: chromosome %s is listed twice (once as a number, once as text); list it once" % name)
+            continue
+        same = spelled.setdefault(without_chr_prefix(name), name)
+        if same != name:
+            faults.append("vcf: \"%s\" and \"%s\" name one chromosome (the tools read chrN and N alike); "
+                          "list it once" % (same, name))
+            continue
+        if not isinstance(path, str) or not path:
+            faults.append("vcf: %s: expected the path of its VCF/BCF, got %s" % (name, shown(path)))
+            continue
+        checked_file("vcf: %s" % name, path, faults)
+        chromosomes[name] = path
+    return chromosomes
+
+
+def checked_maps(config, chromosomes, cm_tag, faults):
+    """Chromosome -> its genetic map; empty when cM come from an INFO tag."""
+    map_dir = checked_text(config, "map_dir", faults)
+    map_pattern = checked_text(config, "map_pattern", faults)
+    if cm_tag:
+        if not INFO_TAG.fullmatch(cm_tag):
+            faults.append("cm_tag: \"%s\" is not an INFO tag name (letters, digits, '_' and '.', not starting "
+                          "with a digit)" % cm_tag)
+        return {}
+    if not map_dir or not map_pattern:
+        faults.append("map_dir, map_pattern: give both (or cm_tag): each chromosome's map is map_dir/map_pattern "
+                      "with {chr} replaced by its name")
+        return {}
+    if "{chr}" not in map_pattern:
+        faults.append("map_pattern: must hold {chr}, e.g. chr{chr}.b37.gmap.gz")
+        return {}
+    if not os.path.isdir(map_dir):
+        faults.append("map_dir: %s: no such folder" % map_dir)
+        return {}
+    maps = {chrom: os.path.join(map_dir, map_pattern.replace("{chr}", chrom)) for chrom in chromosomes}
+    for chrom, path in maps.items():
+        checked_file("map_dir, map_pattern: the map of chromosome %s" % chrom, path, faults)
+    return maps
+
+
+def checked_frequency(config, faults):
+    """The frequency as the text the scan is given: a number above 0 and below 1, also once narrowed
+    to the scan's single precision."""
+    value = config.get("freq")
+    expected = "freq: expected a number above 0 and below 1, got %s" % shown(value)
+    if isinstance(value, str) and DECIMAL_NUMBER.fullmatch(value.strip()):
+        number = float(value)
+    elif isinstance(value, (int, float)) and not isinstance(value, bool):
+        number = float(value)
+    else:
+        faults.append(expected if value is not None else "freq: not set; expected a number above 0 and below 1")
+        return ""
+    if not 0.0 < number < 1.0:
+        faults.append(expected)
+        return ""
+    narrowed = struct.unpack("<f", struct.pack("<f", number))[0]
+    if not 0.0 < narrowed < 1.0:
+        faults.append(expected + ", which the scan's single precision makes %g" % narrowed)
+        return ""
+    return repr(number)
+
+
+def checked_tools(config, faults):
+    """Tool -> the path or command name it is run by; each an executable file here."""
+    listed = config.get("tools")
+    if listed is None:
+        listed = {}
+    if not isinstance(listed, dict):
+        faults.append("tools: expected a mapping of %s to their paths" % ", ".join(TOOL_DEFAULTS))
+        return dict(TOOL_DEFAULTS)
+    for name in listed:
+        if name not in TOOL_DEFAULTS:
+            faults.append("tools: %s is not a tool of this workflow (expected %s)" % (shown(name), ", ".join(TOOL_DEFAULTS)))
+    tools = {}
+    for name, default in TOOL_DEFAULTS.items():
+        path = listed.get(name)
+        if path is None:
+            path = default
+        if not isinstance(path, str) or not path:
+            faults.append("tools: %s: expected the path of %s, got %s" % (name, default, shown(path)))
+        elif shutil.which(path) is None:
+            faults.append("tools: %s: %s is not an executable file%s; build the tools or give their paths"
+                          % (name, path, "" if os.sep in path else " nor a command on PATH"))
+        tools[name] = path
+    return tools
+
+
+def checked_options(config, key, faults):
+    """An options string as the separate words its tool is given."""
+    text = checked_text(config, key, faults)
+    try:
+        words = shlex.split(text)
+    except ValueError as error:
+        faults.append("%s: cannot be split into words (%s): %s" % (key, str(error).lower(), shown(text)))
+        return []
+    tool, own_options, abbreviated = OPTIONS_KEYS[key]
+    for word in words:
+        syntax = SHELL_SYNTAX.search(word)
+        if syntax:
+            faults.append("%s: %s holds %s, which is shell syntax; these words go to %s as its arguments, "
+                          "through no shell" % (key, shown(word), shown(syntax.group()), tool))
+            continue
+        name = word.split("=", 1)[0] if word.startswith("--") else word[:2]
+        clashes = [own for own in own_options
+                   if name == own or (abbreviated and len(name) > 2 and own.startswith(name))]
+        if clashes:
+            faults.append("%s: %s is set by the workflow itself (%s); remove it" % (key, word, clashes[0]))
+    if key == "prepare_options":
+        # Every step after corvane-prepare reads its bit panel: an option that makes it write text
+        # instead would leave the scan without input, found only after the conversion has run.
+        for word in words:
+            if word in ("--gzip", "--format") or word.startswith("--format="):
+                faults.append("prepare_options: %s is not for the workflow, which keeps each chromosome's panel "
+                              "as a bit panel (.hapbits); remove it" % word)
+    return words
+
+
+def checked_resources(config, faults):
+    """Step -> resource -> the value the config sets for it."""
+    listed = config.get("resources")
+    if listed is None:
+        return {}
+    expected_steps = ", ".join(RESOURCE_STEPS)
+    if not isinstance(listed, dict):
+        faults.append("resources: expected a mapping of steps (%s) to their mem_mb and runtime" % expected_steps)
+        return {}
+    resources = {}
+    for step, values in listed.items():
+        if step not in RESOURCE_STEPS:
+            faults.append("resources: %s is not a step (expected %s)" % (shown(step), expected_steps))
+            continue
+        if not isinstance(values, dict):
+            faults.append("resources: %s: expected a mapping such as {mem_mb: 8000, runtime: 60}" % step)
+            continue
+        resources[step] = {}
+        for name, value in values.items():
+            if name not in RESOURCE_NAMES:
+                faults.append("resources: %s: %s is not a resource the workflow sets (expected %s)"
+                              % (step, shown(name), " or ".join(RESOURCE_NAMES)))
+            elif isinstance(value, bool) or not isinstance(value, int) or value <= 0:
+                faults.append("resources: %s: %s: expected a whole number above 0 (%s), got %s"
+                              % (step, name, "MB" if name == "mem_mb" else "minutes", shown(value)))
+            else:
+                resources[step][name] = value
+    return resources
+
+
+def checked_settings(config):
+    """The workflow's settings from CONFIG; raises WorkflowError naming every fault."""
+    faults = []
+    for key in config:
+        if key not in KNOWN_KEYS:
+            faults.append("%s: not a key of this workflow (expected one of %s)" % (shown(key), ", ".join(KNOWN_KEYS)))
+    settings = types.SimpleNamespace()
+    settings.vcf = checked_chromosomes(config, faults)
+    settings.cm_tag = checked_text(config, "cm_tag", faults)
+    settings.maps = checked_maps(config, settings.vcf, settings.cm_tag, faults)
+    settings.samples = checked_text(config, "samples", faults)
+    if settings.samples:
+        checked_file("samples", settings.samples, faults)
+    settings.freq = checked_frequency(config, faults)
+    out_dir = checked_text(config, "out_dir", faults)
+    if config.get("out_dir") is None:
+        faults.append("out_dir: not set; expected the folder every output goes to")
+    settings.out_dir = out_dir.rstrip("/") or ("/" if out_dir.startswith("/") else ".")
+    if os.path.exists(settings.out_dir) and not os.path.isdir(settings.out_dir):
+        faults.append("out_dir: %s is not a folder" % settings.out_dir)
+    settings.figure_format = checked_text(config, "figure_format", faults, "png")
+    if settings.figure_format not in FIGURE_FORMATS:
+        faults.append("figure_format: expected png or svg, got %s" % shown(settings.figure_format))
+    settings.tools = checked_tools(config, faults)
+    settings.options = {key: checked_options(config, key, faults) for key in OPTIONS_KEYS}
+    settings.resources = checked_resources(config, faults)
+    if faults:
+        raise WorkflowError("\n".join("workflow config: " + fault for fault in faults + ["nothing was run"]))
+    return settings
