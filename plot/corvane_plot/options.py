@@ -97,6 +97,9 @@ def build_parser(version_line, cutoff):
                         help="with --haplotypes and --samples: sample id and population per line; groups the rows")
     parser.add_argument("--flank", type=whole_number, default=50, metavar="SNPS",
                         help="with --haplotypes: SNPs drawn each side of the locus (default %(default)d)")
+    parser.add_argument("--populations-track", action="store_true",
+                        help="one track per population of a joint loci table (columns POP.rank): drawn whenever "
+                             "LOCI has them; with this option a LOCI without them is refused")
     parser.add_argument("--title", help="figure title (default: chromosome, frequency, H and counts, from the data)")
     parser.add_argument("--freq", metavar="FREQUENCY", type=number,
                         help="the scan's frequency (above 0, below 1): named in the title and key, drawn on the "
@@ -154,6 +157,8 @@ def validate_options(parser, options, argv):
         for only in ("samples", "populations"):
             if getattr(options, only) is not None:
                 parser.error("--%s groups the haplotypes of a locus figure: give it with --haplotypes" % only)
+        if options.populations_track and options.loci is None:
+            parser.error("--populations-track draws the populations of a joint loci table: give it with --loci")
         if "--flank" in options.given:
             parser.error("--flank sets the SNPs of a locus figure: give it with --haplotypes")
     return options

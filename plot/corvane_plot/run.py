@@ -93,6 +93,9 @@ def draw_scan(pyplot, options, record, progress):
     for path in options.legend:
         legends.append(read_legend(path, progress.reading(path)))
     populations = list(loci.population_ranks) if loci is not None else []
+    if options.populations_track and not populations:
+        raise InputFault("%s:1: --populations-track needs a joint loci table, with a column POP.rank per population; "
+                         "this one has none" % options.loci)
     tracks = (RATE_TRACK_INCHES if legends else 0) + POPULATION_TRACK_INCHES * len(populations)
     panels = 1 if options.layout == "genome" else max(len(table.names), 1)
     check_pixels(options, figure_height(options, panels, tracks))

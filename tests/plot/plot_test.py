@@ -471,6 +471,11 @@ class LociColumns(PlotCase):
                   if axes["role"] == "population"]
         self.assertEqual(tracks, [("EUR", 3, ["21:2", "22:1", "21:1"]), ("AFR", 2, ["21:3", "21:2"])])
         self.assertEqual(png_size(os.path.join(self.dir, "g.png")), (1000, 430))  # 0.5 + 3 + 2 x 0.4 in
+        plain = self.write("loci.tsv", loci_table(LOCI))
+        done = self.plot(result, "-o", os.path.join(self.dir, "g.png"), "--loci", plain, "--populations-track")
+        self.assertEqual((done.returncode, done.stderr.strip()), (1, "%s:1: --populations-track needs a joint loci "
+                                                                     "table, with a column POP.rank per population; "
+                                                                     "this one has none" % plain))
 
     def test_loci_made_from_another_table_are_refused(self):
         result = self.write("scan.tsv", table(ROWS_21, ROWS_22))
