@@ -8,7 +8,7 @@ from matplotlib.lines import Line2D
 from matplotlib.patches import Patch
 
 from .labels import box_list, place_labels
-from .segments import draw_segments
+from .segments import LARGEST_TICKED_COUNT, draw_segments
 
 PLAIN_COLOURS = ("#4c72b0", "#8fa8d0")
 LABELLED_COLOUR = "#c44e52"
@@ -114,11 +114,12 @@ def draw_panel_segments(figure, plan):
     width = axes.get_window_extent(figure.canvas.get_renderer()).width
     mb_per_pixel = (high - low) / max(width, 1.0)
     finite = numpy.isfinite(plan.h)
+    ticks = int(finite.sum()) <= LARGEST_TICKED_COUNT
     stripes = (0, 1) if plan.stripe is not None else (0,)
     for stripe in stripes:
         chosen = finite if plan.stripe is None else finite & (plan.stripe == stripe)
         x0, x1 = widened(plan.x0[chosen], plan.x1[chosen], mb_per_pixel)
-        draw_segments(axes, x0, x1, plan.h[chosen], PLAIN_COLOURS[stripe], PLAIN_WIDTH)
+        draw_segments(axes, x0, x1, plan.h[chosen], PLAIN_COLOURS[stripe], PLAIN_WIDTH, ticks=ticks)
     if plan.marks:
         marks = numpy.array([mark[1:] for mark in plan.marks], numpy.float64)
         x0, x1 = widened(marks[:, 0], marks[:, 1], mb_per_pixel)

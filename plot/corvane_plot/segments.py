@@ -8,8 +8,8 @@ SEGMENTS_PER_PATH = 50000
 # Above this many segments a vector figure holds them as one picture at the figure's dpi: a PDF or SVG
 # of millions of strokes would be too large to open.
 LARGEST_VECTOR_COUNT = 20000
-# Below this many, each segment gets a short tick at both ends, so that intervals that touch or overlap
-# at one height stay apart; above it the ticks would only blacken the panel.
+# Up to this many in a panel, each segment gets a short tick at both ends, so that intervals that touch
+# or overlap at one height stay apart; beyond it the ticks would only blacken the panel.
 LARGEST_TICKED_COUNT = 5000
 
 
@@ -36,7 +36,7 @@ def draw_segments(axes, x0, x1, y, colour, width, zorder=2, ticks=True):
     collection = PathCollection(segment_paths(x0, x1, y), facecolors="none", edgecolors=colour, linewidths=width,
                                 capstyle="butt", zorder=zorder, rasterized=len(x0) > LARGEST_VECTOR_COUNT)
     axes.add_collection(collection, autolim=False)
-    if ticks and len(x0) <= LARGEST_TICKED_COUNT:
+    if ticks:
         axes.plot(numpy.concatenate([x0, x1]), numpy.concatenate([y, y]), linestyle="none", marker="|",
                   markersize=width * 2.2, markeredgewidth=0.9, color=colour, zorder=zorder, scalex=False,
                   scaley=False)
