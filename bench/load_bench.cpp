@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
 
 int main(int argc, char** argv) {
-    const bool plain = argc == 3 && std::strcmp(argv[1], "-reference") == 0;
-    if (argc != 2 && !plain) {
+    const bool reference = argc == 3 && std::strcmp(argv[1], "-reference") == 0;
+    if (argc != 2 && !reference) {
         std::fprintf(stderr, "usage: corvane-load-bench [-reference] GENOTYPES\n");
         return 2;
     }
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     corvane::run_status status;
     int32_t rows = 0, snps = 0;
     const char* kind = "int32";
-    if (plain) {
+    if (reference) {
         corvane::genotype_matrix matrix;
         status = corvane::load_genotype_matrix(path, matrix);
         rows = matrix.haplotype_count;

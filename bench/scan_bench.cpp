@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "search/fast_region.hpp"
 
 namespace {
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
             const double prepared = processor_seconds();
             regions = 0;
             for (int32_t focal = 0; corvane::is_focal_snp(focal, table.snp_count);) {
-                const corvane::region found = corvane::grow_region_fast(table, focal, frequency, counter);
+                const corvane::region found = corvane::fast_grow_region(table, focal, frequency, counter);
                 ++regions;
                 focal = corvane::next_focal_snp(found);
             }

@@ -12,7 +12,7 @@
 #include <htslib/hts.h>
 #include <htslib/vcf.h>
 
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "input/fast_genotype_matrix.hpp"
+#include "input/fast_genotype_loading.hpp"
 #include "input/genotype_matrix.hpp"
 
 namespace corvane::fuzzing {
@@ -86,11 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const captured_streams fast_streams = end_capture();
     genotype_matrix matrix;
     begin_capture();
-    const run_status plain_status = load_genotype_matrix(file.path, matrix);
-    const captured_streams plain_streams = end_capture();
+    const run_status reference_status = load_genotype_matrix(file.path, matrix);
+    const captured_streams reference_streams = end_capture();
 
-    if (!(fast_streams == plain_streams) || fast_status != plain_status) {
-        fail("the two loaders disagree: " + fast_streams.err + " | " + plain_streams.err);
+    if (!(fast_streams == reference_streams) || fast_status != reference_status) {
+        fail("the two loaders disagree: " + fast_streams.err + " | " + reference_streams.err);
     }
     if (!fast_streams.out.empty()) fail("a loader wrote on standard output");
     const expected_panel expected = model_read(bytes);

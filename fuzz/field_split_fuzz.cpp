@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/field_split.hpp"
 #include "fuzz_support.hpp"
-#include "input/field_split.hpp"
 
 namespace corvane::fuzzing {
 namespace {

@@ -1,4 +1,4 @@
-// Fuzz target: the legend read once (fast path) against the legend re-read per region (plain path).
+// Fuzz target: the legend read once (fast path) against the legend re-read per region (reference path).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "report/legend_span.hpp"
-#include "report/fast_legend_span.hpp"
+#include "input/legend/legend_table.hpp"
+#include "report/legend_lookup.hpp"
 
 namespace corvane::fuzzing {
 namespace {
@@ -28,7 +28,7 @@ struct lookups {
     captured_streams streams;
 };
 
-lookups plain_lookups(const std::string& path, int32_t snp_count, const std::vector<region>& regions) {
+lookups reference_lookups(const std::string& path, int32_t snp_count, const std::vector<region>& regions) {
     lookups done;
     begin_capture();
     for (const region found : regions) {
@@ -50,7 +50,7 @@ lookups table_lookups(const std::string& path, int32_t snp_count, const std::vec
     run_status status = read_legend_table(path, snp_count, table);
     for (const region found : regions) {
         region_row row;
-        if (status == run_status::run_ok) status = lookup_fast_legend_span(table, found, row);
+        if (status == run_status::run_ok) status = fast_lookup_legend_span(table, found, row);
         done.statuses.push_back(status);
         if (status != run_status::run_ok) break;
         done.rows += row_text(row);
@@ -81,12 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t header = 2 + 2 * region_count;
     fill_memory_file(file, std::string_view(reinterpret_cast<const char*>(data) + header, size - header));
 
-    const lookups plain = plain_lookups(file.path, snp_count, regions);
+    const lookups reference = reference_lookups(file.path, snp_count, regions);
     const lookups table = table_lookups(file.path, snp_count, regions);
-    if (plain.statuses != table.statuses) fail("the statuses differ");
-    if (plain.rows != table.rows) fail("the rows differ:\n" + plain.rows + "against\n" + table.rows);
-    if (!(plain.streams == table.streams)) {
-        fail("the messages differ:\n" + plain.streams.out + plain.streams.err + "against\n" + table.streams.out +
+    if (reference.statuses != table.statuses) fail("the statuses differ");
+    if (reference.rows != table.rows) fail("the rows differ:\n" + reference.rows + "against\n" + table.rows);
+    if (!(reference.streams == table.streams)) {
+        fail("the messages differ:\n" + reference.streams.out + reference.streams.err + "against\n" + table.streams.out +
              table.streams.err);
     }
     return 0;

@@ -10,11 +10,11 @@
 
 #include <unistd.h>
 
-#include "fast_run.hpp"
+#include "common/field_split.hpp"
 #include "fuzz_support.hpp"
-#include "input/field_split.hpp"
-#include "plain_run.hpp"
-#include "run_setup.hpp"
+#include "scan/fast_run.hpp"
+#include "scan/reference_run.hpp"
+#include "scan/run_setup.hpp"
 
 namespace corvane::fuzzing {
 namespace {
@@ -108,16 +108,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         default: break;
     }
     const std::string& written = arguments.size() == 9 ? arguments[8] : output;
-    const run_record plain = run_driver(run_plain, arguments, written);
-    const run_record fast = run_driver(run_fast, arguments, written);
-    if (plain.exit_status != fast.exit_status) {
-        fail("exit status " + std::to_string(plain.exit_status) + " (reference) against " +
+    const run_record reference = run_driver(run_corvane_reference, arguments, written);
+    const run_record fast = run_driver(run_corvane, arguments, written);
+    if (reference.exit_status != fast.exit_status) {
+        fail("exit status " + std::to_string(reference.exit_status) + " (reference) against " +
              std::to_string(fast.exit_status) + " (fast)");
     }
-    if (!(plain.streams == fast.streams)) {
-        fail("messages differ:\nreference:\n" + plain.streams.out + plain.streams.err + "fast:\n" + fast.streams.out +
+    if (!(reference.streams == fast.streams)) {
+        fail("messages differ:\nreference:\n" + reference.streams.out + reference.streams.err + "fast:\n" + fast.streams.out +
              fast.streams.err);
     }
-    if (plain.output != fast.output) fail("output differs:\nreference:\n" + plain.output + "fast:\n" + fast.output);
+    if (reference.output != fast.output) fail("output differs:\nreference:\n" + reference.output + "fast:\n" + fast.output);
     return 0;
 }

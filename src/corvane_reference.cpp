@@ -1,14 +1,17 @@
-// corvane-reference: the plain path, kept as the oracle for the fast one.
-#include "help_and_version.hpp"
-#include "plain_run.hpp"
-#include "run_setup.hpp"
-#include "scan_help.hpp"
+// corvane-reference: the reference path, kept as the oracle for the fast one.
+#include "common/help_and_version.hpp"
+#include "common/message.hpp"
+#include "scan/reference_run.hpp"
+#include "scan/run_setup.hpp"
+#include "scan/scan_help.hpp"
 
 int main(int argc, char** argv) {
-    if (const auto answered = corvane::answer_help_or_version(argc, argv, "corvane-reference",
-                                                              corvane::scan_help_text("corvane-reference"))) {
+    corvane::set_program_name("corvane-reference");
+    if (const auto answered = corvane::answer_help_or_version(argc, argv, corvane::scan_help_text())) {
         return corvane::exit_code(*answered);
     }
+    // The oracle's messages are corvane's, byte for byte.
+    corvane::set_program_name("corvane");
     corvane::scan_settings settings;
-    return corvane::finish_run(corvane::run_plain(argc, argv, settings), settings);
+    return corvane::finish_run(corvane::run_corvane_reference(argc, argv, settings), settings);
 }

@@ -16,7 +16,9 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include "input/table_loading.hpp"
+#include "common/message.hpp"
+#include "input/bit_words.hpp"
+#include "input/genotype_reading.hpp"
 
 namespace corvane {
 
@@ -32,13 +34,6 @@ void write_le(unsigned char* bytes, uint64_t value, int count) {
     for (int i = 0; i < count; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-uint64_t from_little_endian(uint64_t word) {
-    if constexpr (std::endian::native == std::endian::little) return word;
-    uint64_t swapped = 0;
-    for (int i = 0; i < 8; ++i) swapped = swapped << 8 | ((word >> (8 * i)) & 0xffu);
-    return swapped;
-}
-
 // Closes the descriptor on every way out.
 struct open_descriptor {
     int fd = -1;
@@ -48,12 +43,12 @@ struct open_descriptor {
 };
 
 run_status bad_panel(const std::string& path, const std::string& what) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), what.c_str());
+    print_message(message_kind::place, "%s: %s\n", path.c_str(), what.c_str());
     return run_status::genotype_malformed;
 }
 
 run_status unreadable(const std::string& path, int error) {
-    std::fprintf(stderr, "corvane: %s: cannot read: %s\n", path.c_str(), std::strerror(error));
+    print_message(message_kind::tool, "%s: cannot read: %s\n", path.c_str(), std::strerror(error));
     return run_status::input_unreadable;
 }
 
@@ -110,7 +105,7 @@ run_status check_header(const std::string& path, int fd, bit_panel_shape& shape)
         return bad_panel(path, "bit panel of " + shape_text(haplotypes, snps) + ": at most " + std::to_string(most) +
                                    " of each are supported");
     }
-    const uint64_t expected = bit_panel_header_bytes + haplotypes * bit_panel_row_words(static_cast<int64_t>(snps)) * 8;
+    const uint64_t expected = bit_panel_header_bytes + haplotypes * words_for_bits(static_cast<int64_t>(snps)) * 8;
     if (file_bytes < expected) {
         return bad_panel(path, "truncated bit panel: " + shape_text(haplotypes, snps) + " take " +
                                    std::to_string(expected) + " bytes, the file has " + std::to_string(file_bytes));
@@ -175,7 +170,7 @@ run_status load_bit_panel(const std::string& path, size_t extra_words_per_row, c
     run_status status = check_header(path, file.fd, shape);
     if (status != run_status::run_ok) return status;
     const size_t haplotypes = static_cast<size_t>(shape.haplotype_count);
-    const size_t row_words = bit_panel_row_words(shape.snp_count);
+    const size_t row_words = words_for_bits(shape.snp_count);
     const size_t stride = row_words + extra_words_per_row;
     uint64_t* rows = nullptr;
     try {
@@ -197,7 +192,7 @@ run_status load_bit_panel(const std::string& path, size_t extra_words_per_row, c
     for (size_t r = 0; r < haplotypes; ++r) {
         uint64_t* row = rows + r * stride;
         if constexpr (std::endian::native != std::endian::little) {
-            for (size_t w = 0; w < row_words; ++w) row[w] = from_little_endian(row[w]);
+            for (size_t w = 0; w < row_words; ++w) row[w] = little_endian_word(row[w]);
         }
         if ((row[row_words - 1] & padding) != 0) {
             return bad_panel(path, "bit panel row " + std::to_string(r + 1) + " has bits set after its last SNP (" +
@@ -220,11 +215,11 @@ run_status read_bit_panel_rows(const std::string& path, const snp_count_sink& on
     if (status != run_status::run_ok) return status;
     status = on_snp_count(shape.snp_count);
     const size_t snps = static_cast<size_t>(shape.snp_count);
-    const size_t row_words = bit_panel_row_words(shape.snp_count);
+    const size_t row_words = words_for_bits(shape.snp_count);
     std::vector<int32_t> alleles(snps);
     for (size_t r = 0; r < static_cast<size_t>(shape.haplotype_count) && status == run_status::run_ok; ++r) {
         const uint64_t* row = words.data() + r * row_words;
-        for (size_t c = 0; c < snps; ++c) alleles[c] = static_cast<int32_t>((row[c / 64] >> (c % 64)) & 1u);
+        unpack_bits(row, snps, alleles.data());
         status = on_haplotype(alleles);
     }
     return status;

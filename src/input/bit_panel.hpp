@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "input/genotype_parser.hpp"
-#include "run_status.hpp"
+#include "common/run_status.hpp"
+#include "input/genotype_reading.hpp"
 
 namespace corvane {
 
@@ -17,9 +17,9 @@ namespace corvane {
 //   bytes 12-15  0 (reserved)
 //   bytes 16-23  H, the haplotype count
 //   bytes 24-31  S, the SNP count
-//   from 32      H rows, one per haplotype in panel order, each ceil(S / 64) 64-bit words: SNP c at
-//                bit c % 64 (bit 0 the least significant) of word c / 64; the bits after SNP S in a
-//                row's last word are 0.
+//   from 32      H rows, one per haplotype in panel order, each words_for_bits(S) = ceil(S / 64) 64-bit
+//                words: SNP c at bit c % 64 (bit 0 the least significant) of word c / 64 (bit_words.hpp);
+//                the bits after SNP S in a row's last word are 0.
 // This is the fast path's table without the zero word after each row, so a load is one read.
 constexpr std::array<unsigned char, 8> bit_panel_magic = {0x89, 'C', 'V', 'B', '\r', '\n', 0x1a, '\n'};
 constexpr uint32_t bit_panel_version = 1;
@@ -29,8 +29,6 @@ struct bit_panel_shape {
     int32_t haplotype_count = 0;  // H
     int32_t snp_count = 0;        // S
 };
-
-inline size_t bit_panel_row_words(int64_t snp_count) { return static_cast<size_t>((snp_count + 63) / 64); }
 
 // The 32 header bytes of a panel of `haplotype_count` x `snp_count`.
 std::array<unsigned char, bit_panel_header_bytes> bit_panel_header(int64_t haplotype_count, int64_t snp_count);

@@ -8,8 +8,7 @@
 #include <new>
 #include <span>
 
-#include "input/bit_panel.hpp"
-#include "input/table_loading.hpp"
+#include "input/bit_words.hpp"
 
 namespace corvane {
 
@@ -42,9 +41,9 @@ std::vector<cell> cells_of_bits(const fast_genotype_matrix& table, size_t capaci
     cells.resize(rows * snps);
     for (size_t r = 0; r < rows; ++r) {
         const uint64_t* words = table.bit_row(static_cast<int32_t>(r));
-        for (size_t c = 0; c < snps; ++c) cells[r * snps + c] = static_cast<cell>((words[c / 64] >> (c % 64)) & 1u);
-        if (!table.has_rare_cells()) continue;
-        for (size_t i = table.rare.row_start[r]; i < table.rare.row_start[r + 1]; ++i) {
+        unpack_bits(words, snps, cells.data() + r * snps);
+        const rare_cell_range cells_of_row = table.rare.of_row(static_cast<int32_t>(r));
+        for (size_t i = cells_of_row.first; i < cells_of_row.last; ++i) {
             cells[r * snps + static_cast<size_t>(table.rare.columns[i])] = static_cast<cell>(table.rare.values[i]);
         }
     }
@@ -76,19 +75,9 @@ void convert_table(fast_genotype_matrix& table, cell_kind kind) {
 }
 
 void pack_row(fast_genotype_matrix& table, const int32_t* alleles) {
-    const size_t snps = static_cast<size_t>(table.snp_count);
     const size_t first = table.bits.size();
     table.bits.resize(first + table.words_per_row);
-    uint64_t* words = table.bits.data() + first;
-    size_t c = 0;
-    for (size_t w = 0; c + 64 <= snps; ++w, c += 64) {
-        uint64_t word = 0;
-        for (size_t i = 0; i < 64; ++i) word |= static_cast<uint64_t>(alleles[c + i] & 1) << i;
-        words[w] = word;
-    }
-    uint64_t word = 0;
-    for (size_t i = 0; c + i < snps; ++i) word |= static_cast<uint64_t>(alleles[c + i] & 1) << i;
-    if (c < snps) words[c / 64] = word;
+    pack_low_bits(alleles, static_cast<size_t>(table.snp_count), table.bits.data() + first);
 }
 
 template <typename cell>
@@ -118,7 +107,6 @@ void list_rare_cells(fast_genotype_matrix& table, const int32_t* alleles) {
 // values, which then covers the row's, and returns false.
 bool append_rare_row(fast_genotype_matrix& table, const int32_t* alleles, size_t others) {
     rare_cells& rare = table.rare;
-    if (!table.keeps_rare || rare.row_start.size() != static_cast<size_t>(table.haplotype_count) + 1) return false;
     const size_t before = rare.values.size();
     list_rare_cells(table, alleles);
     if (!keeps_rare_cells(before, others, table.haplotype_count + 1, table.snp_count, rare.lowest, rare.highest)) {
@@ -145,12 +133,13 @@ int32_t fast_genotype_matrix::at(int32_t row, int32_t column) const {
     switch (kind) {
         case cell_kind::bits:
             if (has_rare_cells()) {
-                const auto first = rare.columns.begin() + static_cast<ptrdiff_t>(rare.row_start[static_cast<size_t>(row)]);
-                const auto last = rare.columns.begin() + static_cast<ptrdiff_t>(rare.row_start[static_cast<size_t>(row) + 1]);
+                const rare_cell_range cells_of_row = rare.of_row(row);
+                const auto first = rare.columns.begin() + static_cast<ptrdiff_t>(cells_of_row.first);
+                const auto last = rare.columns.begin() + static_cast<ptrdiff_t>(cells_of_row.last);
                 const auto found = std::lower_bound(first, last, column);
                 if (found != last && *found == column) return rare.values[static_cast<size_t>(found - rare.columns.begin())];
             }
-            return static_cast<int32_t>((bit_row(row)[column / 64] >> (column % 64)) & 1u);
+            return static_cast<int32_t>(bit_at(bit_row(row), column));
         case cell_kind::int8: return cells8[index];
         case cell_kind::int16: return cells16[index];
         case cell_kind::int32: return cells32[index];
@@ -158,18 +147,18 @@ int32_t fast_genotype_matrix::at(int32_t row, int32_t column) const {
     return 0;
 }
 
-void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles) {
+void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles, other_alleles rule) {
     const size_t snps = static_cast<size_t>(table.snp_count);
+    assert(table.kind != cell_kind::bits || table.rare.row_start.size() == static_cast<size_t>(table.haplotype_count) + 1);
     // One pass finds whether the row is 0/1 and how many of its cells are not.
     size_t others = 0;
     for (size_t c = 0; c < snps; ++c) others += (static_cast<uint32_t>(alleles[c]) & ~1u) != 0;
     if (others == 0 && table.kind == cell_kind::bits) {
         pack_row(table, alleles);
-        if (table.rare.row_start.size() == static_cast<size_t>(table.haplotype_count) + 1) {
-            table.rare.row_start.push_back(table.rare.values.size());
-        }
+        table.rare.row_start.push_back(table.rare.values.size());
     } else {
-        if (table.kind == cell_kind::bits && append_rare_row(table, alleles, others)) {
+        if (table.kind == cell_kind::bits && rule == other_alleles::listed_beside_bits &&
+            append_rare_row(table, alleles, others)) {
             ++table.haplotype_count;
             return;
         }
@@ -189,38 +178,6 @@ void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles) {
         }
     }
     ++table.haplotype_count;
-}
-
-namespace {
-
-// A bit panel goes straight into the table's bits: one read, no parsing.
-run_status load_bit_panel_table(const std::string& path, fast_genotype_matrix& table) {
-    return load_bit_panel(path, 1, [&](const bit_panel_shape& shape, size_t stride) {
-        table.haplotype_count = shape.haplotype_count;
-        table.snp_count = shape.snp_count;
-        table.words_per_row = stride;
-        table.bits.resize(static_cast<size_t>(shape.haplotype_count) * stride);
-        table.rare.row_start.assign(static_cast<size_t>(shape.haplotype_count) + 1, 0);  // no rare cells
-        return table.bits.data();
-    });
-}
-
-}  // namespace
-
-run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table, bool rare_cells_beside_bits) {
-    table = fast_genotype_matrix{};
-    table.keeps_rare = rare_cells_beside_bits;
-    if (is_bit_panel(path)) return load_bit_panel_table(path, table);
-    const auto take_snp_count = [&](int32_t snp_count) {
-        table.snp_count = snp_count;
-        table.words_per_row = (static_cast<size_t>(snp_count) + 63) / 64 + 1;
-        return run_status::run_ok;
-    };
-    const auto take_haplotype = [&](std::span<const int32_t> alleles) {
-        assert(alleles.size() == static_cast<size_t>(table.snp_count));
-        append_haplotype(table, alleles.data());
-    };
-    return load_genotype_table(path, table, take_snp_count, take_haplotype);
 }
 
 }  // namespace corvane

@@ -6,23 +6,38 @@
 #include <vector>
 
 #include "input/huge_page_allocator.hpp"
-#include "run_status.hpp"
 
 namespace corvane {
 
 // How the cells of a fast_genotype_matrix are held.
 enum class cell_kind { bits, int8, int16, int32 };
 
+// A stretch of a rare_cells list: positions first..last-1 of `columns` and `values`.
+struct rare_cell_range {
+    size_t first = 0;
+    size_t last = 0;
+};
+
 // The cells of a bit table whose allele is neither 0 nor 1 (a missing-data code, a few other codes):
 // few enough to list beside the bits, which hold each one's lowest bit. Row r's cells are
-// [row_start[r], row_start[r + 1]) of `columns` and `values`, in column order.
+// [row_start[r], row_start[r + 1]) of `columns` and `values`, in column order; a bit table's
+// row_start always has H + 1 entries.
 struct rare_cells {
     std::vector<size_t> row_start{0};
     std::vector<int32_t> columns;
     std::vector<int32_t> values;
     int32_t lowest = 0;  // the smallest and largest allele of the table
     int32_t highest = 1;
+
+    rare_cell_range of_row(int32_t row) const {
+        return {row_start[static_cast<size_t>(row)], row_start[static_cast<size_t>(row) + 1]};
+    }
 };
+
+// What a bit table does with an allele other than 0 and 1: lists it beside the bits while such
+// alleles stay rare, or turns into integers at once, for readers of the bits that know nothing of
+// rare cells.
+enum class other_alleles { listed_beside_bits, widen_the_table };
 
 // H rows (haplotypes, in file order) of S columns (SNPs). A table whose alleles are all 0 or 1 is
 // held as bits: row r is words_per_row 64-bit words, column c at bit c % 64 of word c / 64, with a
@@ -39,7 +54,6 @@ struct fast_genotype_matrix {
     std::vector<int16_t> cells16;
     std::vector<int32_t> cells32;
     rare_cells rare;              // bits only
-    bool keeps_rare = true;       // false: any allele other than 0 or 1 makes the table integers
 
     bool has_rare_cells() const { return !rare.values.empty(); }
 
@@ -65,15 +79,9 @@ inline const std::vector<int32_t>& table_cells<int32_t>(const fast_genotype_matr
 // the similarity test adds up in double is an exact integer at every step, whatever the order.
 bool keeps_rare_cells(size_t rare_count, size_t added, int32_t rows, int32_t snps, int32_t lowest, int32_t highest);
 
-// Loads the genotype file through the shared parser, so every message about the file is the one the
-// plain loader gives. genotype_missing (no message) when the file cannot be opened. With
-// `rare_cells_beside_bits` false, a table with any other allele than 0 or 1 is held as integers, for
-// readers of the bits that know nothing of rare cells.
-run_status load_fast_genotype_matrix(const std::string& path, fast_genotype_matrix& table,
-                                     bool rare_cells_beside_bits = true);
-
-// Appends one haplotype of exactly S alleles, switching to a wider representation when it needs
-// one. Throws std::bad_alloc when memory runs out.
-void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles);
+// Appends one haplotype of exactly S alleles to a table whose snp_count and words_per_row are set,
+// switching to a wider representation when it needs one. Throws std::bad_alloc when memory runs out.
+void append_haplotype(fast_genotype_matrix& table, const int32_t* alleles,
+                      other_alleles rule = other_alleles::listed_beside_bits);
 
 }  // namespace corvane

@@ -1,7 +1,7 @@
 // Loads the genotype file into a table of 32-bit alleles.
 #include "input/genotype_matrix.hpp"
 
-#include "input/table_loading.hpp"
+#include "input/genotype_file.hpp"
 
 namespace corvane {
 

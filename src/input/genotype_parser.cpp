@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "input/bit_panel.hpp"
-#include "input/field_split.hpp"
-#include "input/line_reader.hpp"
+#include "common/field_split.hpp"
+#include "common/line_reader.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
@@ -56,7 +56,7 @@ inline const char* take_single_digit_alleles(const char* p, const char* end, int
 }
 
 run_status report_line_error(const line_reader& reader, const char* what) {
-    std::fprintf(stderr, "%s:%lld: %s\n", reader.path.c_str(), static_cast<long long>(reader.line_number), what);
+    print_message(message_kind::place, "%s:%lld: %s\n", reader.path.c_str(), static_cast<long long>(reader.line_number), what);
     return run_status::genotype_malformed;
 }
 
@@ -115,9 +115,8 @@ run_status parse_haplotype_line(const line_reader& reader, std::string_view line
 
 }  // namespace
 
-run_status parse_genotype_file(const std::string& path, const snp_count_sink& on_snp_count,
+run_status parse_genotype_text(const std::string& path, const snp_count_sink& on_snp_count,
                                const haplotype_sink& on_haplotype) {
-    if (is_bit_panel(path)) return read_bit_panel_rows(path, on_snp_count, on_haplotype);
     line_reader reader;
     if (!open_line_reader(reader, path)) return run_status::genotype_missing;
 
@@ -125,7 +124,7 @@ run_status parse_genotype_file(const std::string& path, const snp_count_sink& on
     line_result got = read_line(reader, line);
     if (got == line_result::read_error) return run_status::input_unreadable;
     if (got == line_result::end_of_file) {
-        std::fprintf(stderr, "%s:1: empty file: no haplotypes\n", path.c_str());
+        print_message(message_kind::place, "%s:1: empty file: no haplotypes\n", path.c_str());
         return run_status::genotype_malformed;
     }
 

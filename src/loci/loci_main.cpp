@@ -1,6 +1,6 @@
 // corvane-loci: merges scan intervals into ranked candidate loci with their carriers.
+#include "common/message.hpp"
 #include "loci/loci_run.hpp"
-#include "program_name.hpp"
 
 int main(int argc, char** argv) {
     corvane::set_program_name("corvane-loci");

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -2,53 +2,42 @@
 #include "loci/loci_run.hpp"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include <unistd.h>
 
+#include "common/message.hpp"
+#include "common/same_file.hpp"
+#include "common/staged_output.hpp"
 #include "loci/loci_options.hpp"
 #include "loci/loci_tables.hpp"
 #include "loci/locus_merge.hpp"
 #include "loci/panel_carriers.hpp"
 #include "loci/result_table.hpp"
 #include "loci/sample_names.hpp"
-#include "loci/staged_output.hpp"
-#include "same_file.hpp"
 
 namespace corvane {
 
 namespace {
 
-// The same file, also through links, or (for names that do not exist yet) the same path.
-bool same_file(const std::string& a, const std::string& b) {
-    if (names_same_file(a, b)) return true;
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(a, ignored) == std::filesystem::weakly_canonical(b, ignored);
-}
-
 // Refuses an output that names an input or another output.
 run_status check_outputs(const loci_options& options) {
-    std::vector<std::string> inputs = options.result_paths;
-    inputs.insert(inputs.end(), options.panel_paths.begin(), options.panel_paths.end());
-    inputs.insert(inputs.end(), options.legend_paths.begin(), options.legend_paths.end());
-    if (!options.samples_path.empty()) inputs.push_back(options.samples_path);
+    std::vector<named_input> inputs;
+    for (const auto* paths : {&options.result_paths, &options.panel_paths, &options.legend_paths}) {
+        for (const std::string& path : *paths) inputs.push_back({"input", path});
+    }
+    inputs.push_back({"input", options.samples_path});
     std::vector<std::string> outputs = {options.output_path};
     for (const std::string* extra : {&options.bed_path, &options.carriers_path}) {
         if (!extra->empty()) outputs.push_back(*extra);
     }
     for (size_t k = 0; k < outputs.size(); ++k) {
-        for (const std::string& input : inputs) {
-            if (!same_file(outputs[k], input)) continue;
-            std::fprintf(stderr, "corvane-loci: output file %s is the input file %s; refusing to overwrite an input\n",
-                         outputs[k].c_str(), input.c_str());
-            return run_status::same_file;
-        }
+        const run_status checked = check_output_is_not_an_input(outputs[k], inputs);
+        if (checked != run_status::run_ok) return checked;
         for (size_t j = 0; j < k; ++j) {
-            if (!same_file(outputs[k], outputs[j])) continue;
-            std::fprintf(stderr, "corvane-loci: output file %s is named twice\n", outputs[k].c_str());
+            if (!names_same_file(outputs[k], outputs[j])) continue;
+            print_message(message_kind::tool, "output file %s is named twice\n", outputs[k].c_str());
             return run_status::usage_error;
         }
     }
@@ -83,19 +72,8 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
             status = write_staged(*out.carriers, carrier_lines(rows, loci[k], measured[k], samples));
         }
     }
-    for (staged_output* output : all) {
-        const run_status closed = close_staged(*output);
-        if (status == run_status::run_ok) status = closed;
-    }
     if (status != run_status::run_ok) return status;
-    for (size_t k = 0; k < all.size(); ++k) {
-        status = commit_staged(*all[k]);
-        if (status == run_status::run_ok) continue;
-        // Both or neither: take back what was already renamed.
-        for (size_t j = 0; j < k; ++j) unlink(all[j]->final_path.c_str());
-        return status;
-    }
-    return run_status::run_ok;
+    return commit_staged(all);
 }
 
 run_status run_checked(const loci_options& options) {
@@ -110,7 +88,7 @@ run_status run_checked(const loci_options& options) {
         const run_status read = read_sample_names(options.samples_path, samples);
         if (read != run_status::run_ok) return read;
         if (samples.empty()) {
-            std::fprintf(stderr, "corvane-loci: %s: no sample ids\n", options.samples_path.c_str());
+            print_message(message_kind::tool, "%s: no sample ids\n", options.samples_path.c_str());
             return run_status::bad_input;
         }
     }
@@ -133,7 +111,7 @@ run_status run_loci(int argc, const char* const* argv) {
     try {
         return run_checked(options);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "corvane-loci: not enough memory\n");
+        print_message(message_kind::tool, "not enough memory\n");
         return run_status::out_of_memory;
     }
 }

@@ -1,7 +1,7 @@
 // One corvane-loci run: result tables (and panels) in, loci table, BED and carrier list out.
 #pragma once
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

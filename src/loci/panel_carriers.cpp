@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input/fast_genotype_matrix.hpp"
-#include "loci/carrier_set.hpp"
-#include "loci/legend_index.hpp"
-#include "report/legend_row.hpp"
+#include "common/message.hpp"
+#include "input/fast_genotype_loading.hpp"
+#include "input/legend/legend_index.hpp"
+#include "input/legend/legend_rows.hpp"
+#include "loci/row_windows.hpp"
+#include "search/carrier_search.hpp"
 
 namespace corvane {
 
@@ -47,8 +49,8 @@ run_status match_rows(const loci_options& options, const result_rows& rows, row_
     }
     for (const result_interval& row : rows.intervals) {
         if (matches.panel_of_chr[row.chr] != no_panel) continue;
-        std::fprintf(stderr, "%s: chromosome %s is in none of the legends given with --legend\n",
-                     row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
+        print_message(message_kind::place, "%s: chromosome %s is in none of the legends given with --legend\n",
+                      row_location(rows, row).c_str(), rows.chr_names[row.chr].c_str());
         return run_status::bad_input;
     }
     return run_status::run_ok;
@@ -74,9 +76,9 @@ std::string core_text(const fast_genotype_matrix& table, int32_t row, snp_window
 
 run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
     // The carrier search reads a bit table's bits as its alleles: other codes are held as integers.
-    const run_status loaded = load_fast_genotype_matrix(path, table, false);
+    const run_status loaded = load_fast_genotype_matrix(path, table, other_alleles::widen_the_table);
     if (loaded == run_status::genotype_missing) {
-        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
     }
     return loaded;
 }
@@ -84,8 +86,8 @@ run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
 run_status check_sample_count(const std::string& panel_path, const loci_options& options, const fast_genotype_matrix& table,
                               size_t sample_count) {
     if (sample_count == 0 || static_cast<int64_t>(2 * sample_count) == table.haplotype_count) return run_status::run_ok;
-    std::fprintf(stderr, "corvane-loci: %s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
-                 options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
+    print_message(message_kind::tool, "%s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
+                  options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
     return run_status::bad_input;
 }
 
@@ -112,9 +114,9 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         for (size_t k = 0; k < rows.intervals.size(); ++k) {
             const result_interval& row = rows.intervals[k];
             if (matches.panel_of_chr[row.chr] != panel || matches.windows[k].hi < table.snp_count) continue;
-            std::fprintf(stderr, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
-                         row_location(rows, row).c_str(), matches.windows[k].hi + 1,
-                         options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
+            print_message(message_kind::place, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
+                          row_location(rows, row).c_str(), matches.windows[k].hi + 1,
+                          options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
             return run_status::bad_input;
         }
         std::vector<size_t> panel_loci;

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "loci/locus_merge.hpp"
+#include "common/run_status.hpp"
 #include "loci/loci_options.hpp"
+#include "loci/locus_merge.hpp"
 #include "loci/result_table.hpp"
-#include "run_status.hpp"
 
 namespace corvane {
 

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "input/line_reader.hpp"
+#include "common/line_reader.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
@@ -55,7 +56,7 @@ bool parse_genetic(std::string_view text, double& value) {
 }
 
 run_status row_fault(const std::string& path, int64_t line, const std::string& what) {
-    std::fprintf(stderr, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line), what.c_str());
+    print_message(message_kind::place, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line), what.c_str());
     return run_status::bad_input;
 }
 
@@ -106,7 +107,7 @@ run_status read_row(const std::string& path, int64_t line_number, std::string_vi
 run_status read_result_table(const std::string& path, result_rows& rows) {
     line_reader reader;
     if (!open_line_reader(reader, path)) {
-        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
         return run_status::input_unreadable;
     }
     rows.paths.push_back(path);

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

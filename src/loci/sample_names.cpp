@@ -6,14 +6,15 @@
 #include <cstring>
 #include <string_view>
 
-#include "input/line_reader.hpp"
+#include "common/line_reader.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
 run_status read_sample_names(const std::string& path, std::vector<std::string>& names) {
     line_reader reader;
     if (!open_line_reader(reader, path)) {
-        std::fprintf(stderr, "corvane-loci: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
+        print_message(message_kind::tool, "%s: cannot open: %s\n", path.c_str(), std::strerror(errno));
         return run_status::input_unreadable;
     }
     std::string_view line;
@@ -21,7 +22,7 @@ run_status read_sample_names(const std::string& path, std::vector<std::string>& 
     while ((got = read_line(reader, line)) == line_result::line) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) {
-            std::fprintf(stderr, "%s:%lld: empty line\n", path.c_str(), static_cast<long long>(reader.line_number));
+            print_message(message_kind::place, "%s:%lld: empty line\n", path.c_str(), static_cast<long long>(reader.line_number));
             return run_status::bad_input;
         }
         names.emplace_back(line);

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 
@@ -36,9 +36,6 @@ void set_extrapolation_rates(genetic_map& map);
 // Linear interpolation in bp between the map positions around `position` (found by binary search);
 // beyond either end, extrapolation from that end at its rate.
 double genetic_position(const genetic_map& map, int64_t position);
-
-// The name without a leading "chr" (in any case): "chr21", "CHR21" and "21" are one chromosome.
-std::string_view without_chr_prefix(std::string_view name);
 
 // Reads the rows of `chromosome` from the map file at `path` (plain, gzip or BGZF) into `map` and
 // checks them; "chr21" and "21" name the same chromosome. Every fault is reported on standard error

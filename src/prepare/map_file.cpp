@@ -5,7 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "input/word_split.hpp"
+#include "common/message.hpp"
+#include "common/word_split.hpp"
+#include "prepare/chromosome_name.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/text_input.hpp"
 
@@ -59,7 +61,7 @@ struct map_reading {
     int64_t other_rows = 0;  // rows of other chromosomes
 
     bool fail(const char* what) const {
-        std::fprintf(stderr, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line_number), what);
+        print_message(message_kind::place, "%s:%lld: %s\n", path.c_str(), static_cast<long long>(line_number), what);
         return false;
     }
 };
@@ -104,14 +106,6 @@ bool take_row(map_reading& reading, const std::vector<std::string_view>& fields,
 
 }  // namespace
 
-std::string_view without_chr_prefix(std::string_view name) {
-    if (name.size() > 3 && (name[0] == 'c' || name[0] == 'C') && (name[1] == 'h' || name[1] == 'H') &&
-        (name[2] == 'r' || name[2] == 'R')) {
-        return name.substr(3);
-    }
-    return name;
-}
-
 run_status read_genetic_map(const std::string& path, map_layout layout, const std::string& chromosome, genetic_map& map) {
     map = genetic_map{};
     line_reader reader;
@@ -155,15 +149,15 @@ run_status read_genetic_map(const std::string& path, map_layout layout, const st
         if (!take_row(reading, fields, columns, map)) return run_status::bad_input;
     }
     if (map.bp.empty()) {
-        std::fprintf(stderr, "corvane-prepare: genetic map %s has no rows for chromosome %s (%lld rows of others)\n",
-                     path.c_str(), chromosome.c_str(), static_cast<long long>(reading.other_rows));
+        print_message(message_kind::tool, "genetic map %s has no rows for chromosome %s (%lld rows of others)\n",
+                      path.c_str(), chromosome.c_str(), static_cast<long long>(reading.other_rows));
         return run_status::bad_input;
     }
     if (map.cm.front() == map.cm.back()) {
-        std::fprintf(stderr,
-                     "corvane-prepare: genetic map %s: all %zu rows for chromosome %s have the same cM (%g); such a "
-                     "map gives no genetic distances\n",
-                     path.c_str(), map.cm.size(), chromosome.c_str(), map.cm.front());
+        print_message(message_kind::tool,
+                      "genetic map %s: all %zu rows for chromosome %s have the same cM (%g); such a map gives no "
+                      "genetic distances\n",
+                      path.c_str(), map.cm.size(), chromosome.c_str(), map.cm.front());
         return run_status::bad_input;
     }
     set_extrapolation_rates(map);

@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "common/run_status.hpp"
 #include "prepare/genetic_map.hpp"
-#include "run_status.hpp"
 #include "prepare/site_rules.hpp"
 
 namespace corvane {

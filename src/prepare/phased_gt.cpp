@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "input/bit_words.hpp"
+
 namespace corvane {
 
 namespace {
@@ -55,7 +57,7 @@ bool read_plain_phased_words(const bcf_hdr_t* header, bcf1_t* record, std::span<
     if (gt == nullptr || gt->type != BCF_BT_INT8 || gt->n != 2 || gt->p == nullptr) return false;
     const uint8_t* bytes = gt->p;
     const size_t haplotypes = 2 * samples.size();
-    words.assign((haplotypes + 63) / 64, 0);
+    words.assign(words_for_bits(static_cast<int64_t>(haplotypes)), 0);
     const bool every_sample = samples.size() == static_cast<size_t>(bcf_hdr_nsamples(header)) &&
                               (samples.empty() || samples.back() == static_cast<int>(samples.size()) - 1);
     if (every_sample) return pack_every_sample(bytes, haplotypes, words.data());

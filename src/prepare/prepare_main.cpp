@@ -1,10 +1,10 @@
 // corvane-prepare: the entry point of the VCF/BCF converter.
 #include <htslib/hts_log.h>
 
-#include "prepare/bit_panel_writer.hpp"
+#include "common/message.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
-#include "program_name.hpp"
+#include "prepare/text_panel_conversion.hpp"
 
 int main(int argc, char** argv) {
     // Every failure is reported once, by the program; htslib's own messages would repeat or precede it.

@@ -1,8 +1,8 @@
 // One corvane-prepare run: map, VCF and samples in, genotype file and legend out.
 #pragma once
 
+#include "common/run_status.hpp"
 #include "prepare/options.hpp"
-#include "run_status.hpp"
 
 namespace corvane {
 

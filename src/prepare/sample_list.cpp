@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "common/message.hpp"
 #include "prepare/text_input.hpp"
 
 
@@ -36,21 +37,21 @@ run_status read_sample_list(const std::string& path, const std::string& vcf_path
         const int index = bcf_hdr_id2int(header, BCF_DT_SAMPLE, id.c_str());
         const long long line_number = static_cast<long long>(reader.line_number);
         if (index < 0) {
-            std::fprintf(stderr, "%s:%lld: sample \"%s\" is not in %s\n", path.c_str(), line_number, id.c_str(),
-                         vcf_path.c_str());
+            print_message(message_kind::place, "%s:%lld: sample \"%s\" is not in %s\n", path.c_str(), line_number, id.c_str(),
+                          vcf_path.c_str());
             return run_status::bad_input;
         }
         int64_t& seen = listed_on[static_cast<size_t>(index)];
         if (seen != 0) {
-            std::fprintf(stderr, "%s:%lld: sample \"%s\" is listed again (first on line %lld)\n", path.c_str(),
-                         line_number, id.c_str(), static_cast<long long>(seen));
+            print_message(message_kind::place, "%s:%lld: sample \"%s\" is listed again (first on line %lld)\n", path.c_str(),
+                          line_number, id.c_str(), static_cast<long long>(seen));
             return run_status::bad_input;
         }
         seen = reader.line_number;
         samples.push_back(index);
     }
     if (samples.empty()) {
-        std::fprintf(stderr, "corvane-prepare: sample list %s names no sample\n", path.c_str());
+        print_message(message_kind::tool, "sample list %s names no sample\n", path.c_str());
         return run_status::bad_input;
     }
     std::sort(samples.begin(), samples.end());

@@ -6,7 +6,7 @@
 
 #include <htslib/vcf.h>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

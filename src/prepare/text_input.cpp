@@ -7,18 +7,20 @@
 
 #include <sys/stat.h>
 
+#include "common/message.hpp"
+
 namespace corvane {
 
 run_status open_text_input(line_reader& reader, const std::string& path, const char* what) {
     struct stat info {};
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "corvane-prepare: cannot open %s %s: %s\n", what, path.c_str(), std::strerror(EISDIR));
+        print_message(message_kind::tool, "cannot open %s %s: %s\n", what, path.c_str(), std::strerror(EISDIR));
         return run_status::bad_input;
     }
     errno = 0;
     if (!open_line_reader(reader, path)) {
-        std::fprintf(stderr, "corvane-prepare: cannot open %s %s: %s\n", what, path.c_str(),
-                     errno != 0 ? std::strerror(errno) : "unreadable file");
+        print_message(message_kind::tool, "cannot open %s %s: %s\n", what, path.c_str(),
+                      errno != 0 ? std::strerror(errno) : "unreadable file");
         return run_status::bad_input;
     }
     reader.read_error_names_line = true;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "input/line_reader.hpp"
-#include "run_status.hpp"
+#include "common/line_reader.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
-#include "prepare/genetic_map.hpp"
+#include "common/message.hpp"
+#include "prepare/chromosome_name.hpp"
 
 namespace corvane {
 
@@ -32,26 +34,16 @@ std::vector<std::string> index_contigs(const vcf_reader& reader) {
     return contigs;
 }
 
-void say_other_spelling(const vcf_reader& reader) {
-    std::fprintf(stderr, "corvane-prepare: %s has no chromosome %s; using %s, its other spelling\n",
-                 reader.path.c_str(), reader.requested_chromosome.c_str(), reader.chromosome.c_str());
-}
-
 // Picks the name to read among `contigs`: the one asked for, else its other spelling. False when
 // neither is there.
 bool choose_chromosome(vcf_reader& reader, const std::vector<std::string>& contigs) {
-    for (const std::string& name : contigs) {
-        if (name == reader.requested_chromosome) return true;
+    const std::optional<std::string> name = name_among(contigs, reader.requested_chromosome);
+    if (!name) return false;
+    if (*name != reader.requested_chromosome) {
+        reader.chromosome = *name;
+        say_other_spelling(reader.path, reader.requested_chromosome, reader.chromosome);
     }
-    const std::string_view wanted = without_chr_prefix(reader.requested_chromosome);
-    for (const std::string& name : contigs) {
-        if (without_chr_prefix(name) == wanted) {
-            reader.chromosome = name;
-            say_other_spelling(reader);
-            return true;
-        }
-    }
-    return false;
+    return true;
 }
 
 // Uses the index next to the file, if any. Without one the whole file is streamed and filtered.
@@ -81,8 +73,8 @@ bool place_iterator(vcf_reader& reader) {
         reader.iterator = id < 0 ? nullptr : tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
     }
     if (reader.iterator == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: %s: cannot query its index for chromosome %s\n", reader.path.c_str(),
-                     reader.chromosome.c_str());
+        print_message(message_kind::tool, "%s: cannot query its index for chromosome %s\n", reader.path.c_str(),
+                      reader.chromosome.c_str());
         return false;
     }
     return true;
@@ -99,10 +91,10 @@ bool is_chromosome_record(vcf_reader& reader, const char* name) {
         if (!known) reader.contigs_seen.emplace_back(name);
     }
     if (reader.chromosome == name) return true;
-    if (!reader.name_open || without_chr_prefix(name) != without_chr_prefix(reader.requested_chromosome)) return false;
+    if (!reader.name_open || !same_chromosome(name, reader.requested_chromosome)) return false;
     reader.name_open = false;
     reader.chromosome = name;
-    say_other_spelling(reader);
+    say_other_spelling(reader.path, reader.requested_chromosome, reader.chromosome);
     return true;
 }
 
@@ -129,16 +121,16 @@ record_result report_malformed_record(const vcf_reader& reader) {
     else if (errors & BCF_ERR_TAG_INVALID) what = "an invalid INFO or FORMAT field";
     const char* name = reader.record->rid >= 0 ? bcf_seqname(reader.header, reader.record) : nullptr;
     if (name != nullptr && reader.record->pos >= 0) {
-        std::fprintf(stderr, "%s: %s:%lld: malformed record: %s\n", reader.path.c_str(), name,
-                     static_cast<long long>(reader.record->pos + 1), what);
+        print_message(message_kind::place, "%s: %s:%lld: malformed record: %s\n", reader.path.c_str(), name,
+                      static_cast<long long>(reader.record->pos + 1), what);
     } else {
-        std::fprintf(stderr, "corvane-prepare: %s: malformed record: %s\n", reader.path.c_str(), what);
+        print_message(message_kind::tool, "%s: malformed record: %s\n", reader.path.c_str(), what);
     }
     return record_result::error;
 }
 
 record_result fail(const vcf_reader& reader, const char* what) {
-    std::fprintf(stderr, "%s: %s\n", record_location(reader).c_str(), what);
+    print_message(message_kind::place, "%s: %s\n", record_location(reader).c_str(), what);
     return record_result::error;
 }
 
@@ -161,23 +153,23 @@ run_status open_vcf(vcf_reader& reader, const std::string& path, const std::stri
     errno = 0;
     reader.file = hts_open(path.c_str(), "r");
     if (reader.file == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: cannot open VCF %s: %s\n", path.c_str(),
-                     errno != 0 ? std::strerror(errno) : "not a readable file");
+        print_message(message_kind::tool, "cannot open VCF %s: %s\n", path.c_str(),
+                      errno != 0 ? std::strerror(errno) : "not a readable file");
         return run_status::bad_input;
     }
     const htsExactFormat format = hts_get_format(reader.file)->format;
     if (format != vcf && format != bcf) {
-        std::fprintf(stderr, "corvane-prepare: %s is neither VCF nor BCF\n", path.c_str());
+        print_message(message_kind::tool, "%s is neither VCF nor BCF\n", path.c_str());
         return run_status::bad_input;
     }
     reader.header = bcf_hdr_read(reader.file);
     if (reader.header == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: %s: cannot read the VCF header\n", path.c_str());
+        print_message(message_kind::tool, "%s: cannot read the VCF header\n", path.c_str());
         return run_status::bad_input;
     }
     reader.record = bcf_init();
     if (reader.record == nullptr) {
-        std::fprintf(stderr, "corvane-prepare: not enough memory\n");
+        print_message(message_kind::tool, "not enough memory\n");
         return run_status::bad_input;
     }
     return place_iterator(reader) ? run_status::run_ok : run_status::bad_input;
@@ -191,13 +183,11 @@ record_result next_record(vcf_reader& reader) {
         if (got >= -1 && (reader.record->errcode & ~repaired_errors) != 0) return report_malformed_record(reader);
         if (got == -1) return record_result::end;
         if (got < 0) {
-            std::fprintf(stderr, "corvane-prepare: %s: cannot read a record (broken or truncated file?)",
-                         reader.path.c_str());
-            if (reader.records > 0) {
-                std::fprintf(stderr, "; the last one read was %s:%lld", reader.chromosome.c_str(),
-                             static_cast<long long>(reader.last_position));
-            }
-            std::fputc('\n', stderr);
+            const std::string last_read = reader.records > 0 ? "; the last one read was " + reader.chromosome + ":" +
+                                                                   std::to_string(reader.last_position)
+                                                             : "";
+            print_message(message_kind::tool, "%s: cannot read a record (broken or truncated file?)%s\n",
+                          reader.path.c_str(), last_read.c_str());
             return record_result::error;
         }
         if (!is_chromosome_record(reader, bcf_seqname(reader.header, reader.record))) {
@@ -229,24 +219,6 @@ std::string record_location(const vcf_reader& reader) { return record_location(r
 
 std::string record_location(const vcf_reader& reader, const bcf1_t* record) {
     return reader.path + ": " + reader.chromosome + ":" + std::to_string(record->pos + 1);
-}
-
-std::string absent_chromosome_message(const vcf_reader& reader) {
-    const std::string& asked = reader.requested_chromosome;
-    std::string other = std::string(without_chr_prefix(asked));
-    if (other == asked) other = "chr" + asked;
-    std::string message = "corvane-prepare: " + reader.path + " has no records of chromosome " + asked + " (nor of " +
-                          other + ")";
-    if (reader.contigs_seen.empty()) return message + "; it has no records at all";
-    constexpr size_t listed_at_most = 30;
-    message += "; its records are of ";
-    for (size_t i = 0; i < reader.contigs_seen.size() && i < listed_at_most; ++i) {
-        message += (i > 0 ? ", " : "") + reader.contigs_seen[i];
-    }
-    if (reader.contigs_seen.size() > listed_at_most) {
-        message += ", ... (" + std::to_string(reader.contigs_seen.size()) + " contigs)";
-    }
-    return message;
 }
 
 }  // namespace corvane

@@ -10,7 +10,7 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
 
 namespace corvane {
 
@@ -56,8 +56,5 @@ record_result next_record(vcf_reader& reader);
 std::string record_location(const vcf_reader& reader);
 std::string record_location(const vcf_reader& reader, const bcf1_t* record);
 
-// The message for a file without a single record of the chromosome (in either spelling): names the
-// contigs it does have records of.
-std::string absent_chromosome_message(const vcf_reader& reader);
 
 }  // namespace corvane

@@ -12,14 +12,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "message.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
 namespace {
 
 run_status report_write_error(const output_file& output, int error) {
-    print_message("corvane: %s: cannot write: %s\n", output.path.c_str(), std::strerror(error));
+    print_message(message_kind::tool, "%s: cannot write: %s\n", output.path.c_str(), std::strerror(error));
     return run_status::output_failed;
 }
 
@@ -32,7 +32,7 @@ run_status write_line(output_file& output, std::string_view text) {
 }
 
 run_status report_create_error(const std::string& path, int error) {
-    std::fprintf(stderr, "corvane: cannot create output file %s: %s\n", path.c_str(), std::strerror(error));
+    print_message(message_kind::tool, "cannot create output file %s: %s\n", path.c_str(), std::strerror(error));
     return run_status::output_failed;
 }
 
@@ -64,8 +64,8 @@ run_status create_output(output_file& output, const std::string& path) {
     // Any failure but a held lock (ENOLCK, EOPNOTSUPP: a file system without locks) leaves the run
     // unlocked, as it was before there were locks.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        std::fprintf(stderr, "corvane: output file %s is locked by another run writing it; refusing to write into it\n",
-                     path.c_str());
+        print_message(message_kind::tool, "output file %s is locked by another run writing it; refusing to write into it\n",
+                      path.c_str());
         return give_up();
     }
     struct stat opened {};

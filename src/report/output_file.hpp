@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "run_status.hpp"
+#include "common/run_status.hpp"
+#include "report/region_row.hpp"
 
 namespace corvane {
 
@@ -18,16 +19,6 @@ struct output_file {
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
     ~output_file();
-};
-
-// One result row.
-struct region_row {
-    std::string chr;
-    int32_t startpos = 0;
-    int32_t endpos = 0;
-    float genetic_dist = 0.0f;
-    int32_t physical_dist = 0;
-    int32_t n_snp = 0;
 };
 
 // Creates the output file, or opens and truncates it. The file is locked (flock) before anything is

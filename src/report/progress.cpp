@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-#include "message.hpp"
+#include "common/message.hpp"
 
 namespace corvane {
 
@@ -42,8 +42,8 @@ void format_progress(char* text, int size, int32_t next_focal, int32_t snp_count
     } else {
         std::snprintf(left, sizeof left, "?");
     }
-    std::snprintf(text, static_cast<size_t>(size), "corvane: %.1f%% of %d SNPs, %lld regions, %s elapsed, about %s left%s%s",
-                  100.0 * clipped, snp_count, static_cast<long long>(regions), elapsed, left,
+    std::snprintf(text, static_cast<size_t>(size), "%s: %.1f%% of %d SNPs, %lld regions, %s elapsed, about %s left%s%s",
+                  program_name(), 100.0 * clipped, snp_count, static_cast<long long>(regions), elapsed, left,
                   *count_path != '\0' ? ", " : "", count_path);
 }
 
@@ -55,11 +55,7 @@ void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions)
     char text[160];
     format_progress(text, sizeof text, next_focal, progress.snp_count, regions,
                     std::chrono::duration<double>(now - progress.started).count(), progress.count_path);
-    // Clear to the end of the line, draw, and return to its start, where print_message clears it
-    // before a message.
-    std::fprintf(stderr, "\033[K%s\r", text);
-    std::fflush(stderr);
-    note_progress_line_shown();
+    show_progress_line(text);
 }
 
 void end_progress(scan_progress&) { clear_progress_line(); }

@@ -4,21 +4,11 @@
 #include <algorithm>
 #include <cassert>
 
+#include "input/bit_words.hpp"
+
 namespace corvane {
 
 namespace {
-
-// Transposes a 64 x 64 bit block in place: bit j of word i goes to bit i of word j.
-void transpose_block(uint64_t block[64]) {
-    uint64_t mask = 0x00000000ffffffffull;
-    for (int step = 32; step != 0; step >>= 1, mask ^= mask << step) {
-        for (int i = 0; i < 64; i = (i + step + 1) & ~step) {
-            const uint64_t swap = ((block[i] >> step) ^ block[i + step]) & mask;
-            block[i] ^= swap << step;
-            block[i + step] ^= swap;
-        }
-    }
-}
 
 // Writes the 64 columns of `column_block` into `out` (64 columns of words_per_column words).
 void transpose_column_block(const fast_genotype_matrix& table, int32_t words_per_column, int32_t column_block, uint64_t* out) {
@@ -29,7 +19,7 @@ void transpose_column_block(const fast_genotype_matrix& table, int32_t words_per
             const int32_t r = row_block * 64 + i;
             block[i] = r < rows ? table.bit_row(r)[column_block] : 0;
         }
-        transpose_block(block);
+        transpose_64x64(block);
         for (int32_t j = 0; j < 64; ++j) out[static_cast<size_t>(j) * words_per_column + row_block] = block[j];
     }
 }
@@ -40,8 +30,8 @@ void prepare_column_bits(const fast_genotype_matrix& table, int32_t kept_blocks,
     assert(table.kind == cell_kind::bits && kept_blocks >= 2);
     columns = column_bits{};
     columns.table = &table;
-    columns.words_per_column = (table.haplotype_count + 63) / 64;
-    const int32_t blocks = (table.snp_count + 63) / 64;
+    columns.words_per_column = static_cast<int32_t>(words_for_bits(table.haplotype_count));
+    const auto blocks = static_cast<int32_t>(words_for_bits(table.snp_count));
     const int32_t slots = std::min(kept_blocks, blocks);
     columns.storage.assign(static_cast<size_t>(slots) * 64 * static_cast<size_t>(columns.words_per_column), 0);
     columns.block_in_slot.assign(static_cast<size_t>(slots), -1);

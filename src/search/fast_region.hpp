@@ -10,6 +10,6 @@
 namespace corvane {
 
 // The region around `focal`, equal to grow_region on the same table.
-region grow_region_fast(const fast_genotype_matrix& table, int32_t focal, float frequency, window_counter& counter);
+region fast_grow_region(const fast_genotype_matrix& table, int32_t focal, float frequency, window_counter& counter);
 
 }  // namespace corvane

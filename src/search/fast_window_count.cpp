@@ -6,7 +6,10 @@
 #include "search/fast_window_count.hpp"
 
 #include <cassert>
+#include <optional>
 #include <utility>
+
+#include "search/partition_carriers.hpp"
 
 namespace corvane {
 
@@ -27,7 +30,7 @@ bool suits_column_splits(const fast_genotype_matrix& table, const table_caches& 
            (static_cast<double>(threshold) + 1.0) * 32.0 >= static_cast<double>(table.haplotype_count);
 }
 
-// count_carriers_above on the two planes: the same column splits and partitions on plane columns.
+// fast_count_carriers_above on the two planes: the same column splits and partitions on plane columns.
 int32_t count_two_planes_above(table_caches& caches, snp_window window, float threshold, search_state& search,
                                count_scratch& scratch) {
     const snp_window planes_window = plane_window(window);
@@ -44,13 +47,6 @@ int32_t count_two_planes_above(table_caches& caches, snp_window window, float th
 
 }  // namespace
 
-int32_t mismatch_allowance(int32_t width) {
-    int32_t allowed = width / 50;
-    while (allowed > 0 && !is_carrier(static_cast<double>(allowed), width)) --allowed;
-    while (allowed < width && is_carrier(static_cast<double>(allowed + 1), width)) ++allowed;
-    return allowed;
-}
-
 void prepare_window_counter(const fast_genotype_matrix& table, window_counter& counter) {
     counter = window_counter{};
     table_caches& caches = counter.caches;
@@ -58,9 +54,11 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
     for (int32_t width = 1; width <= table.snp_count; ++width) {
         caches.allowance[static_cast<size_t>(width)] = mismatch_allowance(width);
     }
-    caches.two_planes = make_two_plane_table(table, caches.planes);
-    const fast_genotype_matrix& bits = caches.two_planes ? caches.planes : table;
-    if (bits.kind == cell_kind::bits) {
+    if (make_two_plane_table(table, caches.planes)) caches.path = count_path::two_planes;
+    else if (table.kind != cell_kind::bits) caches.path = count_path::values;
+    else caches.path = table.has_rare_cells() ? count_path::bits_with_rare : count_path::bits;
+    const fast_genotype_matrix& bits = caches.path == count_path::two_planes ? caches.planes : table;
+    if (caches.path != count_path::values) {
         prepare_column_bits(bits, kept_column_blocks, caches.columns);
         caches.row_count = table.haplotype_count;
         caches.all_rows.assign(static_cast<size_t>(caches.columns.words_per_column), ~uint64_t{0});
@@ -70,49 +68,60 @@ void prepare_window_counter(const fast_genotype_matrix& table, window_counter& c
     prepare_value_count(table, counter.scratch.values);
 }
 
-const char* count_path_name(const fast_genotype_matrix& table, const window_counter& counter) {
-    if (counter.caches.two_planes) return "2 planes";
-    if (table.kind != cell_kind::bits) return "general";
-    return table.has_rare_cells() ? "bits+rare" : "0/1 bits";
+const char* count_path_name(count_path path) {
+    switch (path) {
+        case count_path::bits: return "0/1 bits";
+        case count_path::bits_with_rare: return "bits+rare";
+        case count_path::two_planes: return "2 planes";
+        case count_path::values: return "general";
+    }
+    return "";
 }
 
-int32_t count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
+int32_t fast_count_carriers(const fast_genotype_matrix& table, snp_window window, table_caches& caches,
                        count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
-    if (caches.two_planes) {
-        const window_partition nothing;
-        partition_window(caches.planes, caches.columns, nothing, plane_window(window), scratch.trial, scratch.partition);
-        return count_two_plane_carriers(caches.planes, scratch.trial, allowance_of(caches, window));
-    }
-    if (table.kind != cell_kind::bits) return count_value_window(table, window, scratch.values);
-    // The exact count of a bit window: its partition built afresh.
     const window_partition nothing;
+    switch (caches.path) {
+        case count_path::two_planes:
+            partition_window(caches.planes, caches.columns, nothing, plane_window(window), scratch.trial,
+                             scratch.partition);
+            return count_two_plane_carriers(caches.planes, scratch.trial, allowance_of(caches, window));
+        case count_path::values: return count_value_window(table, window, scratch.values);
+        case count_path::bits:
+        case count_path::bits_with_rare: break;
+    }
+    // The exact count of a bit window: its partition built afresh.
     partition_window(table, caches.columns, nothing, window, scratch.trial, scratch.partition);
-    if (!window_is_all_bits(caches.rare_columns, window)) {
+    if (caches.path == count_path::bits_with_rare && !window_is_all_bits(caches.rare_columns, window)) {
         return count_rare_cell_carriers(table, caches.rare_columns, scratch.trial, allowance_of(caches, window),
                                         scratch.partition, scratch.rare);
     }
     return count_partition_carriers(table, scratch.trial, allowance_of(caches, window), scratch.partition);
 }
 
-int32_t count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
+int32_t fast_count_carriers_above(const fast_genotype_matrix& table, snp_window window, float threshold,
                              table_caches& caches, search_state& search, count_scratch& scratch) {
     assert(window.lo >= 0 && window.lo < window.hi && window.hi < table.snp_count);
-    if (caches.two_planes) return count_two_planes_above(caches, window, threshold, search, scratch);
-    if (table.kind != cell_kind::bits) {
-        const int32_t carriers = count_value_window(table, window, scratch.values);
-        return static_cast<float>(carriers) > threshold ? carriers : 0;
+    switch (caches.path) {
+        case count_path::two_planes: return count_two_planes_above(caches, window, threshold, search, scratch);
+        case count_path::values: {
+            const int32_t carriers = count_value_window(table, window, scratch.values);
+            return static_cast<float>(carriers) > threshold ? carriers : 0;
+        }
+        case count_path::bits:
+        case count_path::bits_with_rare: break;
     }
-    const bool all_bits = window_is_all_bits(caches.rare_columns, window);
+    const bool all_bits = caches.path == count_path::bits || window_is_all_bits(caches.rare_columns, window);
     if (suits_column_splits(table, caches, window, threshold)) {
         // With rare cells the largest group of equal bits bounds the carriers from above: carriers
         // with no allowance have equal values, hence equal low bits.
         const int32_t largest = largest_group_above(caches.columns, caches.all_rows, caches.row_count, window,
                                                     threshold, scratch.narrow);
         if (all_bits || largest == 0) return largest;
-        const int32_t carriers = count_rare_narrow_carriers(table, caches.rare_columns, scratch.narrow,
-                                                            caches.columns.words_per_column, window, scratch.rare);
-        if (carriers >= 0) return static_cast<float>(carriers) > threshold ? carriers : 0;
+        const std::optional<int32_t> carriers = count_rare_narrow_carriers(
+            table, caches.rare_columns, scratch.narrow, caches.columns.words_per_column, window, scratch.rare);
+        if (carriers) return static_cast<float>(*carriers) > threshold ? *carriers : 0;
     }
     // A search's other windows extend the last one that passed: grow that window's partition.
     partition_window(table, caches.columns, search.passed, window, scratch.trial, scratch.partition);

@@ -3,36 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "input/fast_genotype_matrix.hpp"
 #include "search/narrow_window_groups.hpp"
+#include "search/rare_cell_groups.hpp"
 #include "search/search_terms.hpp"
 #include "search/window_partition.hpp"
 
 namespace corvane {
-
-// The rare cells of a table column by column, in row order: column c's are [column_start[c],
-// column_start[c + 1]). Made once per table, so the rare cells of a window are one stretch.
-struct rare_cell_columns {
-    std::vector<size_t> column_start;
-    std::vector<int32_t> rows;
-    std::vector<int32_t> values;
-};
-
-// Scratch space of the rare cell count.
-struct rare_count_scratch {
-    std::vector<uint32_t> rare_mark;  // per row: equal to stamp when it has a rare cell in the window
-    std::vector<uint32_t> odd_mark;   // per row: the same for a cell whose low byte is neither 0 nor 1
-    uint32_t stamp = 0;
-    std::vector<std::pair<uint64_t, int32_t>> signatures;  // (hash of its odd cells, row)
-    std::vector<int32_t> representatives;
-    std::vector<int32_t> sizes;
-    std::vector<int32_t> candidates;
-    std::vector<int32_t> narrow_order;  // the rows of the column splits' groups, and their group numbers
-    std::vector<int32_t> narrow_group;
-};
 
 // Lists the rare cells of `table` by column and sizes `scratch` for its rows.
 void prepare_rare_cell_count(const fast_genotype_matrix& table, rare_cell_columns& columns, rare_count_scratch& scratch);
@@ -50,10 +31,10 @@ int32_t count_rare_cell_carriers(const fast_genotype_matrix& table, const rare_c
 
 // The carrier count of a window that allows no mismatch, from the groups of equal bits that the
 // column splits left (those above the threshold, as bitsets of `words_per_column` words): the
-// window's most common string is in one of them whenever its group is above the threshold. -1 when
-// none of them holds a group of two equal strings, so the count must be made the general way.
-int32_t count_rare_narrow_carriers(const fast_genotype_matrix& table, const rare_cell_columns& columns,
-                                   const narrow_groups_scratch& groups, int32_t words_per_column, snp_window window,
-                                   rare_count_scratch& scratch);
+// window's most common string is in one of them whenever its group is above the threshold. Nothing
+// when none of them holds a group of two equal strings, so the count must be made the general way.
+std::optional<int32_t> count_rare_narrow_carriers(const fast_genotype_matrix& table, const rare_cell_columns& columns,
+                                                  const narrow_groups_scratch& groups, int32_t words_per_column, snp_window window,
+                                                  rare_count_scratch& scratch);
 
 }  // namespace corvane

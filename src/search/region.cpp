@@ -1,4 +1,4 @@
-// The region search over the plain window carrier count.
+// The region search over the reference window carrier count.
 #include "search/region.hpp"
 
 #include "search/region_growth.hpp"

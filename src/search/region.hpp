@@ -1,4 +1,4 @@
-// The region search of the plain path: the five-phase growth over the plain window carrier count.
+// The region search of the reference path: the five-phase growth over the reference window carrier count.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 namespace corvane {
 
-// The region around `focal`, measured with the plain window carrier count.
+// The region around `focal`, measured with the reference window carrier count.
 region grow_region(const genotype_matrix& matrix, int32_t focal, float frequency);
 
 }  // namespace corvane

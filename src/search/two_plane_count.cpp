@@ -4,7 +4,10 @@
 #include <bit>
 #include <cassert>
 
+#include "input/bit_words.hpp"
 #include "search/cpu_features.hpp"
+#include "search/partition_carriers.hpp"
+#include "search/window_words.hpp"
 
 namespace corvane {
 
@@ -47,8 +50,9 @@ bool make_two_plane_table(const fast_genotype_matrix& table, fast_genotype_matri
     const size_t snps = static_cast<size_t>(table.snp_count);
     planes.haplotype_count = table.haplotype_count;
     planes.snp_count = 2 * table.snp_count;
-    planes.words_per_row = (2 * snps + 63) / 64 + 1;
+    planes.words_per_row = words_for_bits(2 * table.snp_count) + 1;
     planes.bits.assign(static_cast<size_t>(table.haplotype_count) * planes.words_per_row, 0);
+    planes.rare.row_start.assign(static_cast<size_t>(table.haplotype_count) + 1, 0);  // no rare cells
     for (int32_t r = 0; r < table.haplotype_count; ++r) {
         const int8_t* alleles = table.cells8.data() + static_cast<size_t>(r) * snps;
         uint64_t* words = planes.bits.data() + static_cast<size_t>(r) * planes.words_per_row;

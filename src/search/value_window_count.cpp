@@ -2,23 +2,17 @@
 // and 1, whose rows are not bits.
 #include "search/value_window_count.hpp"
 
+#include "search/window_grouping.hpp"
+
 namespace corvane {
 
 namespace {
 
-constexpr uint64_t hash_multiplier = 0x9e3779b97f4a7c15ull;
-
-uint64_t mix(uint64_t hash, uint64_t word) {
-    hash = (hash ^ word) * hash_multiplier;
-    return hash ^ (hash >> 31);
-}
-
 // Starts a fresh set of groups; slots of earlier windows become empty by their stamp.
 void clear_groups(value_count_scratch& scratch) {
-    if (++scratch.stamp == 0) {
+    start_new_round(scratch.stamp, [&] {
         for (auto& slot : scratch.slots) slot.stamp = 0;
-        scratch.stamp = 1;
-    }
+    });
 }
 
 // Adds `row` (with window hash `hash`) to its group; `same(a, b)` says whether two rows' windows are
@@ -47,7 +41,7 @@ int32_t count_cells_window(const fast_genotype_matrix& table, snp_window window,
     const auto row_cells = [&](int32_t r) {
         return cells + static_cast<size_t>(r) * static_cast<size_t>(table.snp_count) + window.lo;
     };
-    const auto low_byte = [](cell value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xffu); };
+    const auto low_byte = [](cell value) { return window_string_byte(value); };
 
     clear_groups(scratch);
     const auto same = [&](int32_t a, int32_t b) {
@@ -70,7 +64,7 @@ int32_t count_cells_window(const fast_genotype_matrix& table, snp_window window,
     for (int32_t r = 0; r < rows; ++r) {
         const cell* mine = row_cells(r);
         uint64_t hash = 0;
-        for (int32_t k = 0; k < width; ++k) hash = mix(hash, low_byte(mine[k]));
+        for (int32_t k = 0; k < width; ++k) hash = hash_mix(hash, low_byte(mine[k]));
         const value_count_scratch::slot& group = add_to_group(scratch, r, hash, same);
         if (best == nullptr || group.count > best->count ||
             (group.count == best->count && &group != best && before(group.first_row, best->first_row))) {
@@ -86,9 +80,7 @@ int32_t count_cells_window(const fast_genotype_matrix& table, snp_window window,
         double distance = 0.0;
         bool carrier = true;
         for (int32_t k = 0; k < width && carrier; ++k) {
-            const int64_t difference = static_cast<int64_t>(mine[k]) - core_row[k];
-            const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
-            distance += static_cast<double>(magnitude * magnitude);
+            distance += static_cast<double>(squared_difference(mine[k], core_row[k]));
             if ((k & 15) == 15) carrier = is_carrier(distance, width);
         }
         if (carrier && is_carrier(distance, width)) ++carriers;

@@ -1,4 +1,4 @@
-// The plain window carrier count: an Eigen copy of the window, byte strings and an ordered map.
+// The reference window carrier count: an Eigen copy of the window, byte strings and an ordered map.
 #include "search/window_count.hpp"
 
 #include <cassert>
@@ -19,7 +19,7 @@ int32_t count_similar_haplotypes(const genotype_matrix& matrix, snp_window windo
         std::string bytes;
         for (int32_t c = window.lo; c <= window.hi; ++c) {
             const int32_t allele = matrix.at(r, c);
-            bytes.push_back(static_cast<char>(static_cast<uint32_t>(allele) & 0xffu));
+            bytes.push_back(static_cast<char>(window_string_byte(allele)));
             copy(r, c - window.lo) = allele;
         }
         window_strings.push_back(std::move(bytes));
@@ -33,10 +33,7 @@ int32_t count_similar_haplotypes(const genotype_matrix& matrix, snp_window windo
     for (int32_t r = 0; r < rows; ++r) {
         double distance = 0.0;
         for (int32_t k = 0; k < copy.cols(); ++k) {
-            // Squares of differences between 32-bit alleles need 64 unsigned bits.
-            const int64_t difference = static_cast<int64_t>(copy(r, k)) - copy(core_row, k);
-            const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
-            distance += static_cast<double>(magnitude * magnitude);
+            distance += static_cast<double>(squared_difference(copy(r, k), copy(core_row, k)));
         }
         if (is_carrier(distance, width)) ++carriers;
     }

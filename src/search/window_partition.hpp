@@ -27,35 +27,6 @@ struct window_partition {
     std::vector<int32_t> distance;
 };
 
-// The words of two bit rows over a window, compared unshifted (both rows share the window's offset),
-// with the stray bits at either end masked off: differ(j) is the XOR of word j within the window.
-struct window_words {
-    const uint64_t* x;
-    const uint64_t* y;
-    int shift;
-    int end_bits;
-    int32_t spanned;
-
-    window_words(const fast_genotype_matrix& table, int32_t a, int32_t b, snp_window window)
-        : x(table.bit_row(a) + (window.lo >> 6)), y(table.bit_row(b) + (window.lo >> 6)), shift(window.lo & 63) {
-        const int32_t width = window.hi - window.lo + 1;
-        spanned = (shift + width + 63) / 64;
-        end_bits = (shift + width) & 63;
-    }
-
-    uint64_t differ(int32_t j) const {
-        uint64_t bits = x[j] ^ y[j];
-        if (j == 0) bits &= ~uint64_t{0} << shift;
-        if (j == spanned - 1 && end_bits != 0) bits &= (uint64_t{1} << end_bits) - 1;
-        return bits;
-    }
-};
-
-// Mismatches of `row` with `core_row` over `window`, counted until they pass `limit`; `complete`
-// says whether every word was counted (else the count is a lower bound above `limit`).
-int32_t window_mismatches(const fast_genotype_matrix& table, int32_t row, int32_t core_row, snp_window window,
-                          int32_t limit, bool& complete);
-
 // Scratch space of the partition steps.
 struct partition_scratch {
     std::vector<uint64_t> keys;  // per row
@@ -73,21 +44,5 @@ struct partition_scratch {
 // else built from nothing.
 void partition_window(const fast_genotype_matrix& table, column_bits& columns, const window_partition& base,
                       snp_window window, window_partition& next, partition_scratch& scratch);
-
-// The core row of the partitioned window: the first row of the largest group of equal windows (ties
-// to the one whose window string comes first), or the row whose string comes first when every
-// window is unique (group_size 1, group_start meaningless).
-struct partition_core {
-    int32_t row = 0;
-    size_t group_start = 0;  // in the partition's order
-    size_t group_size = 0;
-};
-partition_core partition_core_row(const fast_genotype_matrix& table, const window_partition& partition);
-
-// The carrier count of the partitioned window: the first row of the largest group of equal windows
-// (ties to the one whose window string comes first) is the core row, and a row is a carrier when
-// it has at most `allowance` mismatches with it. Brings the distances up to date for later windows.
-int32_t count_partition_carriers(const fast_genotype_matrix& table, window_partition& partition, int32_t allowance,
-                                 partition_scratch& scratch);
 
 }  // namespace corvane

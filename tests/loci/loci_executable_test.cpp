@@ -10,7 +10,8 @@
 
 #include "input/genotype_matrix.hpp"
 #include "search/window_count.hpp"
-#include "test_support.hpp"
+#include "support/fixtures.hpp"
+#include "support/test_support.hpp"
 
 namespace corvane::testing {
 namespace {
@@ -31,13 +32,13 @@ std::vector<std::vector<std::string>> tsv_rows(const std::string& text) {
 }
 
 // The example scanned at 0.5, its loci with every output, and each locus's carriers recounted by the
-// plain path's count_similar_haplotypes over the peak's SNPs.
+// reference path's count_similar_haplotypes over the peak's SNPs.
 TEST(LociExecutable, ExampleLociCarryTheScansOwnCounts) {
     scratch_dir dir;
     const std::string panel = std::string(CORVANE_EXAMPLES) + "/chr21.hap.gz";
     const std::string legend = std::string(CORVANE_EXAMPLES) + "/chr21.legend.gz";
     const std::string scan = dir.file("scan.tsv"), samples = dir.file("s.txt");
-    ASSERT_EQ(run_corvane(CORVANE_EXE, panel, legend, "0.5", scan).status, 0);
+    ASSERT_EQ(run_scan_tool(CORVANE_EXE, panel, legend, "0.5", scan).status, 0);
     std::string sample_text;
     for (int k = 0; k < 379; ++k) (sample_text += "S") += std::to_string(k) + "\n";
     write_file(samples, sample_text);

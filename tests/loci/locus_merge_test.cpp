@@ -6,7 +6,8 @@
 
 #include "loci/locus_merge.hpp"
 #include "loci/result_table.hpp"
-#include "test_support.hpp"
+#include "support/fixtures.hpp"
+#include "support/test_support.hpp"
 
 namespace corvane::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "prepare_test_support.hpp"
+#include "support/prepare_support.hpp"
 
 namespace corvane::testing {
 namespace {
@@ -172,27 +172,16 @@ TEST(ExampleConversion, CorvaneScansTheConvertedFiles) {
     ASSERT_EQ(convert(example_vcf, dir.file("chr21"), {"--gzip"}).status, 0);
     ASSERT_EQ(convert(example_vcf, dir.file("bits")).status, 0);
     const run_result scan =
-        run_corvane(CORVANE_EXE, dir.file("chr21.hap.gz"), dir.file("chr21.legend.gz"), "0.5", dir.file("regions.txt"));
+        run_scan_tool(CORVANE_EXE, dir.file("chr21.hap.gz"), dir.file("chr21.legend.gz"), "0.5", dir.file("regions.txt"));
     ASSERT_EQ(scan.status, 0) << scan.err;
     const std::vector<std::string> rows = split_lines(read_file(dir.file("regions.txt")));
     ASSERT_GT(rows.size(), 1u);
     EXPECT_EQ(rows[0], "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp");
     EXPECT_EQ(split_words(rows[1])[0], "21");
     const run_result bit_scan =
-        run_corvane(CORVANE_EXE, dir.file("bits.hapbits"), dir.file("bits.legend"), "0.5", dir.file("bit-regions.txt"));
+        run_scan_tool(CORVANE_EXE, dir.file("bits.hapbits"), dir.file("bits.legend"), "0.5", dir.file("bit-regions.txt"));
     ASSERT_EQ(bit_scan.status, 0) << bit_scan.err;
     EXPECT_EQ(read_file(dir.file("bit-regions.txt")), read_file(dir.file("regions.txt")));
-}
-
-// Allele codes other than 0 and 1 have no bit: the conversion names the first one and leaves nothing.
-TEST(ExampleConversion, TextPanelWithOtherAllelesIsNotConverted) {
-    scratch_dir dir;
-    write_file(dir.file("coded.hap"), "0 1 1\n1 0 9\n");
-    const run_result result = run_prepare({"--hap", dir.file("coded.hap"), "--out", dir.file("coded")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, dir.file("coded.hap") + ":2: allele 3 is 9, but a bit panel holds only alleles 0 and 1; "
-                                                  "corvane reads this panel as it is, as text\n");
-    EXPECT_EQ(names_starting_with(dir.path, "coded"), (std::vector<std::string>{"coded.hap"}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Genetic positions from a map: interpolation, extrapolation past both ends, the map layouts and
-// the maps that must be refused.
+// Genetic positions from a map: interpolation, extrapolation past both ends and the map layouts. The
+// maps that must be refused are rows of the bad-input case table (prepare_bad_input_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "prepare/genetic_map.hpp"
-#include "prepare_test_support.hpp"
+#include "support/prepare_support.hpp"
 
 namespace corvane::testing {
 namespace {
@@ -102,36 +102,6 @@ TEST(GeneticMap, EveryMapLayoutGivesTheSameLegend) {
             ASSERT_EQ(result.status, 0) << result.err;
             EXPECT_EQ(read_file(out + ".legend"), expected);
         }
-    }
-}
-
-TEST(GeneticMap, BadMapsAreRefusedAndLeaveNoOutput) {
-    struct bad_map {
-        const char* name;
-        const char* text;
-        const char* message;  // expected in the error output
-    };
-    const bad_map cases[] = {
-        {"out of order", "pos chr cM\n100 1 0.1\n300 1 0.3\n200 1 0.2\n", "map.txt:4: position 200 comes after 300"},
-        {"repeated position", "pos chr cM\n100 1 0.1\n200 1 0.2\n200 1 0.3\n", "map.txt:4: position 200 is repeated"},
-        {"nan cM", "pos chr cM\n100 1 0.1\n200 1 nan\n300 1 0.3\n", "map.txt:3: the cM position is not a finite"},
-        {"infinite cM", "pos chr cM\n100 1 0.1\n200 1 inf\n", "map.txt:3: the cM position is not a finite"},
-        {"infinite rate", "Chromosome Position(bp) Rate(cM/Mb) Map(cM)\n1 100 -inf 0.1\n1 200 0 0.2\n",
-         "map.txt:2: the rate (cM/Mb) is not a finite"},
-        {"all cM equal", "1 a 0.5 100\n1 b 0.5 200\n1 c 0.5 300\n", "have the same cM"},
-        {"cM going down", "pos chr cM\n100 1 0.3\n200 1 0.2\n", "map.txt:3: cM 0.2 is below"},
-        {"no row of the chromosome", "pos chr cM\n100 2 0.1\n200 2 0.2\n", "has no rows for chromosome 1"},
-    };
-    for (const bad_map& bad : cases) {
-        SCOPED_TRACE(bad.name);
-        scratch_dir dir;
-        write_file(dir.file("map.txt"), bad.text);
-        write_file(dir.file("in.vcf"), small_vcf({"s1"}, {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"}));
-        const run_result result = run_prepare(
-            {"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("out")});
-        EXPECT_EQ(result.status, 1);
-        EXPECT_NE(result.err.find(bad.message), std::string::npos) << result.err;
-        EXPECT_TRUE(names_starting_with(dir.path, "out").empty());
     }
 }
 

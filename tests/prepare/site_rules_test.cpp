@@ -1,11 +1,12 @@
-// Which VCF records become rows: the skip and refuse rules with their counts, record order, cM from an
-// INFO tag, and the command line.
+// Which VCF records become rows: the skip rules with their counts, record order, the chromosome's
+// other spelling, cM from an INFO tag, and help and version. Every refusal is a row of the bad-input
+// case table (prepare_bad_input_test.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "prepare_test_support.hpp"
+#include "support/prepare_support.hpp"
 
 namespace corvane::testing {
 namespace {
@@ -134,25 +135,22 @@ TEST(SiteRules, FaultsAnywhereInALongRowAreFound) {
     EXPECT_TRUE(index_two.reports("sample s9 has a GT allele index above 1")) << index_two.result.err;
 }
 
-TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
+// Each kind is skipped and counted by default, and still skipped when every other kind is refused.
+// Refusing it is a row of the bad-input case table (prepare_bad_input_test.cpp).
+TEST(SiteRules, EachKindIsSkippedUnlessRefused) {
     struct kind_case {
         const char* kind;
         const char* record;
         const char* count_line;
-        const char* message;
     };
     const kind_case cases[] = {
-        {"multiallelic", "1\t200\tm\tA\tG,T\t.\t.\t.\tGT\t0|2", "multi-allelic sites skipped: 1",
-         "1:200: multi-allelic site refused"},
-        {"indel", "1\t200\tm\tA\tAGG\t.\t.\t.\tGT\t0|1", "not SNPs skipped: 1", "1:200: site that is not a SNP"},
-        {"missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.|1", "missing genotype skipped: 1",
-         "1:200: missing genotype of sample s1 refused"},
-        {"unphased", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0/1", "unphased genotype skipped: 1",
-         "1:200: unphased genotype of sample s1 refused"},
+        {"multiallelic", "1\t200\tm\tA\tG,T\t.\t.\t.\tGT\t0|2", "multi-allelic sites skipped: 1"},
+        {"indel", "1\t200\tm\tA\tAGG\t.\t.\t.\tGT\t0|1", "not SNPs skipped: 1"},
+        {"missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.|1", "missing genotype skipped: 1"},
+        {"unphased", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0/1", "unphased genotype skipped: 1"},
         {"multiallelic", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0|1\n1\t200\tm2\tA\tT\t.\t.\t.\tGT\t0|0",
-         "multi-allelic sites skipped: 1", "1:200: multi-allelic site refused"},
-        {"missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.", "missing genotype skipped: 1",
-         "1:200: missing genotype of sample s1 refused"},
+         "multi-allelic sites skipped: 1"},
+        {"missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.", "missing genotype skipped: 1"},
     };
     for (const kind_case& kind : cases) {
         SCOPED_TRACE(kind.kind);
@@ -162,11 +160,6 @@ TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
         EXPECT_EQ(skipped.result.status, 0) << skipped.result.err;
         EXPECT_TRUE(skipped.reports(kind.count_line)) << skipped.result.err;
 
-        const conversion refused({"s1"}, records, {"--on-bad-site", std::string(kind.kind) + "=refuse"});
-        EXPECT_EQ(refused.result.status, 1);
-        EXPECT_TRUE(refused.reports(kind.message)) << refused.result.err;
-        EXPECT_TRUE(refused.left_no_output());
-
         // Refusing everything but this kind still skips it.
         const conversion others({"s1"}, records,
                                 {"--on-bad-site", "refuse", "--on-bad-site=" + std::string(kind.kind) + "=skip"});
@@ -174,45 +167,18 @@ TEST(SiteRules, RefusesEachKindWhenAskedAndOnlyThatKind) {
     }
 }
 
-TEST(SiteRules, MalformedGenotypesAreRefusedWhateverThePolicy) {
-    const conversion haploid({"s1", "s2"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\t1"});
-    EXPECT_EQ(haploid.result.status, 1);
-    EXPECT_TRUE(haploid.reports("1:100: sample s2 has a genotype that is not diploid")) << haploid.result.err;
-    EXPECT_TRUE(haploid.left_no_output());
-
-    const conversion no_gt({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t.", "1\t200\ty\tA\tG\t.\t.\t.\tDP\t3"});
-    EXPECT_EQ(no_gt.result.status, 1);
-    EXPECT_TRUE(no_gt.left_no_output());
-}
-
-TEST(SiteRules, UndeclaredContigAndGtAreAcceptedButBrokenRecordsAreNot) {
+TEST(SiteRules, UndeclaredContigAndGtAreAccepted) {
     scratch_dir dir;
     const std::string header = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ts1\n";
     write_file(dir.file("map.txt"), two_point_map);
     write_file(dir.file("bare.vcf"), header + "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\n");
-    write_file(dir.file("input-broken.vcf"), header + "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\n1\t200\ty\tA\tG\t.\t.\t.\tGT\t0|x\n");
     const run_result bare = run_prepare(
         {"--vcf", dir.file("bare.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("bare")});
     EXPECT_EQ(bare.status, 0) << bare.err;
     EXPECT_EQ(bit_panel_text(dir.file("bare.hapbits")), "0\n1\n");
-    const run_result broken = run_prepare(
-        {"--vcf", dir.file("input-broken.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("broken")});
-    EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.err.find("cannot read a record"), std::string::npos) << broken.err;
-    EXPECT_TRUE(names_starting_with(dir.path, "broken.").empty());
 }
 
-TEST(SiteRules, RecordsMustBeInPositionOrderAndTogether) {
-    const conversion backwards({"s1"}, {"1\t200\tx\tA\tG\t.\t.\t.\tGT\t0|1", "1\t100\ty\tA\tG\t.\t.\t.\tGT\t0|1"});
-    EXPECT_EQ(backwards.result.status, 1);
-    EXPECT_TRUE(backwards.reports("1:100: position comes after 200")) << backwards.result.err;
-    EXPECT_TRUE(backwards.left_no_output());
-
-    const conversion split({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1", "2\t100\ty\tA\tG\t.\t.\t.\tGT\t0|1",
-                                    "1\t300\tz\tA\tG\t.\t.\t.\tGT\t0|1"});
-    EXPECT_EQ(split.result.status, 1);
-    EXPECT_TRUE(split.reports("not all together")) << split.result.err;
-
+TEST(SiteRules, RecordsOfOtherChromosomesArePassedOver) {
     // Records of other chromosomes before and after are passed over; a repeated position is sorted
     // order (two SNPs there are one multi-allelic site; the SNP beside an indel stays).
     const conversion framed({"s1"}, {"2\t100\ta\tA\tG\t.\t.\t.\tGT\t1|1", "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1",
@@ -223,23 +189,12 @@ TEST(SiteRules, RecordsMustBeInPositionOrderAndTogether) {
     EXPECT_TRUE(framed.reports("multi-allelic sites skipped: 1\n")) << framed.result.err;
 }
 
-TEST(SiteRules, AChromosomeWithoutUsableSnpIsAnError) {
-    const conversion none_usable({"s1"}, {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1"});
-    EXPECT_EQ(none_usable.result.status, 1);
-    EXPECT_TRUE(none_usable.reports("none of the 1 sites of chromosome 1")) << none_usable.result.err;
-    EXPECT_TRUE(none_usable.reports("indels and other sites that are not SNPs skipped: 1")) << none_usable.result.err;
-    EXPECT_TRUE(none_usable.left_no_output());
-
-    const conversion absent({"s1"}, {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"});
-    EXPECT_EQ(absent.result.status, 1);
-    EXPECT_TRUE(absent.reports("has no records of chromosome 1 (nor of chr1); its records are of 2\n")) << absent.result.err;
-
+TEST(SiteRules, TheChromosomesOtherSpellingIsRead) {
     // Streamed without an index, records of the other spelling are found though the header lacks it.
     const conversion spelled({"s1"}, {"chr1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"});
     EXPECT_EQ(spelled.result.status, 0) << spelled.result.err;
     EXPECT_TRUE(spelled.reports("has no chromosome 1; using chr1, its other spelling")) << spelled.result.err;
     EXPECT_EQ(read_file(spelled.dir.file("out.legend")), "chr\tid\tcM\tbp\nchr1\tx\t0.000990\t100\n");
-    EXPECT_TRUE(absent.left_no_output());
 }
 
 TEST(SiteRules, GeneticPositionsCanComeFromAnInfoTag) {
@@ -247,49 +202,10 @@ TEST(SiteRules, GeneticPositionsCanComeFromAnInfoTag) {
                             {"--cm-tag", "CM"});
     ASSERT_EQ(tagged.result.status, 0) << tagged.result.err;
     EXPECT_EQ(read_file(tagged.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tx\t0.250000\t100\n1\ty\t1.500000\t200\n");
-
-    const conversion untagged_site({"s1"}, {"1\t100\tx\tA\tG\t.\t.\tCM=0.25\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\t.\tGT\t1|1"},
-                                   {"--cm-tag", "CM"});
-    EXPECT_EQ(untagged_site.result.status, 1);
-    EXPECT_TRUE(untagged_site.reports("1:200: INFO field CM does not hold one finite cM value"))
-        << untagged_site.result.err;
-    EXPECT_TRUE(untagged_site.left_no_output());
-
-    const conversion decreasing({"s1"}, {"1\t100\tx\tA\tG\t.\t.\tCM=2\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\tCM=1\tGT\t1|1"},
-                                {"--cm-tag", "CM"});
-    EXPECT_EQ(decreasing.result.status, 1);
-    EXPECT_TRUE(decreasing.reports("must not decrease")) << decreasing.result.err;
-
-    const conversion unknown_tag({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, {"--cm-tag", "GM"});
-    EXPECT_EQ(unknown_tag.result.status, 1);
-    EXPECT_TRUE(unknown_tag.reports("no INFO field GM")) << unknown_tag.result.err;
 }
 
-TEST(PrepareCommandLine, WrongCommandLinesExitWithStatusTwo) {
-    scratch_dir dir;
-    const std::vector<std::vector<std::string>> wrong = {
-        {},
-        {"--vcf", "a.vcf", "--chr", "1", "--out", "o"},                                         // no cM source
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--cm-tag", "CM", "--out", "o"},        // two cM sources
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--frobnicate"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out"},                               // value missing
-        {"--vcf", "a.vcf", "--vcf", "b.vcf", "--chr", "1", "--map", "m", "--out", "o"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "drop"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--on-bad-site", "snp=skip"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--map-layout", "csv"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--format", "binary"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--threads", "-1"},
-        {"--hap", "p.hap", "--vcf", "a.vcf", "--out", "o"},                                     // two inputs
-        {"--hap", "p.hap", "--out", "o", "--format", "text"},                                    // text to text
-        {"--hap", "p.hap", "--chr", "1", "--out", "o"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--min-maf", "0.6"},
-        {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out", "o", "--min-maf", "5%"},
-    };
-    for (const std::vector<std::string>& arguments : wrong) {
-        const run_result result = run_prepare(arguments);
-        EXPECT_EQ(result.status, 2) << result.err;
-        EXPECT_NE(result.err.find("--help"), std::string::npos) << result.err;
-    }
+// Every wrong command line is a row of the bad-input case table (prepare_bad_input_test.cpp).
+TEST(PrepareCommandLine, HelpAndVersionAreAnswered) {
     const run_result help = run_prepare({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--on-bad-site"), std::string::npos);
@@ -297,17 +213,6 @@ TEST(PrepareCommandLine, WrongCommandLinesExitWithStatusTwo) {
     const run_result version = run_prepare({"--chr", "1", "--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.starts_with("corvane-prepare " CORVANE_VERSION)) << version.out;
-}
-
-TEST(PrepareCommandLine, AnOutputNameThatIsAnInputIsRefused) {
-    scratch_dir dir;
-    write_file(dir.file("in.vcf"), small_vcf({"s1"}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}));
-    write_file(dir.file("x.legend"), two_point_map);
-    const run_result result = run_prepare(
-        {"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("x.legend"), "--out", dir.file("x")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(read_file(dir.file("x.legend")), two_point_map);
-    EXPECT_FALSE(file_exists(dir.file("x.hapbits")));
 }
 
 }  // namespace

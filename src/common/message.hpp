@@ -1,0 +1,30 @@
+// The one way every tool prints its messages: the running tool's name before those that have one,
+// and a progress line standing on the terminal cleared first.
+#pragma once
+
+namespace corvane {
+
+// The name the running tool puts before its messages ("corvane", "corvane-prepare"); set once by
+// main, "corvane" until then.
+void set_program_name(const char* name);
+const char* program_name();
+
+// How a message starts and where it goes.
+enum class message_kind {
+    tool,    // on standard error after "TOOL: ": about the run, or about a file as a whole
+    place,   // on standard error as written: it starts with the place it is about, "PATH:LINE: what"
+    notice,  // on standard output as written: the scan's "Input ... file not found" notices
+};
+
+// Prints one message, formatted like printf. A progress line standing on the terminal is cleared
+// first, so no characters of it are left after a shorter message.
+void print_message(message_kind kind, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Draws `text` as the progress line on standard error, the cursor left at its start, where the next
+// message (or clear_progress_line) clears it.
+void show_progress_line(const char* text);
+
+// Clears the progress line when one stands on the terminal; nothing otherwise.
+void clear_progress_line();
+
+}  // namespace corvane

@@ -1,0 +1,93 @@
+// The command line of the GNU-style tools (corvane-prepare, corvane-loci): each tool lists its
+// options once, in one table whose rows carry their help lines and what they do with their values,
+// and read_command_line reads any command line against such a table.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/run_status.hpp"
+
+namespace corvane {
+
+// What is wrong with an option's value, for the usage message; empty when the value was taken.
+using option_fault = std::string;
+
+// Whether an option may stand more than once on a command line, each value then taken in turn.
+enum class option_repeats { refused, allowed };
+
+// One row of a tool's option table, for the tool's `settings` (its options record).
+template <typename settings>
+struct command_option {
+    std::string_view name;        // "--output"
+    std::string_view short_name = {};  // "-o", or empty
+    bool takes_value = true;      // "--out PREFIX" or "--out=PREFIX"; false for a flag ("--gzip")
+    option_repeats repeats = option_repeats::refused;
+    std::string help;             // the option's lines of the help, as printed
+    // Takes `value` (empty for a flag) into `into`; `name` is the option as written.
+    option_fault (*take)(settings& into, std::string_view name, std::string_view value) = nullptr;
+};
+
+// What a tool says around its options.
+struct command_line_text {
+    std::string help_before;  // the help up to the option lines
+    std::string help_after;   // the help after them
+    std::string usage_hint;   // the line after every usage message ("Try 'TOOL --help' for the options.\n")
+};
+
+// What a command line held besides the values the table took.
+struct command_line {
+    std::vector<std::string> operands;    // the arguments that are no option, in order
+    std::vector<std::string_view> given;  // the `name` of each option given, as often as given
+};
+
+// Whether the option `name` (a row's `name`) was given.
+bool was_given(const command_line& read, std::string_view name);
+
+// Reports "TOOL: WHAT" and the usage hint on standard error; returns usage_error.
+run_status report_usage_error(const command_line_text& text, const std::string& what);
+
+// The part of a row that reading a command line needs, apart from its settings.
+struct option_spelling {
+    std::string_view name;
+    std::string_view short_name;
+    bool takes_value;
+    option_repeats repeats;
+};
+
+// read_command_line over rows given by their spellings; `take(row, name, value)` takes a value.
+run_status read_command_line_rows(int argc, const char* const* argv, const std::vector<option_spelling>& rows,
+                                  const std::function<option_fault(size_t, std::string_view, std::string_view)>& take,
+                                  const std::string& help, const command_line_text& text, bool operands_allowed,
+                                  command_line& read);
+
+// The help text: text.help_before, every row's help in table order, text.help_after.
+template <typename settings>
+std::string help_of(const std::vector<command_option<settings>>& table, const command_line_text& text) {
+    std::string help = text.help_before;
+    for (const command_option<settings>& option : table) help += option.help;
+    return help + text.help_after;
+}
+
+// Reads argv[1..argc) against `table`: an option with its value as "--name VALUE" or "--name=VALUE"
+// (a short name takes its value from the next argument), a flag alone, and, where `operands_allowed`,
+// operands ("-" and any argument not starting with '-'). -h, --help and --version are answered where
+// they stand (help_shown). A wrong command line is reported as a usage_error: an unknown option, a
+// value missing, an option given again that stands once, or a value its row refuses.
+template <typename settings>
+run_status read_command_line(int argc, const char* const* argv, const std::vector<command_option<settings>>& table,
+                             const command_line_text& text, bool operands_allowed, settings& into,
+                             command_line& read) {
+    std::vector<option_spelling> rows;
+    for (const command_option<settings>& option : table) {
+        rows.push_back({option.name, option.short_name, option.takes_value, option.repeats});
+    }
+    const auto take = [&](size_t row, std::string_view name, std::string_view value) {
+        return table[row].take(into, name, value);
+    };
+    return read_command_line_rows(argc, argv, rows, take, help_of(table, text), text, operands_allowed, read);
+}
+
+}  // namespace corvane

@@ -1,0 +1,173 @@
+// corvane-loci on bad input, one row each: a wrong or unreadable result table, a panel, legend or
+// sample list that does not belong to it, an output that names an input, a wrong command line; each
+// reported once, with no output left behind. A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
+#include <cstdlib>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/fixtures.hpp"
+#include "support/test_support.hpp"
+
+namespace corvane::testing {
+namespace {
+
+const std::string loci_header =
+    "locus\tchr\tstart\tend\tintervals\tpeak_start\tpeak_end\tpeak_cM\tpeak_snps\trank\tpercentile";
+
+// The inputs every row starts from: a panel of 6 alike haplotypes x 30 SNPs (0 then 29 times 1), its
+// legend, a sample list of two ids, and a result table of one interval over the whole panel.
+const std::string good_panel = panel_text(allele_rows(6, [] {
+    std::vector<int32_t> row(30, 1);
+    row[0] = 0;
+    return row;
+}()), "\t");
+const std::string good_result = result_header + "21\t10000\t17250\t3.625\t7250\t30\n";
+
+// Written in arguments and texts; each run replaces them with its scratch paths: {R} the result
+// table, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list, {O} the loci table.
+struct loci_case {
+    std::string name;
+    std::string result_text = good_result;
+    std::string legend_text = corvane::testing::legend_text(30);
+    std::vector<std::string> arguments = {};  // after the panel, legend and BED; "-o {O}" added unless given
+    int status = 1;
+    std::string err = "";  // standard error; for a wrong command line (status 2), its first line
+    bool output_is_the_legend = false;  // "-o {L}": the legend must be left as it was
+};
+
+void PrintTo(const loci_case& row, std::ostream* stream) { *stream << row.name; }
+
+const std::string header_expected =
+    "{R}:1: expected the result header line (tab-separated): chr startpos endpos genetic_dist physical_dist n.snp\n";
+
+std::vector<loci_case> loci_cases() {
+    return {
+        {.name = "wrong_header", .result_text = "chr\tstart\tend\n21\t1\t2\n", .err = header_expected},
+        {.name = "empty_result_table", .result_text = "\n", .err = header_expected},
+        {.name = "unreadable_row",
+         .result_text = good_result + "21\tabc\t17250\t1\t7250\t30\n",
+         .err = "{R}:3: startpos is not a whole number: \"abc\"\n"},
+        {.name = "row_with_a_field_too_few",
+         .result_text = result_header + "21\t10000\t17250\t3.625\t7250\n",
+         .err = "{R}:2: expected 6 tab-separated fields, found 5\n"},
+        {.name = "genetic_length_that_is_no_number",
+         .result_text = result_header + "21\t10000\t17250\tlong\t7250\t30\n",
+         .err = "{R}:2: genetic_dist is not a number: \"long\"\n"},
+        {.name = "row_bp_not_in_the_legend",
+         .result_text = result_header + "21\t10001\t17250\t3.625\t7249\t30\n",
+         .err = "{R}:2: startpos 10001 is not a position of chromosome 21 in the legend {L}\n"},
+        {.name = "n_snp_that_does_not_reach_endpos",
+         .result_text = result_header + "21\t10000\t17250\t3.625\t7250\t29\n",
+         .err = "{R}:2: no run of 29 legend rows from bp 10000 to bp 17250 of chromosome 21 in the legend {L}\n"},
+        {.name = "row_beyond_the_panel",
+         .result_text = result_header + "21\t10250\t17500\t3.625\t7250\t30\n",
+         .legend_text = corvane::testing::legend_text(31),
+         .err = "{R}:2: the interval ends at SNP 31 of the legend {L}, beyond the 30 SNPs of the panel {P}\n"},
+        {.name = "chromosome_no_legend_names",
+         .result_text = result_header + "22\t10000\t17250\t3.625\t7250\t30\n",
+         .err = "{R}:2: chromosome 22 is in none of the legends given with --legend\n"},
+        // The shared legend check speaks as corvane-loci.
+        {.name = "legend_shorter_than_the_panel",
+         .result_text = result_header + "21\t10000\t10250\t0.125\t250\t2\n",
+         .legend_text = corvane::testing::legend_text(29),
+         .err = "corvane-loci: {L}: 29 SNP rows after the header, but the genotype table has 30 SNPs\n"},
+        {.name = "sample_list_of_the_wrong_length",
+         .arguments = {"--samples", "{S}"},
+         .err = "corvane-loci: {S}: 2 sample ids, but the panel {P} has 6 haplotypes (two per sample)\n"},
+        {.name = "output_is_an_input",
+         .arguments = {"-o", "{L}"},
+         .err = "corvane-loci: output file {L} is the input file {L}; refusing to overwrite an input\n",
+         .output_is_the_legend = true},
+        {.name = "no_output_named", .arguments = {"-o"}, .status = 2, .err = "corvane-loci: -o needs a value\n"},
+        {.name = "carriers_without_samples",
+         .arguments = {"--carriers", "{C}"},
+         .status = 2,
+         .err = "corvane-loci: --carriers needs --samples (and --hap, --legend)\n"},
+        {.name = "negative_gap",
+         .arguments = {"--gap", "-5"},
+         .status = 2,
+         .err = "corvane-loci: --gap takes a whole number of bp, got \"-5\"\n"},
+    };
+}
+
+class LociBadInput : public ::testing::TestWithParam<loci_case> {};
+
+TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
+    const loci_case& row = GetParam();
+    scratch_dir dir;
+    const std::pair<std::string, std::string> paths[] = {{"{R}", dir.file("r.tsv")},  {"{P}", dir.file("p.txt")},
+                                                         {"{L}", dir.file("l.txt")},  {"{S}", dir.file("s.txt")},
+                                                         {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")}};
+    const auto substitute = [&](std::string text) {
+        for (const auto& [mark, path] : paths) {
+            for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += path.size()) {
+                text.replace(at, mark.size(), path);
+            }
+        }
+        return text;
+    };
+    write_file(substitute("{R}"), row.result_text);
+    write_file(substitute("{P}"), good_panel);
+    write_file(substitute("{L}"), row.legend_text);
+    write_file(substitute("{S}"), "a\nb\n");
+    const auto names_before = directory_names(dir.path);
+
+    std::vector<std::string> arguments = {substitute("{R}"), "--hap", substitute("{P}"), "--legend",
+                                          substitute("{L}"), "--bed", dir.file("l.bed")};
+    bool output_named = false;
+    for (const std::string& argument : row.arguments) {
+        arguments.push_back(substitute(argument));
+        output_named = output_named || argument == "-o";
+    }
+    if (!output_named) arguments.insert(arguments.end(), {"-o", substitute("{O}")});
+    const run_result ran = run_program(CORVANE_LOCI_EXE, arguments, {.seconds = 60});
+    EXPECT_EQ(ran.status, row.status);
+    const std::string expected = substitute(row.err);
+    if (row.status == 2) {
+        EXPECT_EQ(ran.err.substr(0, expected.size()), expected);
+    } else {
+        EXPECT_EQ(ran.err, expected);
+    }
+    EXPECT_EQ(directory_names(dir.path), names_before) << "a refused run left a file";
+    if (row.output_is_the_legend) {
+        EXPECT_EQ(read_file(substitute("{L}")), row.legend_text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LociBadInput, ::testing::ValuesIn(loci_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+// The same inputs well formed: one locus, all six haplotypes carrying it.
+TEST(LociGoodInput, GivesOneLocusOfSixCarriers) {
+    scratch_dir dir;
+    write_file(dir.file("r.tsv"), good_result);
+    write_file(dir.file("p.txt"), good_panel);
+    write_file(dir.file("l.txt"), legend_text(30));
+    const run_result ran = run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "--hap", dir.file("p.txt"), "--legend",
+                                                          dir.file("l.txt"), "-o", dir.file("loci.tsv")},
+                                       {.seconds = 60});
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(read_file(dir.file("loci.tsv")), loci_header + "\tcarriers\tcarrier_frequency\tcore\n" +
+                                                    "21:1\t21\t10000\t17250\t1\t10000\t17250\t3.625\t30\t1\t1\t6\t1\t"
+                                                    "011111111111111111111111111111\n");
+}
+
+TEST(LociCommandLine, HelpAndVersionAreAnsweredOnStandardOutput) {
+    for (const char* request : {"--help", "-h"}) {
+        const run_result help = run_program(CORVANE_LOCI_EXE, {request});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.starts_with("usage: corvane-loci [options] RESULT... -o LOCI\n")) << help.out;
+        EXPECT_EQ(help.err, "");
+    }
+    const run_result version = run_program(CORVANE_LOCI_EXE, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("corvane-loci " CORVANE_VERSION)) << version.out;
+    EXPECT_EQ(std::system(CORVANE_LOCI_EXE " --help > /dev/full 2>/dev/null"), 1 << 8);
+}
+
+}  // namespace
+}  // namespace corvane::testing

@@ -1,0 +1,235 @@
+// corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
+// disordered VCF, a bad genetic map or INFO tag, an output that names an input, a text panel that
+// cannot be a bit panel. Each fault is reported once and leaves no output. A row runs alone as
+// ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/prepare_support.hpp"
+
+namespace corvane::testing {
+namespace {
+
+const std::string two_point_map = "pos\tchr\tcM\n1\t1\t0\n1000000\t1\t10\n1\t2\t0\n1000000\t2\t10\n";
+const std::string good_record = "1\t100\tgood\tA\tG\t.\t.\t.\tGT\t0|1";
+const std::string good_record_2 = "1\t300\tgood2\tC\tG\t.\t.\t.\tGT\t1|1";
+
+// Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF,
+// {M} the map, {H} a text panel, {O} the output prefix, {D} the scratch folder.
+std::vector<std::string> vcf_arguments(std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{O}"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+struct prepare_case {
+    std::string name;
+    std::vector<std::string> records = {good_record, good_record_2};  // the VCF's records, small_vcf's header
+    std::vector<std::string> samples = {"s1"};
+    std::string vcf_text = "";  // a whole VCF instead, when not empty
+    std::string map = two_point_map;
+    std::string text_panel = "";  // {H}, written when not empty
+    std::vector<std::string> arguments = vcf_arguments();
+    int status = 1;
+    std::string message;  // a line standing once on standard error
+};
+
+void PrintTo(const prepare_case& row, std::ostream* stream) { *stream << row.name; }
+
+prepare_case wrong_command_line(const std::string& name, std::vector<std::string> arguments, const std::string& what) {
+    return {.name = name, .arguments = std::move(arguments), .status = 2, .message = "corvane-prepare: " + what};
+}
+
+prepare_case site_refused(const std::string& kind, const std::string& record, const std::string& message,
+                          const std::string& name) {
+    return {.name = name,
+            .records = {good_record, record, good_record_2},
+            .arguments = vcf_arguments({"--on-bad-site", kind + "=refuse"}),
+            .message = "{V}: " + message + " (--on-bad-site " + kind + "=skip would skip such sites)"};
+}
+
+prepare_case bad_map(const std::string& name, const std::string& map, const std::string& message) {
+    return {.name = name, .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, .map = map, .message = message};
+}
+
+prepare_case cm_tag_fault(const std::string& name, std::vector<std::string> records, const std::string& tag,
+                          const std::string& message) {
+    return {.name = name,
+            .records = std::move(records),
+            .arguments = {"--vcf", "{V}", "--chr", "1", "--cm-tag", tag, "--out", "{O}"},
+            .message = message};
+}
+
+std::vector<prepare_case> prepare_cases() {
+    return {
+        // The command line, checked before anything is read.
+        wrong_command_line("no_arguments", {}, "missing --vcf FILE"),
+        wrong_command_line("no_cm_source", {"--vcf", "a.vcf", "--chr", "1", "--out", "o"},
+                           "give exactly one of --map FILE and --cm-tag TAG"),
+        wrong_command_line("two_cm_sources", {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--cm-tag", "CM", "--out", "o"},
+                           "give exactly one of --map FILE and --cm-tag TAG"),
+        wrong_command_line("unknown_option", vcf_arguments({"--frobnicate"}), "unknown option --frobnicate"),
+        wrong_command_line("value_missing", {"--vcf", "a.vcf", "--chr", "1", "--map", "m", "--out"},
+                           "--out needs a value"),
+        wrong_command_line("option_given_twice", {"--vcf", "a.vcf", "--vcf", "b.vcf"}, "--vcf given twice"),
+        wrong_command_line("empty_value", {"--vcf="}, "--vcf needs a non-empty value"),
+        wrong_command_line("flag_given_a_value", vcf_arguments({"--gzip=yes"}), "unknown option --gzip=yes"),
+        wrong_command_line("unknown_site_action", vcf_arguments({"--on-bad-site", "drop"}),
+                           "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
+                           "indel, missing, unphased; got \"drop\""),
+        wrong_command_line("unknown_site_kind", vcf_arguments({"--on-bad-site", "snp=skip"}),
+                           "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
+                           "indel, missing, unphased; got \"snp=skip\""),
+        wrong_command_line("unknown_map_layout", vcf_arguments({"--map-layout", "csv"}),
+                           "unknown map layout \"csv\" (use auto, pos-chr-cm, plink or hapmap)"),
+        wrong_command_line("map_layout_without_map",
+                           {"--vcf", "a.vcf", "--chr", "1", "--cm-tag", "CM", "--out", "o", "--map-layout", "plink"},
+                           "--map-layout needs --map"),
+        wrong_command_line("unknown_format", vcf_arguments({"--format", "binary"}),
+                           "unknown format \"binary\" (use bits, text or gzip)"),
+        wrong_command_line("negative_threads", vcf_arguments({"--threads", "-1"}),
+                           "--threads takes a whole number from 0 to 256, got \"-1\""),
+        wrong_command_line("minimum_frequency_above_a_half", vcf_arguments({"--min-maf", "0.6"}),
+                           "--min-maf takes a number from 0 to 0.5; got \"0.6\""),
+        wrong_command_line("minimum_frequency_in_percent", vcf_arguments({"--min-maf", "5%"}),
+                           "--min-maf takes a number from 0 to 0.5; got \"5%\""),
+        wrong_command_line("vcf_and_text_panel", {"--hap", "p.hap", "--vcf", "a.vcf", "--out", "o"},
+                           "give one of --vcf FILE and --hap GENOTYPES, not both"),
+        wrong_command_line("text_panel_to_text", {"--hap", "p.hap", "--out", "o", "--format", "text"},
+                           "--hap converts a text panel into a bit panel only"),
+        wrong_command_line("text_panel_with_a_chromosome", {"--hap", "p.hap", "--chr", "1", "--out", "o"},
+                           "--hap takes only --out (and --threads): the panel is converted as it is"),
+
+        // Sites refused when asked: the first one met ends the run.
+        site_refused("multiallelic", "1\t200\tm\tA\tG,T\t.\t.\t.\tGT\t0|2", "1:200: multi-allelic site refused",
+                     "multiallelic_site_refused"),
+        site_refused("multiallelic", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0|1\n1\t200\tm2\tA\tT\t.\t.\t.\tGT\t0|0",
+                     "1:200: multi-allelic site refused", "split_multiallelic_site_refused"),
+        site_refused("indel", "1\t200\tm\tA\tAGG\t.\t.\t.\tGT\t0|1",
+                     "1:200: site that is not a SNP (indel or other variant) refused", "indel_refused"),
+        site_refused("missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.|1", "1:200: missing genotype of sample s1 refused",
+                     "missing_allele_refused"),
+        site_refused("missing", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t.", "1:200: missing genotype of sample s1 refused",
+                     "missing_call_refused"),
+        site_refused("unphased", "1\t200\tm\tA\tG\t.\t.\t.\tGT\t0/1", "1:200: unphased genotype of sample s1 refused",
+                     "unphased_genotype_refused"),
+
+        // Records that cannot be a panel's, whatever the policy.
+        {.name = "genotype_not_diploid",
+         .records = {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\t1"},
+         .samples = {"s1", "s2"},
+         .message = "{V}: 1:100: sample s2 has a genotype that is not diploid (a phased panel needs two haplotypes "
+                    "per sample)"},
+        {.name = "record_without_gt",
+         .records = {"1\t100\tx\tA\tG\t.\t.\t.\tDP\t3"},
+         .message = "{V}: 1:100: has no GT field"},
+        {.name = "broken_record",
+         .vcf_text = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ts1\n"
+                     "1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\n1\t200\ty\tA\tG\t.\t.\t.\tGT\t0|x\n",
+         .message = "corvane-prepare: {V}: cannot read a record (broken or truncated file?); the last one read was "
+                    "1:100"},
+        {.name = "records_out_of_order",
+         .records = {"1\t200\tx\tA\tG\t.\t.\t.\tGT\t0|1", "1\t100\ty\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .message = "{V}: 1:100: position comes after 200; records must be in increasing position order (sort the "
+                    "VCF first, e.g. bcftools sort)"},
+        {.name = "chromosome_in_two_blocks",
+         .records = {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1", "2\t100\ty\tA\tG\t.\t.\t.\tGT\t0|1",
+                     "1\t300\tz\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .message = "{V}: 1:300: the records of this chromosome are not all together; sort the VCF first (e.g. "
+                    "bcftools sort)"},
+        {.name = "no_usable_snp",
+         .records = {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1"},
+         .message = "corvane-prepare: none of the 1 sites of chromosome 1 in {V} is a usable SNP"},
+        {.name = "chromosome_absent",
+         .records = {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .message = "corvane-prepare: {V} has no records of chromosome 1 (nor of chr1); its records are of 2"},
+
+        // Genetic positions from a map that cannot give them.
+        bad_map("map_out_of_order", "pos chr cM\n100 1 0.1\n300 1 0.3\n200 1 0.2\n",
+                "{M}:4: position 200 comes after 300; map rows must be in increasing position order"),
+        bad_map("map_position_repeated", "pos chr cM\n100 1 0.1\n200 1 0.2\n200 1 0.3\n",
+                "{M}:4: position 200 is repeated; map positions must increase"),
+        bad_map("map_cm_not_a_number", "pos chr cM\n100 1 0.1\n200 1 nan\n300 1 0.3\n",
+                "{M}:3: the cM position is not a finite number"),
+        bad_map("map_cm_infinite", "pos chr cM\n100 1 0.1\n200 1 inf\n", "{M}:3: the cM position is not a finite number"),
+        bad_map("map_rate_infinite", "Chromosome Position(bp) Rate(cM/Mb) Map(cM)\n1 100 -inf 0.1\n1 200 0 0.2\n",
+                "{M}:2: the rate (cM/Mb) is not a finite number"),
+        bad_map("map_cm_all_equal", "1 a 0.5 100\n1 b 0.5 200\n1 c 0.5 300\n",
+                "corvane-prepare: genetic map {M}: all 3 rows for chromosome 1 have the same cM (0.5); such a map "
+                "gives no genetic distances"),
+        bad_map("map_cm_going_down", "pos chr cM\n100 1 0.3\n200 1 0.2\n",
+                "{M}:3: cM 0.2 is below the 0.3 of the row before; cM must not decrease"),
+        bad_map("map_without_the_chromosome", "pos chr cM\n100 2 0.1\n200 2 0.2\n",
+                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others)"),
+
+        // Genetic positions from an INFO tag that cannot give them.
+        cm_tag_fault("site_without_the_cm_tag",
+                     {"1\t100\tx\tA\tG\t.\t.\tCM=0.25\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\t.\tGT\t1|1"}, "CM",
+                     "{V}: 1:200: INFO field CM does not hold one finite cM value"),
+        cm_tag_fault("cm_tag_going_down",
+                     {"1\t100\tx\tA\tG\t.\t.\tCM=2\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\tCM=1\tGT\t1|1"}, "CM",
+                     "{V}: 1:200: cM 1 is below the 2 of the SNP before; genetic positions must not decrease"),
+        cm_tag_fault("cm_tag_not_in_the_header", {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, "GM",
+                     "corvane-prepare: {V}: the header defines no INFO field GM"),
+
+        // Outputs and the text panel mode.
+        {.name = "output_is_the_map",
+         .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
+         .message = "corvane-prepare: output file {D}/x.legend is the input file {D}/x.legend; refusing to "
+                    "overwrite an input"},
+        {.name = "text_panel_with_other_alleles",
+         .text_panel = "0 1 1\n1 0 9\n",
+         .arguments = {"--hap", "{H}", "--out", "{O}"},
+         .message = "{H}:2: allele 3 is 9, but a bit panel holds only alleles 0 and 1; corvane reads this panel as "
+                    "it is, as text"},
+    };
+}
+
+class PrepareBadInput : public ::testing::TestWithParam<prepare_case> {};
+
+TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
+    const prepare_case& row = GetParam();
+    scratch_dir dir;
+    const std::pair<std::string, std::string> paths[] = {{"{V}", dir.file("in.vcf")},
+                                                         {"{M}", dir.file("map.txt")},
+                                                         {"{H}", dir.file("in.hap")},
+                                                         {"{O}", dir.file("out")},
+                                                         {"{D}", dir.path}};
+    const auto substitute = [&](std::string text) {
+        for (const auto& [mark, path] : paths) {
+            for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += path.size()) {
+                text.replace(at, mark.size(), path);
+            }
+        }
+        return text;
+    };
+    write_file(dir.file("in.vcf"), row.vcf_text.empty() ? small_vcf(row.samples, row.records) : row.vcf_text);
+    write_file(dir.file("map.txt"), row.map);
+    write_file(dir.file("x.legend"), row.map);
+    if (!row.text_panel.empty()) write_file(dir.file("in.hap"), row.text_panel);
+    const auto names_before = directory_names(dir.path);
+    std::vector<std::string> arguments;
+    for (const std::string& argument : row.arguments) arguments.push_back(substitute(argument));
+
+    const run_result ran = run_prepare(arguments);
+    EXPECT_EQ(ran.status, row.status) << ran.err;
+    const std::string line = substitute(row.message) + "\n";
+    const size_t found = ran.err.find(line);
+    EXPECT_TRUE(found != std::string::npos && (found == 0 || ran.err[found - 1] == '\n')) << ran.err;
+    EXPECT_EQ(ran.err.find(line, found + line.size()), std::string::npos) << "reported twice: " << ran.err;
+    if (row.status == 2) {
+        EXPECT_NE(ran.err.find("Try 'corvane-prepare --help' for the options."), std::string::npos);
+    }
+    EXPECT_EQ(directory_names(dir.path), names_before) << "a refused run left a file";
+    EXPECT_EQ(read_file(dir.file("x.legend")), row.map);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PrepareBadInput, ::testing::ValuesIn(prepare_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace corvane::testing
