@@ -52,7 +52,9 @@ install(FILES ${corvane_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/chr21.hap.gz examples/chr21.legend.gz examples/chr21.phased.vcf.gz examples/chr21.b37.gmap.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/examples)
-install(FILES workflow/Snakefile workflow/job_resources.smk DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/workflow)
+# The Snakefile includes the .smk files and imports the Python modules beside it: all of them.
+file(GLOB corvane_workflow_parts ${PROJECT_SOURCE_DIR}/workflow/*.smk ${PROJECT_SOURCE_DIR}/workflow/*.py)
+install(FILES workflow/Snakefile ${corvane_workflow_parts} DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane/workflow)
 # The installed workflow's example configuration finds the tools on PATH and the example under the
 # install prefix, so it runs from any folder.
 install(CODE "set(corvane_config_source \"${PROJECT_SOURCE_DIR}/workflow/config.yaml\")
