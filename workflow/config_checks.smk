@@ -6,6 +6,7 @@
 # one entry in KNOWN_KEYS and one check in checked_settings.
 import os
 import re
+import gzip
 import shlex
 import shutil
 import struct
@@ -13,8 +14,9 @@ import types
 
 from snakemake.exceptions import WorkflowError
 
-KNOWN_KEYS = ("vcf", "map_dir", "map_pattern", "cm_tag", "samples", "freq", "freqs", "null", "out_dir", "figure_format",
-              "tools", "prepare_options", "plot_options", "loci_options", "resources")
+KNOWN_KEYS = ("vcf", "map_dir", "map_pattern", "cm_tag", "samples", "populations", "freq", "freqs", "null", "out_dir",
+              "figure_format", "tools", "prepare_options", "plot_options", "loci_options", "prepare_threads",
+              "resources")
 # The frequencies scanned without freq or freqs in the config: a grid whose sum of evidence finds
 # hard, incomplete, soft and old sweeps alike.
 DEFAULT_FREQS = (0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9)
@@ -26,6 +28,12 @@ RESOURCE_NAMES = ("mem_mb", "runtime")
 
 # Chromosome names become folder and file names under out_dir, so none may climb out of it or hide.
 CHROMOSOME_NAME = re.compile(r"[A-Za-z0-9][A-Za-z0-9._-]*")
+# What corvane-prepare takes as the POP of PREFIX.POP.hapbits; the workflow's folders and wildcards
+# take it too.
+POPULATION_NAME = re.compile(r"[A-Za-z0-9_-][A-Za-z0-9._-]*")
+# Folders of out_dir that a population's folder must not be.
+RESERVED_FOLDERS = ("logs", "null")
+DEFAULT_PREPARE_THREADS = 2
 INFO_TAG = re.compile(r"[A-Za-z_][A-Za-z0-9_.]*")
 DECIMAL_NUMBER = re.compile(r"[0-9]*\.?[0-9]+(?:[eE][-+]?[0-9]+)?")
 # Written in an options string, these only make sense to a shell; the tools would take them for
@@ -36,7 +44,8 @@ SHELL_SYNTAX = re.compile(r"[;|&<>`\n]|\$\(")
 # with it. corvane-plot reads its options with Python's argparse, which also takes any unambiguous
 # abbreviation of a long option.
 OPTIONS_KEYS = {
-    "prepare_options": ("corvane-prepare", ("--vcf", "--chr", "--map", "--cm-tag", "--samples", "--out", "--threads"), False),
+    "prepare_options": ("corvane-prepare", ("--vcf", "--chr", "--map", "--cm-tag", "--samples", "--populations", "--out",
+                                            "--threads"), False),
     "plot_options": ("corvane-plot", ("-o", "--output", "--loci", "--layout", "--title"), True),
     "loci_options": ("corvane-loci", ("-o", "--output", "--hap", "--legend", "--samples", "--carriers", "--bed", "--freq",
                                       "--null-freq"), False),
@@ -254,6 +263,117 @@ def checked_null(config, faults):
     return null
 
 
+def vcf_sample_ids(path):
+    """The sample ids of a VCF (plain, gzip or BGZF) or BCF header."""
+    with open(path, "rb") as raw:
+        compressed = raw.read(2) == b"\x1f\x8b"
+    with (gzip.open(path, "rb") if compressed else open(path, "rb")) as stream:
+        magic = stream.read(5)
+        if magic[:3] == b"BCF":
+            length = struct.unpack("<I", stream.read(4))[0]
+            lines = stream.read(length).decode("utf-8", "replace").split("\n")
+        else:
+            lines = (magic + stream.read(1 << 16)).decode("utf-8", "replace").split("\n")
+            while not any(line.startswith("#CHROM") for line in lines[:-1]):
+                more = stream.read(1 << 20)
+                if not more:
+                    break
+                lines = lines[:-1] + (lines[-1] + more.decode("utf-8", "replace")).split("\n")
+    for line in lines:
+        if line.startswith("#CHROM"):
+            return line.rstrip("\r\x00").split("\t")[9:]
+    return None
+
+
+def checked_populations(config, chromosomes, faults):
+    """The population file: its path and the population ids in the order they first appear (as
+    corvane-prepare --populations orders its panels); None without one. Read as corvane-prepare reads
+    it (a sample id and its population per line, blanks or tabs between, further columns passed over,
+    a first line naming no sample of the VCFs a header), so that the panels it will write are known
+    before it runs, each sample looked up in every chromosome's VCF."""
+    path = checked_text(config, "populations", faults)
+    if not path:
+        return None
+    if config.get("samples"):
+        faults.append("populations, samples: give one of them: samples keeps one list of samples, populations "
+                      "makes one panel per population (samples in no population are left out)")
+        return None
+    if not os.path.isfile(path) or not os.access(path, os.R_OK):
+        checked_file("populations", path, faults)
+        if os.path.isfile(path):
+            faults.append("populations: %s cannot be read" % path)
+        return None
+    vcf_samples = {}
+    for chrom, vcf in chromosomes.items():
+        if not os.path.isfile(vcf):
+            continue  # reported under vcf
+        try:
+            ids = vcf_sample_ids(vcf)
+        except (OSError, EOFError, struct.error) as error:
+            faults.append("populations: cannot read the samples of %s (chromosome %s): %s" % (vcf, chrom, error))
+            return None
+        if ids is None:
+            faults.append("populations: %s (chromosome %s) has no #CHROM header line naming its samples" % (vcf, chrom))
+            return None
+        vcf_samples[chrom] = set(ids)
+    with open(path, "rb") as stream:
+        lines = stream.read().decode("utf-8", "replace").split("\n")
+    names, listed_on, folded = [], {}, {}
+    first = True
+    for number, line in enumerate(lines, start=1):
+        fields = line.split()
+        if not fields:
+            continue
+        may_be_header, first = first, False
+        where = "populations: %s:%d" % (path, number)
+        if len(fields) < 2:
+            faults.append("%s: expected a sample id and its population, found only \"%s\"" % (where, fields[0]))
+            return None
+        sample, population = fields[0], fields[1]
+        missing = [chrom for chrom, ids in vcf_samples.items() if sample not in ids]
+        if may_be_header and len(missing) == len(vcf_samples):
+            continue
+        if missing:
+            faults.append("%s: sample \"%s\" is not in %s (chromosome %s)" % (where, sample, chromosomes[missing[0]],
+                                                                          missing[0]))
+            return None
+        if sample in listed_on:
+            faults.append("%s: sample \"%s\" is listed again (first on line %d)" % (where, sample, listed_on[sample]))
+            return None
+        listed_on[sample] = number
+        if population in names:
+            continue
+        if not POPULATION_NAME.fullmatch(population):
+            faults.append("%s: population \"%s\" cannot be part of a file name or a folder under out_dir: use letters, "
+                          "digits, '.', '_' and '-', not starting with '.'" % (where, population))
+            return None
+        if population in RESERVED_FOLDERS or population in chromosomes:
+            faults.append("%s: population \"%s\" would share its folder under out_dir with %s; rename it"
+                          % (where, population, "the chromosome's" if population in chromosomes else
+                             "the workflow's " + population + "/"))
+            return None
+        same = folded.setdefault(population.lower(), population)
+        if same != population:
+            faults.append("%s: populations \"%s\" and \"%s\" differ only in case, which some file systems do not "
+                          "tell apart; rename one" % (where, same, population))
+            return None
+        names.append(population)
+    if not names:
+        faults.append("populations: %s names no sample of the VCFs" % path)
+        return None
+    return types.SimpleNamespace(path=path, names=names)
+
+
+def checked_threads(config, faults):
+    value = config.get("prepare_threads")
+    if value is None:
+        return DEFAULT_PREPARE_THREADS
+    if isinstance(value, bool) or not isinstance(value, int) or not 1 <= value <= 256:
+        faults.append("prepare_threads: expected a whole number of cores from 1 to 256, got %s" % shown(value))
+        return DEFAULT_PREPARE_THREADS
+    return value
+
+
 def checked_tools(config, faults):
     """Tool -> the path or command name it is run by; each an executable file here."""
     listed = config.get("tools")
@@ -352,6 +472,7 @@ def checked_settings(config):
     settings.samples = checked_text(config, "samples", faults)
     if settings.samples:
         checked_file("samples", settings.samples, faults)
+    settings.populations = checked_populations(config, settings.vcf, faults)
     settings.freqs = checked_frequencies(config, faults)
     settings.null = checked_null(config, faults)
     out_dir = checked_text(config, "out_dir", faults)
@@ -365,6 +486,7 @@ def checked_settings(config):
         faults.append("figure_format: expected png or svg, got %s" % shown(settings.figure_format))
     settings.tools = checked_tools(config, faults)
     settings.options = {key: checked_options(config, key, faults) for key in OPTIONS_KEYS}
+    settings.prepare_threads = checked_threads(config, faults)
     settings.resources = checked_resources(config, faults)
     if faults:
         raise WorkflowError("\n".join("workflow config: " + fault for fault in faults + ["nothing was run"]))

@@ -8,7 +8,11 @@
 # alleles. corvane-prepare learns H x S only while it reads, so it is bounded from the VCF/BCF's
 # size: genotypes compress to no less than 1/64 byte per allele, whose bit table (8 bytes per
 # compressed byte) is copied while it grows: 24 MB per MB of input, and 10 minutes plus one per
-# 10 MB. Every request is at least 1000 MB and 10 minutes; the config's `resources` overrides any.
+# 10 MB. corvane-plot was measured at about 66 MB plus 145 bytes per row of a genome figure with loci
+# (122 bytes per row for one chromosome's panel), and a row of a scan table is about 40 bytes of
+# text: a plot asks for 100 MB plus 0.0002 MB (200 bytes) per row, the rows taken as the table's
+# bytes / 40 (2 million rows: 500 MB). Every request is at least 1000 MB and 10 minutes; the config's
+# `resources` overrides any.
 import gzip
 import math
 import os
@@ -17,6 +21,7 @@ import struct
 MEBIBYTE = 1024 * 1024
 SMALLEST_MEM_MB = 1000
 SHORTEST_RUNTIME = 10
+SCAN_ROW_BYTES = 40
 
 
 def bgzf_text_bytes(path):
@@ -92,3 +97,8 @@ def scan_mem_mb(wildcards, input):
 
 def scan_runtime(wildcards, input):
     return max(SHORTEST_RUNTIME, 10 + math.ceil(panel_alleles(input.hap) / 1e8))
+
+
+def plot_mem_mb(wildcards, input):
+    rows = existing_size(input.table) / SCAN_ROW_BYTES
+    return max(SMALLEST_MEM_MB, math.ceil(100 + 0.0002 * rows))

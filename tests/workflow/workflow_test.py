@@ -108,6 +108,11 @@ class TwoChromosomes(unittest.TestCase):
     @classmethod
     def make_inputs(cls):
         make_two_chromosomes(cls.dir)
+        first, second = vcf_samples()[:2]
+        for name, lines in (("pops.tsv", [first + " A", second + " B"]), ("bad-name.tsv", [first + " A", second + " a/b"]),
+                            ("stranger.tsv", [first + " A", "nobody A"]), ("logs.tsv", [first + " logs"])):
+            with open(os.path.join(cls.dir, name), "w") as stream:
+                stream.write("\n".join(lines) + "\n")
         os.mkdir(os.path.join(cls.dir, "maps21"))
         shutil.copy(os.path.join(cls.dir, "maps", "chr21.gmap.gz"), os.path.join(cls.dir, "maps21"))
 
@@ -310,6 +315,150 @@ class TwoChromosomes(unittest.TestCase):
             self.assertEqual([row.split("\t")[0] for row in own_loci], list(on_chromosome))
 
 
+def vcf_samples():
+    with gzip.open(os.path.join(ARGS.data, "chr21.phased.vcf.gz"), "rt") as stream:
+        for line in stream:
+            if line.startswith("#CHROM"):
+                return line.rstrip("\n").split("\t")[9:]
+
+
+class TwoPopulations(unittest.TestCase):
+    """The example's samples as two populations: "north", the first 100 (200 haplotypes, the null's
+    number), and "south", the other 279, each run from one conversion per chromosome, against runs of
+    the workflow on each population's samples alone."""
+    POPULATIONS = ("north", "south")
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory(prefix="corvane-workflow-populations-test-")
+        cls.dir = cls.folder.name
+        make_two_chromosomes(cls.dir)
+        # Chromosome 21 has an index, so corvane-prepare reads it in ranges with all the step's threads.
+        indexed = run([ARGS.bcftools, "index", "--tbi", os.path.join(cls.dir, "first.vcf.gz")])
+        assert indexed.returncode == 0, indexed.stderr
+        samples = vcf_samples()
+        cls.samples = {"north": samples[:100], "south": samples[100:]}
+        with open(os.path.join(cls.dir, "populations.tsv"), "w") as stream:
+            stream.write("sample\tpop\tsuper_pop\n")
+            for sample in samples:
+                stream.write("%s\t%s\tEUR\n" % (sample, "north" if sample in cls.samples["north"] else "south"))
+        null = '{ms: {neutral: %s}, length: 500000, cm_per_mb: 1.2}' % json.dumps(
+            os.path.join(ARGS.data, "sim", "neutral_null.ms.gz"))
+        common = {"freq": None, "freqs": "[0.2, 0.5]"}
+        config = write_config(cls.dir, "populations.yaml", "chr{chr}.gmap.gz", out_dir="out", extra="null: %s\n" % null,
+                              populations="populations.tsv", **common)
+        cls.done = cls.snakemake(config, "--cores", 2)
+        cls.alone = {}
+        for population, ids in cls.samples.items():
+            with open(os.path.join(cls.dir, population + ".txt"), "w") as stream:
+                stream.write("\n".join(ids) + "\n")
+            config = write_config(cls.dir, population + ".yaml", "chr{chr}.gmap.gz", out_dir=population + "-alone",
+                                  extra="null: %s\n" % null, samples=population + ".txt", **common)
+            cls.alone[population] = cls.snakemake(config, "--cores", 2)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    @classmethod
+    def snakemake(cls, config, *options):
+        return run([ARGS.snakemake, "--snakefile", ARGS.snakefile, "--configfile", config,
+                    "--directory", cls.dir] + list(options))
+
+    def out(self, *parts):
+        return os.path.join(self.dir, "out", *parts)
+
+    def test_every_population_gives_what_a_run_on_its_samples_alone_gives(self):
+        self.assertEqual(self.done.returncode, 0, self.done.stdout + self.done.stderr)
+        for population in self.POPULATIONS:
+            alone = self.alone[population]
+            self.assertEqual(alone.returncode, 0, alone.stdout + alone.stderr)
+            by_itself = lambda *parts: os.path.join(self.dir, population + "-alone", *parts)
+            for chrom in ("21", "22"):
+                for suffix in ("hapbits", "legend", "samples"):
+                    with open(self.out(chrom, "%s.%s.%s" % (chrom, population, suffix)), "rb") as joint, \
+                            open(by_itself(chrom, "%s.%s" % (chrom, suffix)), "rb") as own:
+                        self.assertEqual(joint.read(), own.read(), (population, chrom, suffix))
+                tables = [os.path.join(chrom, "%s.%s.scan.tsv" % (chrom, freq)) for freq in ("0.2", "0.5")]
+                for table in tables + [os.path.join(chrom, chrom + ".carriers.tsv")]:
+                    with open(self.out(population, table)) as joint, open(by_itself(table)) as own:
+                        self.assertEqual(joint.read(), own.read(), (population, table))
+            for table in ("genome.loci.tsv", "genome.loci.bed", "genome.0.5.scan.tsv"):
+                with open(self.out(population, table)) as joint, open(by_itself(table)) as own:
+                    self.assertEqual(joint.read(), own.read(), (population, table))
+        with open(self.out("logs", "prepare.21.log")) as stream:
+            command = shlex.split(stream.readline()[len("command: "):])
+        self.assertEqual(command[command.index("--populations") + 1], "populations.tsv")
+        self.assertEqual(command[-2:], ["--threads", "2"])  # indexed: every core reads ranges
+        with open(self.out("logs", "prepare.22.log")) as stream:
+            self.assertEqual(shlex.split(stream.readline()[len("command: "):])[-2:], ["--threads", "1"])
+
+    def test_the_joint_table_holds_every_populations_loci_once_with_their_values(self):
+        header, rows = read_rows(self.out("genome.populations.loci.tsv"))
+        columns = header.split("\t")
+        per_population = ["locus", "statistic", "rank", "p_value", "q_value", "carriers", "carrier_frequency"]
+        self.assertEqual(columns, ["locus", "chr", "start", "end", "populations"] +
+                         ["%s.%s" % (population, name) for population in self.POPULATIONS for name in per_population])
+        joint = [dict(zip(columns, row.split("\t"))) for row in rows]
+        previous = None
+        for number, row in enumerate(joint):
+            # Numbered in genome order; joint loci never overlap one another.
+            chrom, place = row["locus"].split(":")
+            self.assertEqual(chrom, row["chr"])
+            if previous and previous["chr"] == chrom:
+                self.assertEqual(int(place), int(previous["locus"].split(":")[1]) + 1)
+                self.assertGreater(int(row["start"]), int(previous["end"]))
+            else:
+                self.assertEqual(place, "1")
+            previous = row
+        self.assertEqual([row["chr"] for row in joint], sorted((row["chr"] for row in joint), key=["21", "22"].index))
+        shared = 0
+        for population in self.POPULATIONS:
+            own_header, own_rows = read_rows(os.path.join(self.dir, population + "-alone", "genome.loci.tsv"))
+            own = {fields[0]: dict(zip(own_header.split("\t"), fields)) for fields in (r.split("\t") for r in own_rows)}
+            named = {}
+            for row in joint:
+                names = row[population + ".locus"].split(",") if row[population + ".locus"] else []
+                self.assertEqual(population in row["populations"].split(","), bool(names), row)
+                for name in names:
+                    self.assertNotIn(name, named)
+                    named[name] = row
+                    self.assertEqual(own[name]["chr"], row["chr"])
+                    self.assertLessEqual(int(row["start"]), int(own[name]["peak_start"]))
+                    self.assertGreaterEqual(int(row["end"]), int(own[name]["peak_end"]))
+                if names:
+                    best = own[names[0]]
+                    self.assertEqual(min(int(own[name]["rank"]) for name in names), int(best["rank"]))
+                    for name in per_population[1:]:
+                        self.assertEqual(row["%s.%s" % (population, name)], best[name], (row["locus"], population, name))
+                    self.assertEqual(float(best["carrier_frequency"]),
+                                     round(int(best["carriers"]) / (2 * len(self.samples[population])), 6))
+                else:
+                    self.assertEqual([row["%s.%s" % (population, name)] for name in per_population[1:]], [""] * 6)
+            self.assertEqual(set(named), set(own), "every locus of %s in one joint row" % population)
+        shared = sum(1 for row in joint if "," in row["populations"])
+        self.assertGreater(shared, 0)
+        self.assertLess(shared, len(joint))
+
+    def test_the_log_gives_each_populations_haplotypes_and_warns_of_a_null_of_another_size(self):
+        with open(self.out("logs", "populations.loci.log")) as stream:
+            lines = stream.read().splitlines()
+        self.assertIn("population north: 200 haplotypes (out/21/21.north.hapbits), %d loci (out/north/genome.loci.tsv)"
+                      % len(read_rows(self.out("north", "genome.loci.tsv"))[1]), lines)
+        self.assertIn("null: 200 haplotypes", lines)
+        self.assertEqual([line for line in lines if line.startswith("warning:")],
+                         ["warning: population south has 558 haplotypes, the null 200: its p_value and q_value are "
+                          "those of a null of another sample size"])
+        self.assertEqual(lines[-1], "ended: done")
+
+    def test_each_populations_genome_figure_has_a_track_per_population(self):
+        for population in self.POPULATIONS:
+            for freq in ("0.2", "0.5"):
+                # 0.5 in plus 3 in for the panel and 0.4 in for each population's track, at 100 dpi.
+                self.assertEqual(png_size(self.out(population, "genome.%s.scan.png" % freq)), (1000, 430))
+                self.assertEqual(png_size(self.out(population, "21", "21.%s.scan.png" % freq)), (1000, 350))
+
+
 # One fault per row: the top-level keys that differ from the good run's config (as YAML), and what
 # the refusal says after "workflow config: ".
 BAD_CONFIGS = (
@@ -360,6 +509,17 @@ BAD_CONFIGS = (
      "null: vcf: neutral_3 is also the name of replicate 3 of the ms batch neutral"),
     ("frequencies the workflow sets", {"loci_options": '"--freq 0.3 extra.tsv"'},
      "loci_options: --freq is set by the workflow itself"),
+    ("populations beside samples", {"populations": "pops.tsv", "samples": "pops.tsv"},
+     "populations, samples: give one of them"),
+    ("a missing population file", {"populations": "absent.tsv"}, "populations: absent.tsv: no such file"),
+    ("a population that cannot be a folder", {"populations": "bad-name.tsv"},
+     'populations: bad-name.tsv:2: population "a/b" cannot be part of a file name or a folder under out_dir'),
+    ("a population's sample missing from the VCFs", {"populations": "stranger.tsv"},
+     'populations: stranger.tsv:2: sample "nobody" is not in first.vcf.gz (chromosome 21)'),
+    ("a population named as a folder of the workflow", {"populations": "logs.tsv"},
+     'populations: logs.tsv:1: population "logs" would share its folder under out_dir with the workflow\'s logs/'),
+    ("no cores for the conversion", {"prepare_threads": "0"},
+     "prepare_threads: expected a whole number of cores from 1 to 256, got 0"),
 )
 
 
