@@ -92,29 +92,12 @@ def files_under(folder):
     return found
 
 
-class TwoChromosomes(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = tempfile.TemporaryDirectory(prefix="corvane-workflow-test-")
-        cls.dir = cls.folder.name
-        cls.make_inputs()
-        cls.config = cls.write_config("config.yaml", "chr{chr}.gmap.gz")
-        cls.done = cls.snakemake(cls.config, "--cores", 2)
+class WorkflowRuns(unittest.TestCase):
+    """Runs of the workflow in a scratch folder of the class (cls.dir), outputs under out/."""
 
     @classmethod
     def tearDownClass(cls):
         cls.folder.cleanup()
-
-    @classmethod
-    def make_inputs(cls):
-        make_two_chromosomes(cls.dir)
-        first, second = vcf_samples()[:2]
-        for name, lines in (("pops.tsv", [first + " A", second + " B"]), ("bad-name.tsv", [first + " A", second + " a/b"]),
-                            ("stranger.tsv", [first + " A", "nobody A"]), ("logs.tsv", [first + " logs"])):
-            with open(os.path.join(cls.dir, name), "w") as stream:
-                stream.write("\n".join(lines) + "\n")
-        os.mkdir(os.path.join(cls.dir, "maps21"))
-        shutil.copy(os.path.join(cls.dir, "maps", "chr21.gmap.gz"), os.path.join(cls.dir, "maps21"))
 
     @classmethod
     def write_config(cls, name, map_pattern, out_dir="out", extra="", **values):
@@ -127,6 +110,27 @@ class TwoChromosomes(unittest.TestCase):
 
     def out(self, *parts):
         return os.path.join(self.dir, "out", *parts)
+
+
+class TwoChromosomes(WorkflowRuns):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory(prefix="corvane-workflow-test-")
+        cls.dir = cls.folder.name
+        cls.make_inputs()
+        cls.config = cls.write_config("config.yaml", "chr{chr}.gmap.gz")
+        cls.done = cls.snakemake(cls.config, "--cores", 2)
+
+    @classmethod
+    def make_inputs(cls):
+        make_two_chromosomes(cls.dir)
+        first, second = vcf_samples()[:2]
+        for name, lines in (("pops.tsv", [first + " A", second + " B"]), ("bad-name.tsv", [first + " A", second + " a/b"]),
+                            ("stranger.tsv", [first + " A", "nobody A"]), ("logs.tsv", [first + " logs"])):
+            with open(os.path.join(cls.dir, name), "w") as stream:
+                stream.write("\n".join(lines) + "\n")
+        os.mkdir(os.path.join(cls.dir, "maps21"))
+        shutil.copy(os.path.join(cls.dir, "maps", "chr21.gmap.gz"), os.path.join(cls.dir, "maps21"))
 
     def test_workflow_runs(self):
         self.assertEqual(self.done.returncode, 0, self.done.stdout + self.done.stderr)
@@ -322,7 +326,7 @@ def vcf_samples():
                 return line.rstrip("\n").split("\t")[9:]
 
 
-class TwoPopulations(unittest.TestCase):
+class TwoPopulations(WorkflowRuns):
     """The example's samples as two populations: "north", the first 100 (200 haplotypes, the null's
     number), and "south", the other 279, each run from one conversion per chromosome, against runs of
     the workflow on each population's samples alone."""
@@ -345,28 +349,16 @@ class TwoPopulations(unittest.TestCase):
         null = '{ms: {neutral: %s}, length: 500000, cm_per_mb: 1.2}' % json.dumps(
             os.path.join(ARGS.data, "sim", "neutral_null.ms.gz"))
         common = {"freq": None, "freqs": "[0.2, 0.5]"}
-        config = write_config(cls.dir, "populations.yaml", "chr{chr}.gmap.gz", out_dir="out", extra="null: %s\n" % null,
-                              populations="populations.tsv", **common)
+        config = cls.write_config("populations.yaml", "chr{chr}.gmap.gz", extra="null: %s\n" % null,
+                                  populations="populations.tsv", **common)
         cls.done = cls.snakemake(config, "--cores", 2)
         cls.alone = {}
         for population, ids in cls.samples.items():
             with open(os.path.join(cls.dir, population + ".txt"), "w") as stream:
                 stream.write("\n".join(ids) + "\n")
-            config = write_config(cls.dir, population + ".yaml", "chr{chr}.gmap.gz", out_dir=population + "-alone",
-                                  extra="null: %s\n" % null, samples=population + ".txt", **common)
+            config = cls.write_config(population + ".yaml", "chr{chr}.gmap.gz", out_dir=population + "-alone",
+                                      extra="null: %s\n" % null, samples=population + ".txt", **common)
             cls.alone[population] = cls.snakemake(config, "--cores", 2)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.folder.cleanup()
-
-    @classmethod
-    def snakemake(cls, config, *options):
-        return run([ARGS.snakemake, "--snakefile", ARGS.snakefile, "--configfile", config,
-                    "--directory", cls.dir] + list(options))
-
-    def out(self, *parts):
-        return os.path.join(self.dir, "out", *parts)
 
     def test_every_population_gives_what_a_run_on_its_samples_alone_gives(self):
         self.assertEqual(self.done.returncode, 0, self.done.stdout + self.done.stderr)
