@@ -10,6 +10,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import types
 import unittest
 
 HEADER = "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp"
@@ -192,6 +193,13 @@ class TwoChromosomes(WorkflowRuns):
                 snps = sum(1 for _ in legend) - 1
             haplotypes = (os.path.getsize(panel) - 32) // (8 * ((snps + 63) // 64))
             self.assertEqual(sizes["panel_alleles"](panel), haplotypes * snps)
+        # A plot: 100 MB + 200 bytes per row of 40 bytes, at least 1000 MB; tables of 2 and 5 million rows.
+        table = os.path.join(self.dir, "rows.tsv")
+        for rows, asked in ((2_000_000, 1000), (5_000_000, 1100)):
+            with open(table, "wb") as stream:
+                stream.truncate(40 * rows)
+            self.assertEqual(sizes["plot_mem_mb"](None, types.SimpleNamespace(table=table)), asked)
+        os.unlink(table)
         for extra, asked in (("", "mem_mb=1000, mem_mib=954, runtime=11"),
                              ("resources: {scan: {mem_mb: 8000, runtime: 60}}\n", "mem_mb=8000, mem_mib=7630, runtime=60")):
             config = self.write_config("resources.yaml", "chr{chr}.gmap.gz", extra=extra)
