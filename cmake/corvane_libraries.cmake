@@ -88,6 +88,9 @@ set(corvane_prepare_sources
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
   prepare/chromosome_name.cpp
+  prepare/htslib_messages.cpp
+  prepare/vcf_index.cpp
+  prepare/vcf_header_fault.cpp
   prepare/vcf_reader.cpp
   prepare/text_panel_conversion.cpp
   prepare/cm_source.cpp

@@ -186,6 +186,14 @@ std::vector<command_option<prepare_options>> option_table() {
              if (parse_threads(value, into.threads)) return {};
              return "--threads takes a whole number from 0 to 256, got " + quoted(value);
          }},
+        {.name = "--no-index",
+         .takes_value = false,
+         .help = "  --no-index          read the VCF/BCF from its start to its end without its index (for an\n"
+                 "                      index that is older than the file or does not fit it)\n",
+         .take = [](options& into, std::string_view, std::string_view) {
+             into.use_index = false;
+             return option_fault{};
+         }},
         {.name = "--hap",
          .help = "  --hap GENOTYPES     convert this text genotype file instead of a VCF (no --chr, --map)\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
@@ -231,7 +239,7 @@ run_status check_prepare_options(const prepare_options& options, const command_l
         if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
         if (options.format != panel_format::bits) return refuse("--hap converts a text panel into a bit panel only");
         if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
-            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf")) {
+            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf") || !options.use_index) {
             return refuse("--hap takes only --out (and --threads): the panel is converted as it is");
         }
         return run_status::run_ok;

@@ -22,6 +22,7 @@ struct prepare_options {
     std::string samples_path;  // empty: every sample of the VCF
     panel_format format = panel_format::bits;
     int threads = 0;               // htslib's BGZF worker threads; 0: none
+    bool use_index = true;         // --no-index: read the VCF/BCF from its start, without its index
     std::string text_panel_path;   // --hap: convert this genotype file into a bit panel instead of a VCF
     site_policy policy;
 };

@@ -56,7 +56,7 @@ run_status run_prepare(const prepare_options& options) {
     }
 
     vcf_reader reader;
-    status = open_vcf(reader, options.vcf_path, options.chromosome);
+    status = open_vcf(reader, options.vcf_path, options.chromosome, options.use_index);
     if (status != run_status::run_ok) return status;
     if (options.threads > 0) hts_set_threads(reader.file, options.threads);
     if (bcf_hdr_nsamples(reader.header) == 0) {

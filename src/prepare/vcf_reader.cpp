@@ -2,12 +2,19 @@
 #include "prepare/vcf_reader.hpp"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include <sys/stat.h>
+
+#include <htslib/bgzf.h>
+
 #include "common/message.hpp"
 #include "prepare/chromosome_name.hpp"
+#include "prepare/vcf_header_fault.hpp"
+#include "prepare/vcf_index.hpp"
 
 namespace corvane {
 
@@ -25,9 +32,7 @@ std::vector<std::string> index_contigs(const vcf_reader& reader) {
         // A CSI index lists every contig of the header; its record counts tell those with records.
         const int id = reader.tabix != nullptr ? tbx_name2id(reader.tabix, names[i])
                                                : bcf_hdr_name2id(reader.header, names[i]);
-        uint64_t mapped = 0;
-        uint64_t unmapped = 0;
-        if (id < 0 || hts_idx_get_stat(index, id, &mapped, &unmapped) != 0 || mapped + unmapped == 0) continue;
+        if (id < 0 || index_record_count(index, id).value_or(0) == 0) continue;
         contigs.emplace_back(names[i]);
     }
     std::free(names);
@@ -46,14 +51,31 @@ bool choose_chromosome(vcf_reader& reader, const std::vector<std::string>& conti
     return true;
 }
 
-// Uses the index next to the file, if any. Without one the whole file is streamed and filtered.
-bool place_iterator(vcf_reader& reader) {
+// Loads the index found beside the file, after checking its age. False (reported) when it is older
+// than the data or cannot be read; true with no index loaded when there is none.
+bool load_index(vcf_reader& reader) {
     const htsFormat* format = hts_get_format(reader.file);
-    if (format->compression == bgzf && format->format == bcf) {
-        reader.index = bcf_index_load3(reader.path.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
-    } else if (format->compression == bgzf) {
-        reader.tabix = tbx_index_load3(reader.path.c_str(), nullptr, HTS_IDX_SILENT_FAIL);
+    if (format->compression != bgzf) return true;
+    const bool is_bcf = format->format == bcf;
+    reader.index_path = find_index_beside(reader.path, is_bcf);
+    if (reader.index_path.empty()) return true;
+    if (check_index_age(reader.path, reader.index_path) != run_status::run_ok) return false;
+    if (is_bcf) reader.index = bcf_index_load2(reader.path.c_str(), reader.index_path.c_str());
+    else reader.tabix = tbx_index_load2(reader.path.c_str(), reader.index_path.c_str());
+    if (reader.index == nullptr && reader.tabix == nullptr) {
+        print_message(message_kind::tool, "cannot read the index %s of %s; remake it (%s), or give --no-index to read "
+                      "the file without it\n", reader.index_path.c_str(), reader.path.c_str(),
+                      remake_index_command(reader.path, reader.index_path).c_str());
+        return false;
     }
+    return true;
+}
+
+// Places an iterator on the chromosome through the index, when there is one; without one the whole
+// file is streamed and filtered. An index whose first place for the chromosome holds no record of
+// it was made for another file (or before the file changed), and is refused.
+bool place_iterator(vcf_reader& reader, bool use_index) {
+    if (use_index && !load_index(reader)) return false;
     if (reader.index == nullptr && reader.tabix == nullptr) {
         // A header may declare contigs without records, and records of undeclared contigs read all
         // the same: the first record of either spelling decides.
@@ -65,18 +87,28 @@ bool place_iterator(vcf_reader& reader) {
         reader.chromosome_absent = true;
         return true;
     }
-    if (reader.index != nullptr) {
-        const int id = bcf_hdr_name2id(reader.header, reader.chromosome.c_str());
-        reader.iterator = id < 0 ? nullptr : bcf_itr_queryi(reader.index, id, 0, HTS_POS_MAX);
-    } else {
-        const int id = tbx_name2id(reader.tabix, reader.chromosome.c_str());
-        reader.iterator = id < 0 ? nullptr : tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
+    hts_idx_t* index = reader.index != nullptr ? reader.index : reader.tabix->idx;
+    const int id = reader.index != nullptr ? bcf_hdr_name2id(reader.header, reader.chromosome.c_str())
+                                           : tbx_name2id(reader.tabix, reader.chromosome.c_str());
+    if (id < 0) {
+        report_index_misfit(reader.path, reader.index_path,
+                            "it lists chromosome " + reader.chromosome + ", which the header does not declare");
+        return false;
     }
+    reader.iterator = reader.index != nullptr ? bcf_itr_queryi(reader.index, id, 0, HTS_POS_MAX)
+                                              : tbx_itr_queryi(reader.tabix, id, 0, HTS_POS_MAX);
     if (reader.iterator == nullptr) {
         print_message(message_kind::tool, "%s: cannot query its index for chromosome %s\n", reader.path.c_str(),
                       reader.chromosome.c_str());
         return false;
     }
+    if (reader.iterator->n_off > 0 &&
+        !record_starts_at(reader.file, reader.iterator->off[0].u, id, reader.chromosome)) {
+        report_index_misfit(reader.path, reader.index_path,
+                            "no record of chromosome " + reader.chromosome + " starts where it places one");
+        return false;
+    }
+    reader.index_records = index_record_count(index, id);
     return true;
 }
 
@@ -134,6 +166,33 @@ record_result fail(const vcf_reader& reader, const char* what) {
     return record_result::error;
 }
 
+// The end of the chromosome's records. Read through an index, their number must be the index's.
+record_result end_of_records(const vcf_reader& reader) {
+    if (reader.iterator == nullptr || !reader.index_records || *reader.index_records == static_cast<uint64_t>(reader.records)) {
+        return record_result::end;
+    }
+    report_index_misfit(reader.path, reader.index_path,
+                        "it counts " + std::to_string(*reader.index_records) + " records of chromosome " +
+                            reader.chromosome + ", the file has " + std::to_string(reader.records) + " there");
+    return record_result::error;
+}
+
+// A BGZF file (a bgzipped VCF, a BCF) ends with an empty block. Without it the file was cut short,
+// possibly at a block boundary, where nothing else shows it.
+bool has_end_of_file_marker(vcf_reader& reader) {
+    BGZF* compressed = hts_get_bgzfp(reader.file);
+    if (hts_get_format(reader.file)->compression != bgzf || compressed == nullptr) return true;
+    // 2: the file cannot be searched (a pipe); htslib warns at its end if the marker is missing.
+    if (bgzf_check_EOF(compressed) != 0) return true;
+    print_message(message_kind::tool,
+                  "%s has no BGZF end-of-file marker: the file is cut short (a copy or download that did not "
+                  "finish?), or its writer did not close it; nothing of it is converted. Make it again, or, if it "
+                  "is known to be whole, recompress it (bcftools view %s %s)\n",
+                  reader.path.c_str(), hts_get_format(reader.file)->format == bcf ? "-Ob -o NEW.bcf" : "-Oz -o NEW.vcf.gz",
+                  reader.path.c_str());
+    return false;
+}
+
 }  // namespace
 
 vcf_reader::~vcf_reader() {
@@ -146,12 +205,14 @@ vcf_reader::~vcf_reader() {
     ks_free(&line);
 }
 
-run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome) {
+run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome, bool use_index) {
     reader.path = path;
     reader.chromosome = chromosome;
     reader.requested_chromosome = chromosome;
     errno = 0;
-    reader.file = hts_open(path.c_str(), "r");
+    // A file that is not there needs no word from htslib beside this one.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0) reader.file = hts_open(path.c_str(), "r");
     if (reader.file == nullptr) {
         print_message(message_kind::tool, "cannot open VCF %s: %s\n", path.c_str(),
                       errno != 0 ? std::strerror(errno) : "not a readable file");
@@ -162,9 +223,12 @@ run_status open_vcf(vcf_reader& reader, const std::string& path, const std::stri
         print_message(message_kind::tool, "%s is neither VCF nor BCF\n", path.c_str());
         return run_status::bad_input;
     }
+    if (!has_end_of_file_marker(reader)) return run_status::bad_input;
     reader.header = bcf_hdr_read(reader.file);
     if (reader.header == nullptr) {
-        print_message(message_kind::tool, "%s: cannot read the VCF header\n", path.c_str());
+        const std::string fault = vcf_header_fault(path);
+        print_message(message_kind::tool, "%s: cannot read the VCF header%s%s\n", path.c_str(), fault.empty() ? "" : ": ",
+                      fault.c_str());
         return run_status::bad_input;
     }
     reader.record = bcf_init();
@@ -172,7 +236,7 @@ run_status open_vcf(vcf_reader& reader, const std::string& path, const std::stri
         print_message(message_kind::tool, "not enough memory\n");
         return run_status::bad_input;
     }
-    return place_iterator(reader) ? run_status::run_ok : run_status::bad_input;
+    return place_iterator(reader, use_index) ? run_status::run_ok : run_status::bad_input;
 }
 
 record_result next_record(vcf_reader& reader) {
@@ -181,7 +245,7 @@ record_result next_record(vcf_reader& reader) {
         const int got = read_next(reader);
         // htslib parses a text record that fails with -1 too, so the error bits are checked first.
         if (got >= -1 && (reader.record->errcode & ~repaired_errors) != 0) return report_malformed_record(reader);
-        if (got == -1) return record_result::end;
+        if (got == -1) return end_of_records(reader);
         if (got < 0) {
             const std::string last_read = reader.records > 0 ? "; the last one read was " + reader.chromosome + ":" +
                                                                    std::to_string(reader.last_position)
@@ -202,6 +266,11 @@ record_result next_record(vcf_reader& reader) {
         if (bcf_unpack(reader.record, BCF_UN_STR) != 0) return fail(reader, "cannot unpack the record");
         const int64_t position = reader.record->pos + 1;
         if (position < 1) return fail(reader, "the position is not a positive whole number");
+        // Legends, scans and result tables hold positions as signed 32-bit numbers.
+        if (position > INT32_MAX) {
+            return fail(reader, "the position is beyond 2147483647, the largest that corvane's legend and scan "
+                                "hold");
+        }
         if (reader.records > 0 && position < reader.last_position) {
             char message[160];
             std::snprintf(message, sizeof message,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct vcf_reader {
     tbx_t* tabix = nullptr;        // index of a bgzipped VCF
     hts_idx_t* index = nullptr;    // index of a BCF
     hts_itr_t* iterator = nullptr; // set when the chromosome is read through an index
+    std::string index_path;        // the index beside the file, empty when there is none
+    std::optional<uint64_t> index_records;  // the chromosome's records, as the index counts them
     bool chromosome_absent = false;  // the index knows the chromosome has no records
     kstring_t line{};
     int64_t records = 0;           // records of the chromosome returned so far
@@ -39,17 +42,19 @@ struct vcf_reader {
     ~vcf_reader();
 };
 
-// Opens the file, reads its header and, when an index is there, places an iterator on the chromosome.
-// When the file has no records of `chromosome` but has of its other spelling ("chr20" for "20" and
-// the reverse), those are read, and the choice said on standard error. Failures are reported there
-// too and make the result bad_input.
-run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome);
+// Opens the file, reads its header and, when an index is there (and `use_index`), places an iterator
+// on the chromosome. When the file has no records of `chromosome` but has of its other spelling
+// ("chr20" for "20" and the reverse), those are read, and the choice said on standard error. A BGZF
+// file without its end-of-file marker, an index older than the data or one that does not fit it
+// is refused. Failures are reported on standard error and make the result bad_input.
+run_status open_vcf(vcf_reader& reader, const std::string& path, const std::string& chromosome, bool use_index);
 
 enum class record_result { record, end, error };
 
 // The next record of the chromosome in `reader.record`, unpacked up to ID, REF and ALT. Records of
-// other chromosomes are passed over. A position below the one before, records of the chromosome
-// in two separate blocks, or a record htslib cannot read is reported and ends with error.
+// other chromosomes are passed over. A position below the one before or beyond 2147483647, records
+// of the chromosome in two separate blocks, a record htslib cannot read, or (read through an index)
+// fewer or more records than the index counts is reported and ends with error.
 record_result next_record(vcf_reader& reader);
 
 // "PATH: CHR:POS" for messages about the current record, or about `record`.
