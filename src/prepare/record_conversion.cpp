@@ -2,10 +2,13 @@
 #include "prepare/record_conversion.hpp"
 
 #include <bit>
+#include <cstring>
 #include <cstdio>
 #include <span>
 #include <string_view>
 #include <utility>
+
+#include <strings.h>
 
 #include "common/message.hpp"
 #include "prepare/chromosome_name.hpp"
@@ -101,11 +104,41 @@ run_status take_snp(record_conversion& work, bcf1_t* record) {
     return status;
 }
 
+// Whether `record` repeats the SNP `held` (the same REF and ALT, in either case; same position).
+bool repeats_snp(const bcf1_t* held, const bcf1_t* record) {
+    return record->n_allele == 2 && held->n_allele == 2 && strcasecmp(held->d.allele[0], record->d.allele[0]) == 0 &&
+           strcasecmp(held->d.allele[1], record->d.allele[1]) == 0;
+}
+
+// Whether two records hold the same calls: their GT fields byte for byte, every sample's.
+bool same_genotypes(const bcf_hdr_t* header, bcf1_t* first, bcf1_t* second) {
+    if (bcf_unpack(first, BCF_UN_FMT) != 0 || bcf_unpack(second, BCF_UN_FMT) != 0) return false;
+    const bcf_fmt_t* a = bcf_get_fmt(header, first, "GT");
+    const bcf_fmt_t* b = bcf_get_fmt(header, second, "GT");
+    if (a == nullptr || b == nullptr) return a == b;
+    return a->type == b->type && a->n == b->n && a->p_len == b->p_len && std::memcmp(a->p, b->p, a->p_len) == 0;
+}
+
+// A second record of the held SNP: one copy of the same calls is passed over and counted; other calls
+// leave no way to tell which copy is right, and are refused.
+run_status take_repeated_snp(record_conversion& work, bcf1_t* held, bcf1_t* record) {
+    if (same_genotypes(work.reader.header, held, record)) {
+        ++work.counts.duplicates;
+        return run_status::run_ok;
+    }
+    print_message(message_kind::place,
+                  "%s: the SNP %s>%s is given in two records with different genotypes; which is right cannot be "
+                  "told: remove the wrong record (bcftools norm -d exact keeps the first of each)\n",
+                  record_location(work.reader, record).c_str(), record->d.allele[0], record->d.allele[1]);
+    return run_status::bad_input;
+}
+
 }  // namespace
 
 // A SNP waits in `held` until the next record shows it alone at its position: split multi-allelic
 // sites (bcftools norm -m-) come as several SNP records at one position, which together are one
-// multi-allelic site. Indels at a SNP's position leave the SNP alone.
+// multi-allelic site; a record of the same SNP again is a duplicate, not another allele. Indels at a
+// SNP's position leave the SNP alone.
 run_status convert_records(record_conversion& work) {
     vcf_reader& reader = work.reader;
     bcf1_t* held = bcf_init();
@@ -130,6 +163,10 @@ run_status convert_records(record_conversion& work) {
         site_check check = check_alleles(reader.record);
         if (is_snp_or_multiallelic(check)) {
             if (position == multiallelic_position) continue;  // counted with the site's first records
+            if (holding && check.verdict == site_verdict::usable && repeats_snp(held, reader.record)) {
+                status = take_repeated_snp(work, held, reader.record);
+                continue;
+            }
             if (holding) {
                 holding = false;
                 check.verdict = site_verdict::bad;

@@ -127,6 +127,10 @@ void report_site_counts(const site_counts& counts, const site_policy& policy) {
         print_message(message_kind::tool, "%.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
                       static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
+    if (counts.duplicates > 0) {
+        print_message(message_kind::tool, "duplicate records of a SNP (same position, alleles and genotypes) read as "
+                      "one: %lld\n", static_cast<long long>(counts.duplicates));
+    }
     print_message(message_kind::tool, "sites with a minor allele frequency below %g skipped: %lld\n",
                   policy.min_minor_allele_frequency, static_cast<long long>(counts.below_min_maf));
     print_message(message_kind::tool, "biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));

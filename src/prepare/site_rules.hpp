@@ -34,6 +34,7 @@ struct site_counts {
     int64_t kept = 0;
     std::array<int64_t, bad_site_kind_count> skipped{};
     int64_t below_min_maf = 0;
+    int64_t duplicates = 0;  // further records of a SNP with the same calls, passed over
 };
 
 enum class site_verdict { usable, bad, malformed };

@@ -80,6 +80,24 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
     EXPECT_EQ(split_words(legend[4])[1], "homozygotes");
 }
 
+// A record repeating a SNP with the same calls (alleles in either case) is the SNP once, not a
+// multi-allelic site; one with other calls is refused (a row of the bad-input case table).
+TEST(SiteRules, ARepeatedRecordOfASnpIsReadOnce) {
+    const conversion run({"s1", "s2"}, {"1\t100\tfirst\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tagain\ta\tg\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tindel\tA\tAT\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tthird\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitA\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitA2\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitB\tA\tC\t.\t.\t.\tGT\t0|0\t0|0"});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("duplicate records of a SNP (same position, alleles and genotypes) read as one: 3\n"))
+        << run.result.err;
+    EXPECT_TRUE(run.reports("multi-allelic sites skipped: 1\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 1\n")) << run.result.err;
+    EXPECT_EQ(read_file(run.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tfirst\t0.000990\t100\n");
+}
+
 TEST(SiteRules, MinorAlleleFrequencyBelowTheMinimumIsSkipped) {
     // Minor allele counts among the 4 kept haplotypes: 2, 1, 0 (monomorphic), 2.
     const std::vector<std::string> records = {
