@@ -43,7 +43,7 @@ set(corvane_input_sources
   input/legend/legend_table.cpp
   input/legend/legend_index.cpp
 )
-set(corvane_input_uses corvane_common)
+set(corvane_input_uses corvane_common Threads::Threads)
 
 set(corvane_search_sources
   search/window_count.cpp
@@ -95,6 +95,8 @@ set(corvane_prepare_sources
   prepare/text_panel_conversion.cpp
   prepare/cm_source.cpp
   prepare/record_conversion.cpp
+  prepare/vcf_ranges.cpp
+  prepare/chromosome_conversion.cpp
   prepare/prepare_run.cpp
 )
 set(corvane_prepare_uses corvane_input)

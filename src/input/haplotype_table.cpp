@@ -57,6 +57,34 @@ run_status add_site_words(haplotype_table& table, std::span<const uint64_t> word
     return run_status::run_ok;
 }
 
+run_status append_sites(haplotype_table& into, haplotype_table& from) {
+    assert(into.haplotype_count == from.haplotype_count);
+    if (into.site_count % haplotype_table::sites_per_block == 0) {
+        try {
+            into.blocks.reserve(into.blocks.size() + from.blocks.size());
+        } catch (const std::bad_alloc&) {
+            print_message(message_kind::tool, "not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
+                          "so far)\n", static_cast<long long>(into.haplotype_count),
+                          static_cast<long long>(into.site_count));
+            return run_status::out_of_memory;
+        }
+        for (std::vector<uint64_t>& block : from.blocks) into.blocks.push_back(std::move(block));
+        into.site_count += from.site_count;
+    } else {
+        const size_t words = static_cast<size_t>(from.words_per_site);
+        for (int64_t site = 0; site < from.site_count; ++site) {
+            const std::span<const uint64_t> site_words(from.site_words(site), words);
+            if (add_site_words(into, site_words) != run_status::run_ok) return run_status::out_of_memory;
+            if ((site + 1) % haplotype_table::sites_per_block == 0) {
+                std::vector<uint64_t>().swap(from.blocks[static_cast<size_t>(site / haplotype_table::sites_per_block)]);
+            }
+        }
+    }
+    from.blocks.clear();
+    from.site_count = 0;
+    return run_status::run_ok;
+}
+
 run_status write_haplotype_lines(const haplotype_table& table, staged_output& target) {
     const size_t sites = static_cast<size_t>(table.site_count);
     std::vector<uint64_t> column;

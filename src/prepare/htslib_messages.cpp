@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <mutex>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -16,9 +14,6 @@
 namespace corvane {
 
 namespace {
-
-std::mutex said_lock;
-std::set<std::string> said;  // the messages given so far, by message_key
 
 // A message without its " at CHR:POS": htslib warns once per header about a tag the header does not
 // declare, naming the record where it met it. Readers of the parts of a chromosome each have their
@@ -49,12 +44,6 @@ char severity_letter(htsLogLevel severity) {
     }
 }
 
-// Whether a message has been given already; notes it when not.
-bool said_before(const std::string& text) {
-    const std::lock_guard<std::mutex> held(said_lock);
-    return !said.insert(message_key(text)).second;
-}
-
 }  // namespace
 
 void report_htslib_messages() { hts_set_log_level(HTS_LOG_WARNING); }
@@ -72,8 +61,8 @@ extern "C" void hts_log(enum htsLogLevel severity, const char* context, const ch
         char body[1024];
         std::vsnprintf(body, sizeof body, format, arguments);
         va_end(arguments);
-        std::string text = std::string("[") + corvane::severity_letter(severity) + "::" + context + "] " + body;
-        if (!corvane::said_before(text)) corvane::print_message(corvane::message_kind::tool, "%s\n", text.c_str());
+        const std::string text = std::string("[") + corvane::severity_letter(severity) + "::" + context + "] " + body;
+        corvane::print_message_once(corvane::message_key(text), text + "\n");
     }
     errno = saved_errno;
 }

@@ -181,7 +181,10 @@ std::vector<command_option<prepare_options>> option_table() {
          }},
         {.name = "--threads",
          .repeats = option_repeats::allowed,
-         .help = "  --threads N         N extra threads for htslib's BGZF decompression and compression (default 0)\n",
+         .help = "  --threads N         N threads besides the main one (default 0): with an index (.tbi or .csi)\n"
+                 "                      they read the chromosome in ranges side by side; without one they\n"
+                 "                      decompress it; they also compress --format gzip output and turn the\n"
+                 "                      bit panel\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_threads(value, into.threads)) return {};
              return "--threads takes a whole number from 0 to 256, got " + quoted(value);
@@ -262,19 +265,27 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
     return check_prepare_options(options, read, text);
 }
 
-std::string haplotype_output_path(const prepare_options& options) {
+std::string haplotype_output_path(const prepare_options& options, const std::string& prefix) {
     switch (options.format) {
-        case panel_format::bits: return options.out_prefix + ".hapbits";
-        case panel_format::text: return options.out_prefix + ".hap";
-        case panel_format::gzip: return options.out_prefix + ".hap.gz";
+        case panel_format::bits: return prefix + ".hapbits";
+        case panel_format::text: return prefix + ".hap";
+        case panel_format::gzip: return prefix + ".hap.gz";
     }
     return "";
 }
 
-std::string legend_output_path(const prepare_options& options) {
-    return options.out_prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
+std::string legend_output_path(const prepare_options& options, const std::string& prefix) {
+    return prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
 }
 
-std::string samples_output_path(const prepare_options& options) { return options.out_prefix + ".samples"; }
+std::string samples_output_path(const std::string& prefix) { return prefix + ".samples"; }
+
+std::string haplotype_output_path(const prepare_options& options) {
+    return haplotype_output_path(options, options.out_prefix);
+}
+
+std::string legend_output_path(const prepare_options& options) { return legend_output_path(options, options.out_prefix); }
+
+std::string samples_output_path(const prepare_options& options) { return samples_output_path(options.out_prefix); }
 
 }  // namespace corvane

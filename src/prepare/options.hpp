@@ -37,5 +37,9 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
 std::string haplotype_output_path(const prepare_options& options);
 std::string legend_output_path(const prepare_options& options);
 std::string samples_output_path(const prepare_options& options);
+// The same for the outputs named after `prefix` (PREFIX.POP for a population's panel).
+std::string haplotype_output_path(const prepare_options& options, const std::string& prefix);
+std::string legend_output_path(const prepare_options& options, const std::string& prefix);
+std::string samples_output_path(const std::string& prefix);
 
 }  // namespace corvane

@@ -1,9 +1,10 @@
-// Sorts the records of a chromosome into legend rows and table sites, or counts and refusals.
+// Sorts the records of a chromosome into legend rows and table sites of each panel, or counts and refusals.
 #include "prepare/record_conversion.hpp"
 
 #include <bit>
 #include <cstring>
 #include <cstdio>
+#include <new>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -11,7 +12,6 @@
 #include <strings.h>
 
 #include "common/message.hpp"
-#include "prepare/chromosome_name.hpp"
 #include "prepare/phased_gt.hpp"
 
 namespace corvane {
@@ -55,53 +55,110 @@ int64_t ones_in(std::span<const uint64_t> words) {
     return ones;
 }
 
-// Counts a bad site, or refuses it as the policy says.
-run_status skip_or_refuse(record_conversion& work, const bcf1_t* record, const site_check& check) {
+// Counts a bad site for one panel, or refuses it as the policy says.
+run_status skip_or_refuse(record_conversion& work, panel_part& part, const bcf1_t* record, const site_check& check) {
     if (work.policy.refuse[static_cast<int>(check.kind)]) {
         report_refused(work.reader, record, check);
         return run_status::bad_input;
     }
-    ++work.counts.skipped[static_cast<int>(check.kind)];
+    ++part.counts.skipped[static_cast<int>(check.kind)];
     return run_status::run_ok;
 }
 
-// A SNP alone at its position: the genotype rules, the allele frequency, then a legend row and a table site.
-run_status take_snp(record_conversion& work, bcf1_t* record) {
+// A bad site of every panel: multi-allelic, or not a SNP.
+run_status skip_or_refuse_everywhere(record_conversion& work, const bcf1_t* record, const site_check& check) {
+    for (panel_part& part : work.parts) {
+        const run_status status = skip_or_refuse(work, part, record, check);
+        if (status != run_status::run_ok) return status;
+    }
+    return run_status::run_ok;
+}
+
+// The cM of the record being taken, read once for all panels that keep it.
+struct record_cm {
+    bool known = false;
+    double value = 0.0;
+};
+
+// The first SNP of a panel in a range read beside others, noted for the check across ranges.
+void note_range_start(record_conversion& work, size_t panel, const bcf1_t* record, double cm) {
+    range_start start;
+    start.panel = panel;
+    start.cm = cm;
+    start.location = record_location(work.reader, record);
+    start.messages = work.messages->size();
+    for (const panel_part& part : work.parts) start.counts.push_back(part.counts);
+    work.starts.push_back(std::move(start));
+}
+
+// Gives the panel its rows and sites so far, when its legend rows have grown long and its table
+// ends on a block boundary.
+run_status drain_when_long(record_conversion& work, size_t panel) {
+    panel_part& part = work.parts[panel];
+    constexpr size_t long_legend = size_t{1} << 20;
+    if (!work.drain || part.legend.size() < long_legend ||
+        part.table.site_count % haplotype_table::sites_per_block != 0) {
+        return run_status::run_ok;
+    }
+    return work.drain(panel, part);
+}
+
+// A SNP alone at its position, for one panel: the genotype rules, the allele frequency, then a legend
+// row and a table site.
+run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, record_cm& cm) {
     const vcf_reader& reader = work.reader;
+    panel_part& part = work.parts[panel];
+    const std::vector<int>& samples = work.targets[panel].samples;
     // Nearly every site of a panel has all its genotypes phased 0/1: those are packed straight from
     // htslib's GT bytes; the rest are read and sorted out the checked way.
-    const bool packed = read_plain_phased_words(reader.header, record, work.samples, work.site_words);
+    const bool packed = read_plain_phased_words(reader.header, record, samples, work.site_words);
     if (!packed) {
         const site_check check =
-            read_phased_alleles(reader.header, record, work.samples, work.gt_buffer, work.gt_capacity, work.alleles);
+            read_phased_alleles(reader.header, record, samples, work.gt_buffer, work.gt_capacity, work.alleles);
         if (check.verdict == site_verdict::malformed) {
             report_malformed(reader, record, check);
             return run_status::bad_input;
         }
-        if (check.verdict == site_verdict::bad) return skip_or_refuse(work, record, check);
+        if (check.verdict == site_verdict::bad) return skip_or_refuse(work, part, record, check);
     }
     const double min_frequency = work.policy.min_minor_allele_frequency;
-    if (packed ? below_min_maf(ones_in(work.site_words), 2 * static_cast<int64_t>(work.samples.size()), min_frequency)
+    if (packed ? below_min_maf(ones_in(work.site_words), 2 * static_cast<int64_t>(samples.size()), min_frequency)
                : below_min_maf(work.alleles, min_frequency)) {
-        ++work.counts.below_min_maf;
+        ++part.counts.below_min_maf;
         return run_status::run_ok;
     }
-    double cm = 0.0;
-    run_status status = site_cm(reader, record, work.cm, cm);
-    if (status != run_status::run_ok) return status;
-    if (cm < work.last_cm) {
-        print_message(message_kind::place, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
-                      record_location(reader, record).c_str(), cm, work.last_cm);
+    if (!cm.known) {
+        const run_status status = site_cm(reader, record, work.cm, cm.value);
+        if (status != run_status::run_ok) return status;
+        cm.known = true;
+    }
+    if (cm.value < part.last_cm) {
+        report_decreasing_cm(record_location(reader, record), cm.value, part.last_cm);
         return run_status::bad_input;
     }
-    work.last_cm = cm;
-    append_legend_row(work.row, reader.chromosome, record->d.id, cm, record->pos + 1);
-    status = write_staged(work.legend, work.row);
-    if (status == run_status::run_ok) {
-        status = packed ? add_site_words(work.table, work.site_words) : add_site(work.table, work.alleles);
+    if (work.messages != nullptr && part.last_cm == -INFINITY) note_range_start(work, panel, record, cm.value);
+    part.last_cm = cm.value;
+    append_legend_row(work.row, reader.chromosome, record->d.id, cm.value, record->pos + 1);
+    try {
+        part.legend += work.row;
+    } catch (const std::bad_alloc&) {
+        print_message(message_kind::tool, "not enough memory for the legend rows\n");
+        return run_status::out_of_memory;
     }
-    if (status == run_status::run_ok) ++work.counts.kept;
-    return status;
+    const run_status status = packed ? add_site_words(part.table, work.site_words) : add_site(part.table, work.alleles);
+    if (status != run_status::run_ok) return status;
+    ++part.counts.kept;
+    return drain_when_long(work, panel);
+}
+
+// A SNP alone at its position, for every panel in turn.
+run_status take_snp(record_conversion& work, bcf1_t* record) {
+    record_cm cm;
+    for (size_t panel = 0; panel < work.parts.size(); ++panel) {
+        const run_status status = take_snp_into(work, panel, record, cm);
+        if (status != run_status::run_ok) return status;
+    }
+    return run_status::run_ok;
 }
 
 // Whether `record` repeats the SNP `held` (the same REF and ALT, in either case; same position).
@@ -123,7 +180,7 @@ bool same_genotypes(const bcf_hdr_t* header, bcf1_t* first, bcf1_t* second) {
 // leave no way to tell which copy is right, and are refused.
 run_status take_repeated_snp(record_conversion& work, bcf1_t* held, bcf1_t* record) {
     if (same_genotypes(work.reader.header, held, record)) {
-        ++work.counts.duplicates;
+        for (panel_part& part : work.parts) ++part.counts.duplicates;
         return run_status::run_ok;
     }
     print_message(message_kind::place,
@@ -134,6 +191,22 @@ run_status take_repeated_snp(record_conversion& work, bcf1_t* held, bcf1_t* reco
 }
 
 }  // namespace
+
+void start_parts(record_conversion& work) {
+    work.parts.clear();
+    for (const panel_target& target : work.targets) {
+        panel_part part;
+        start_haplotype_table(part.table, 2 * static_cast<int64_t>(target.samples.size()));
+        part.missing_calls.assign(target.samples.size(), 0);
+        part.unphased_calls.assign(target.samples.size(), 0);
+        work.parts.push_back(std::move(part));
+    }
+}
+
+void report_decreasing_cm(const std::string& location, double cm, double last_cm) {
+    print_message(message_kind::place, "%s: cM %g is below the %g of the SNP before; genetic positions must not decrease\n",
+                  location.c_str(), cm, last_cm);
+}
 
 // A SNP waits in `held` until the next record shows it alone at its position: split multi-allelic
 // sites (bcftools norm -m-) come as several SNP records at one position, which together are one
@@ -178,23 +251,12 @@ run_status convert_records(record_conversion& work) {
             }
             multiallelic_position = position;
         }
-        status = skip_or_refuse(work, reader.record, check);
+        status = skip_or_refuse_everywhere(work, reader.record, check);
     }
     bcf_destroy(held);
     std::free(work.gt_buffer);
     work.gt_buffer = nullptr;
-    report_site_counts(work.counts, work.policy);
-    if (status == run_status::run_ok && work.counts.kept == 0) {
-        if (reader.records == 0) {
-            print_message(message_kind::tool, "%s\n",
-                          absent_chromosome_message(reader.path, reader.requested_chromosome, reader.contigs_seen)
-                              .c_str());
-        } else {
-            print_message(message_kind::tool, "none of the %lld sites of chromosome %s in %s is a usable SNP\n",
-                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
-        }
-        status = run_status::bad_input;
-    }
+    work.gt_capacity = 0;
     return status;
 }
 

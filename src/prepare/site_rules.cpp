@@ -121,19 +121,21 @@ bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency) {
     return static_cast<double>(minor) < min_frequency * static_cast<double>(haplotypes);
 }
 
-void report_site_counts(const site_counts& counts, const site_policy& policy) {
+void report_site_counts(const site_counts& counts, const site_policy& policy, const std::string& panel_name) {
+    const std::string panel = panel_name.empty() ? "" : panel_name + ": ";
     for (const bad_site_kind kind : all_bad_site_kinds) {
         const std::string_view what = bad_site_description(kind);
-        print_message(message_kind::tool, "%.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
-                      static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
+        print_message(message_kind::tool, "%s%.*s skipped: %lld\n", panel.c_str(), static_cast<int>(what.size()),
+                      what.data(), static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
     if (counts.duplicates > 0) {
-        print_message(message_kind::tool, "duplicate records of a SNP (same position, alleles and genotypes) read as "
-                      "one: %lld\n", static_cast<long long>(counts.duplicates));
+        print_message(message_kind::tool, "%sduplicate records of a SNP (same position, alleles and genotypes) read as "
+                      "one: %lld\n", panel.c_str(), static_cast<long long>(counts.duplicates));
     }
-    print_message(message_kind::tool, "sites with a minor allele frequency below %g skipped: %lld\n",
+    print_message(message_kind::tool, "%ssites with a minor allele frequency below %g skipped: %lld\n", panel.c_str(),
                   policy.min_minor_allele_frequency, static_cast<long long>(counts.below_min_maf));
-    print_message(message_kind::tool, "biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
+    print_message(message_kind::tool, "%sbiallelic phased SNPs kept: %lld\n", panel.c_str(),
+                  static_cast<long long>(counts.kept));
 }
 
 }  // namespace corvane

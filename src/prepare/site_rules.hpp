@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -67,8 +68,9 @@ bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency);
 // The same for a site of `haplotypes` alleles of which `ones` are 1.
 bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency);
 
-// One line per kind on standard error, zero counts included, then the sites below the minimum minor
-// allele frequency of `policy` and the count of SNPs kept.
-void report_site_counts(const site_counts& counts, const site_policy& policy);
+// One line per kind on standard error, zero counts included, the duplicates when there were any, then
+// the sites below the minimum minor allele frequency of `policy` and the count of SNPs kept; each line
+// after "PANEL: " when the counts are of the panel of population `panel_name`.
+void report_site_counts(const site_counts& counts, const site_policy& policy, const std::string& panel_name);
 
 }  // namespace corvane

@@ -102,6 +102,17 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
             ASSERT_EQ(result.status, 0) << result.err;
             EXPECT_EQ(bit_panel_text(base + "-converted.hapbits"), hap);
             EXPECT_EQ(read_file(base + "-converted.legend"), legend);
+            // Threads read an indexed file in ranges; without an index the run says what one would give.
+            const run_result threaded = convert(base + variant, base + "-threaded", {"--threads", "3"});
+            ASSERT_EQ(threaded.status, 0) << threaded.err;
+            EXPECT_EQ(bit_panel_text(base + "-threaded.hapbits"), hap);
+            EXPECT_EQ(read_file(base + "-threaded.legend"), legend);
+            const bool indexed = std::string(variant).starts_with(".indexed");
+            EXPECT_EQ(threaded.err.find("was read by one thread: it has no index; with one (bcftools index " + base +
+                                        variant + ") the conversion reads the chromosome with all 3 threads\n") ==
+                          std::string::npos,
+                      indexed)
+                << threaded.err;
         }
         // A chromosome asked for in the other spelling is found, through the index and streamed alike;
         // one in neither spelling names the contigs the file has records of.
