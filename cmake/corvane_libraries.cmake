@@ -85,6 +85,7 @@ set(corvane_prepare_sources
   prepare/text_input.cpp
   prepare/map_file.cpp
   prepare/sample_list.cpp
+  prepare/population_file.cpp
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
   prepare/chromosome_name.cpp

@@ -162,6 +162,13 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.samples_path, name, value);
          }},
+        {.name = "--populations",
+         .help = "  --populations FILE  one panel per population from one pass: FILE has a sample id and its\n"
+                 "                      population per line (a header line allowed); writes PREFIX.POP.hapbits,\n"
+                 "                      PREFIX.POP.legend and PREFIX.POP.samples for each population POP\n",
+         .take = [](options& into, std::string_view name, std::string_view value) {
+             return take_text(into.populations_path, name, value);
+         }},
         {.name = "--format",
          .repeats = option_repeats::allowed,
          .help = "  --format F          bits (default): PREFIX.hapbits, one bit per allele, and PREFIX.legend;\n"
@@ -242,7 +249,8 @@ run_status check_prepare_options(const prepare_options& options, const command_l
         if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
         if (options.format != panel_format::bits) return refuse("--hap converts a text panel into a bit panel only");
         if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
-            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf") || !options.use_index) {
+            !options.samples_path.empty() || !options.populations_path.empty() || layout_given ||
+            was_given(read, "--min-maf") || !options.use_index) {
             return refuse("--hap takes only --out (and --threads): the panel is converted as it is");
         }
         return run_status::run_ok;
@@ -252,6 +260,9 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
     if (options.map_path.empty() == options.cm_tag.empty()) return refuse("give exactly one of --map FILE and --cm-tag TAG");
     if (layout_given && options.map_path.empty()) return refuse("--map-layout needs --map");
+    if (!options.samples_path.empty() && !options.populations_path.empty()) {
+        return refuse("give one of --samples FILE and --populations FILE, not both");
+    }
     return run_status::run_ok;
 }
 

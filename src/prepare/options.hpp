@@ -20,6 +20,7 @@ struct prepare_options {
     map_layout layout = map_layout::automatic;
     std::string out_prefix;
     std::string samples_path;  // empty: every sample of the VCF
+    std::string populations_path;  // --populations: one panel per population of this file
     panel_format format = panel_format::bits;
     int threads = 0;               // htslib's BGZF worker threads; 0: none
     bool use_index = true;         // --no-index: read the VCF/BCF from its start, without its index

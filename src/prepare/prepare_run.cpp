@@ -14,6 +14,7 @@
 #include "prepare/chromosome_name.hpp"
 #include "prepare/cm_source.hpp"
 #include "prepare/genetic_map.hpp"
+#include "prepare/population_file.hpp"
 #include "prepare/record_conversion.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/vcf_reader.hpp"
@@ -35,7 +36,8 @@ run_status check_outputs_are_not_inputs(const prepare_options& options, const st
         for (const std::string& output : {haplotype_output_path(options, prefix), legend_output_path(options, prefix),
                                           samples_output_path(prefix)}) {
             const run_status checked = check_output_is_not_an_input(
-                output, {{"input", options.vcf_path}, {"input", options.map_path}, {"input", options.samples_path}});
+                output, {{"input", options.vcf_path}, {"input", options.map_path}, {"input", options.samples_path},
+                         {"input", options.populations_path}});
             if (checked != run_status::run_ok) return checked;
         }
     }
@@ -52,8 +54,20 @@ run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& sa
     return write_staged(target, text);
 }
 
-// The panels of the run: one, of every sample or of those of --samples.
+// The panels of the run: one per population of --populations, else one, of every sample or of those
+// of --samples.
 run_status choose_targets(const prepare_options& options, const vcf_reader& reader, std::vector<panel_target>& targets) {
+    if (!options.populations_path.empty()) {
+        int64_t left_out = 0;
+        const run_status status =
+            read_populations(options.populations_path, options.vcf_path, reader.header, targets, left_out);
+        if (status == run_status::run_ok && left_out > 0) {
+            print_message(message_kind::tool, "%lld of the %d samples of %s are in no population of %s and are left out\n",
+                          static_cast<long long>(left_out), bcf_hdr_nsamples(reader.header), options.vcf_path.c_str(),
+                          options.populations_path.c_str());
+        }
+        return status;
+    }
     panel_target target;
     run_status status = run_status::run_ok;
     if (options.samples_path.empty()) target.samples = all_samples(reader.header);
@@ -108,7 +122,8 @@ void suggest_an_index(const prepare_options& options, const vcf_reader& reader) 
 }  // namespace
 
 run_status run_prepare(const prepare_options& options) {
-    run_status status = check_outputs_are_not_inputs(options, {options.out_prefix});
+    run_status status =
+        options.populations_path.empty() ? check_outputs_are_not_inputs(options, {options.out_prefix}) : run_status::run_ok;
     if (status != run_status::run_ok) return status;
     genetic_map map;
     cm_source cm;
@@ -135,6 +150,8 @@ run_status run_prepare(const prepare_options& options) {
     for (const panel_target& target : targets) {
         prefixes.push_back(target.name.empty() ? options.out_prefix : options.out_prefix + "." + target.name);
     }
+    if (!options.populations_path.empty()) status = check_outputs_are_not_inputs(options, prefixes);
+    if (status != run_status::run_ok) return status;
 
     std::vector<panel_outputs> outputs(targets.size());
     std::vector<panel_result> panels(targets.size());

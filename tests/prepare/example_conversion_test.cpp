@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/prepare_support.hpp"
@@ -175,6 +176,73 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     EXPECT_EQ(twice.status, 1);
     EXPECT_NE(twice.err.find("twice.txt:2:"), std::string::npos) << twice.err;
     EXPECT_TRUE(names_starting_with(dir.path, "bad").empty());
+}
+
+// One pass with --populations writes for each population the three files --samples with its samples
+// writes, byte for byte, with the site rules and --min-maf applied to each on its own: a missing call
+// of one population's sample and an unphased one of another's drop sites of that population only.
+TEST(ExampleConversion, PopulationsFromOnePassAreThePanelsOfTheirSampleLists) {
+    scratch_dir dir;
+    std::string text;
+    std::string populations = "sample\tpopulation\n";
+    std::vector<std::string> samples;
+    int record = 0;
+    for (const std::string& line : split_lines(read_gzip_file(example_vcf))) {
+        std::vector<std::string_view> fields = split_words(line);
+        if (line.starts_with("#CHROM")) {
+            for (size_t i = 9; i < fields.size(); ++i) samples.emplace_back(fields[i]);
+        }
+        if (line.starts_with("#")) {
+            text += line + "\n";
+            continue;
+        }
+        ++record;
+        std::string changed = line;
+        // Sample 1 (of AFR) missing at records 100 to 120, sample 2 (of EAS) unphased at 200 to 210.
+        const auto set_call = [&](size_t sample, const char* call) {
+            size_t at = 0;
+            for (size_t tab = 0; tab < 9 + sample; ++tab) at = changed.find('\t', at) + 1;
+            changed.replace(at, 3, call);
+        };
+        if (record >= 100 && record <= 120) set_call(0, ".|.");
+        if (record >= 200 && record <= 210) set_call(1, "0/1");
+        text += changed + "\n";
+    }
+    const char* names[] = {"AFR", "EAS", "EUR"};
+    for (size_t i = 0; i + 9 < samples.size(); ++i) populations += samples[i] + "\t" + names[i % 3] + "\tsuper\n";
+    write_file(dir.file("mixed.vcf"), text);
+    write_file(dir.file("pops.txt"), populations);
+    std::vector<std::pair<std::string, std::vector<std::string>>> passes = {{dir.file("mixed.vcf"), {}}};
+    if (have_bcftools()) {
+        ASSERT_TRUE(run_bcftools({"view", "-Oz", "-o", dir.file("mixed.vcf.gz"), dir.file("mixed.vcf")}));
+        ASSERT_TRUE(run_bcftools({"index", "-t", dir.file("mixed.vcf.gz")}));
+        passes.push_back({dir.file("mixed.vcf.gz"), {"--threads", "2"}});
+    }
+    for (const auto& [vcf, threads] : passes) {
+        SCOPED_TRACE(vcf);
+        std::vector<std::string> extra = {"--populations", dir.file("pops.txt"), "--min-maf", "0.05"};
+        extra.insert(extra.end(), threads.begin(), threads.end());
+        const run_result result = convert(vcf, dir.file("pop"), extra);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.err.find("9 of the 379 samples of " + vcf + " are in no population of " + dir.file("pops.txt") +
+                                  " and are left out\n"),
+                  std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("AFR: sites with a missing genotype skipped: 21\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("EAS: sites with a missing genotype skipped: 0\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("EAS: sites with an unphased genotype skipped: 11\n"), std::string::npos) << result.err;
+        for (size_t p = 0; p < 3; ++p) {
+            SCOPED_TRACE(names[p]);
+            std::string listed;
+            for (size_t i = p; i + 9 < samples.size(); i += 3) listed += samples[i] + "\n";
+            write_file(dir.file("listed.txt"), listed);
+            const run_result alone = convert(vcf, dir.file("alone"), {"--samples", dir.file("listed.txt"), "--min-maf", "0.05"});
+            ASSERT_EQ(alone.status, 0) << alone.err;
+            const std::string prefix = dir.file("pop.") + names[p];
+            EXPECT_EQ(read_file(prefix + ".hapbits"), read_file(dir.file("alone.hapbits")));
+            EXPECT_EQ(read_file(prefix + ".legend"), read_file(dir.file("alone.legend")));
+            EXPECT_EQ(read_file(prefix + ".samples"), listed);
+        }
+    }
 }
 
 // The bit panel and the BGZF text give corvane the same regions.

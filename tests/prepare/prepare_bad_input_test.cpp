@@ -23,7 +23,8 @@ const std::string good_record = "1\t100\tgood\tA\tG\t.\t.\t.\tGT\t0|1";
 const std::string good_record_2 = "1\t300\tgood2\tC\tG\t.\t.\t.\tGT\t1|1";
 
 // Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF, {Z} the
-// VCF bgzipped, {M} the map, {H} a text panel, {O} the output prefix, {D} the scratch folder.
+// VCF bgzipped, {M} the map, {P} a population file, {H} a text panel, {O} the output prefix, {D} the
+// scratch folder.
 std::vector<std::string> vcf_arguments(std::vector<std::string> extra = {}) {
     std::vector<std::string> arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{O}"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
@@ -42,6 +43,7 @@ struct prepare_case {
     std::string vcf_text = "";  // a whole VCF instead, when not empty
     std::string map = two_point_map;
     std::string text_panel = "";  // {H}, written when not empty
+    std::string populations = "";  // {P}, written when not empty
     std::vector<std::string> arguments = vcf_arguments();
     int status = 1;
     std::string message;  // a line standing once on standard error
@@ -126,6 +128,14 @@ prepare_case bad_map(const std::string& name, const std::string& map, const std:
     return {.name = name, .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, .map = map, .message = message};
 }
 
+prepare_case population_fault(const std::string& name, const std::string& populations, const std::string& message) {
+    return {.name = name,
+            .samples = {"s1", "s2"},
+            .populations = populations,
+            .arguments = vcf_arguments({"--populations", "{P}"}),
+            .message = message};
+}
+
 prepare_case cm_tag_fault(const std::string& name, std::vector<std::string> records, const std::string& tag,
                           const std::string& message) {
     return {.name = name,
@@ -167,6 +177,8 @@ std::vector<prepare_case> prepare_cases() {
                            "--min-maf takes a number from 0 to 0.5; got \"0.6\""),
         wrong_command_line("minimum_frequency_in_percent", vcf_arguments({"--min-maf", "5%"}),
                            "--min-maf takes a number from 0 to 0.5; got \"5%\""),
+        wrong_command_line("samples_and_populations", vcf_arguments({"--samples", "s.txt", "--populations", "p.txt"}),
+                           "give one of --samples FILE and --populations FILE, not both"),
         wrong_command_line("vcf_and_text_panel", {"--hap", "p.hap", "--vcf", "a.vcf", "--out", "o"},
                            "give one of --vcf FILE and --hap GENOTYPES, not both"),
         wrong_command_line("text_panel_to_text", {"--hap", "p.hap", "--out", "o", "--format", "text"},
@@ -287,6 +299,19 @@ std::vector<prepare_case> prepare_cases() {
         cm_tag_fault("cm_tag_not_in_the_header", {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, "GM",
                      "corvane-prepare: {V}: the header defines no INFO field GM"),
 
+        // Population files that cannot give panels.
+        population_fault("population_without_a_sample", "s1\tEUR\ns2\n",
+                         "{P}:2: expected a sample id and its population, found only \"s2\""),
+        population_fault("population_sample_not_in_the_vcf", "s1 EUR\nNA12878 EUR\n",
+                         "{P}:2: sample \"NA12878\" is not in {V}"),
+        population_fault("population_sample_named_twice", "sample pop\ns1 EUR\ns2 AFR\ns1 AFR\n",
+                         "{P}:4: sample \"s1\" is listed again (first on line 2)"),
+        population_fault("population_not_a_file_name_part", "s1 EUR\ns2 ../AFR\n",
+                         "{P}:2: population \"../AFR\" cannot be part of a file name (PREFIX.../AFR.hapbits): use "
+                         "letters, digits, \".\", \"_\" and \"-\", not starting with \".\""),
+        population_fault("population_file_of_a_header_alone", "sample\tpopulation\n\n",
+                         "corvane-prepare: population file {P} names no sample of {V}"),
+
         // Outputs and the text panel mode.
         {.name = "output_is_the_map",
          .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
@@ -308,6 +333,7 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const std::pair<std::string, std::string> paths[] = {{"{V}", dir.file("in.vcf")},
                                                          {"{Z}", dir.file("in.vcf.gz")},
                                                          {"{M}", dir.file("map.txt")},
+                                                         {"{P}", dir.file("pops.txt")},
                                                          {"{H}", dir.file("in.hap")},
                                                          {"{O}", dir.file("out")},
                                                          {"{D}", dir.path}};
@@ -323,6 +349,7 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(dir.file("map.txt"), row.map);
     write_file(dir.file("x.legend"), row.map);
     if (!row.text_panel.empty()) write_file(dir.file("in.hap"), row.text_panel);
+    if (!row.populations.empty()) write_file(dir.file("pops.txt"), row.populations);
     if (!apply_change(row.change, dir)) GTEST_SKIP() << "bcftools is not installed";
     const auto names_before = directory_names(dir.path);
     std::vector<std::string> arguments;
