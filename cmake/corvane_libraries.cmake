@@ -98,6 +98,7 @@ set(corvane_prepare_sources
   prepare/record_conversion.cpp
   prepare/vcf_ranges.cpp
   prepare/chromosome_conversion.cpp
+  prepare/dropped_samples.cpp
   prepare/prepare_run.cpp
 )
 set(corvane_prepare_uses corvane_input)

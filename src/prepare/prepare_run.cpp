@@ -13,6 +13,7 @@
 #include "prepare/chromosome_conversion.hpp"
 #include "prepare/chromosome_name.hpp"
 #include "prepare/cm_source.hpp"
+#include "prepare/dropped_samples.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/population_file.hpp"
 #include "prepare/record_conversion.hpp"
@@ -168,6 +169,9 @@ run_status run_prepare(const prepare_options& options) {
     }
     for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {
         status = check_some_kept(conversion, targets[panel], panels[panel]);
+    }
+    for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {
+        report_samples_behind_drops(reader.header, targets[panel], panels[panel], options.populations_path);
     }
     std::vector<staged_output*> committed;
     for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {

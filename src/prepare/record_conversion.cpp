@@ -119,7 +119,14 @@ run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, 
             report_malformed(reader, record, check);
             return run_status::bad_input;
         }
-        if (check.verdict == site_verdict::bad) return skip_or_refuse(work, part, record, check);
+        if (check.verdict == site_verdict::bad) {
+            const run_status status = skip_or_refuse(work, part, record, check);
+            if (status == run_status::run_ok && (check.kind == bad_site_kind::missing || check.kind == bad_site_kind::unphased)) {
+                count_faulty_calls(reader.header, record, samples, check.kind, work.gt_buffer, work.gt_capacity,
+                                   check.kind == bad_site_kind::missing ? part.missing_calls : part.unphased_calls);
+            }
+            return status;
+        }
     }
     const double min_frequency = work.policy.min_minor_allele_frequency;
     if (packed ? below_min_maf(ones_in(work.site_words), 2 * static_cast<int64_t>(samples.size()), min_frequency)

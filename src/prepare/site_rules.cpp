@@ -110,6 +110,26 @@ site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::spa
     return site_check{};
 }
 
+void count_faulty_calls(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples, bad_site_kind kind,
+                        int32_t*& gt_buffer, int& gt_capacity, std::vector<int64_t>& per_sample) {
+    const int sample_count = bcf_hdr_nsamples(header);
+    const int values = bcf_get_genotypes(header, record, &gt_buffer, &gt_capacity);
+    if (values <= 0 || sample_count == 0 || values % sample_count != 0) return;
+    const int ploidy = values / sample_count;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const int32_t* genotype = gt_buffer + static_cast<ptrdiff_t>(ploidy) * samples[i];
+        int present = 0;
+        bool missing = false;
+        while (present < ploidy && genotype[present] != bcf_int32_vector_end) {
+            missing |= bcf_gt_is_missing(genotype[present]) != 0;
+            ++present;
+        }
+        const bool unphased = !missing && present == 2 && !bcf_gt_is_phased(genotype[1]) &&
+                              bcf_gt_allele(genotype[0]) != bcf_gt_allele(genotype[1]);
+        if (kind == bad_site_kind::missing ? missing : kind == bad_site_kind::unphased && unphased) ++per_sample[i];
+    }
+}
+
 bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency) {
     int64_t ones = 0;
     for (const uint8_t allele : alleles) ones += allele;

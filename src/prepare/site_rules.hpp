@@ -63,6 +63,12 @@ bool is_snp_or_multiallelic(const site_check& alleles_check);
 site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples,
                                int32_t*& gt_buffer, int& gt_capacity, std::vector<uint8_t>& alleles);
 
+// Adds 1 to per_sample[i] for each sample samples[i] whose call at `record` is of `kind`, missing (in
+// whole or in part) or unphased (a heterozygote without phase): the calls that have a site skipped
+// for that kind. `gt_buffer`/`gt_capacity` are htslib's reusable buffer.
+void count_faulty_calls(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples, bad_site_kind kind,
+                        int32_t*& gt_buffer, int& gt_capacity, std::vector<int64_t>& per_sample);
+
 // True when the minor allele (0 or 1) is carried by fewer than `min_frequency` of `alleles`.
 bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency);
 // The same for a site of `haplotypes` alleles of which `ones` are 1.

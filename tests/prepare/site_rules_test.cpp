@@ -98,6 +98,26 @@ TEST(SiteRules, ARepeatedRecordOfASnpIsReadOnce) {
     EXPECT_EQ(read_file(run.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tfirst\t0.000990\t100\n");
 }
 
+// A sample whose calls drop more than 1% of the sites is named with its count, and how to leave it
+// out; a drop of 1% or less is only counted.
+TEST(SiteRules, TheSamplesBehindManyDroppedSitesAreNamed) {
+    std::vector<std::string> records;
+    for (int i = 1; i <= 200; ++i) {
+        // s1 unphased at 40 sites, two of which are missing sites (s2: 1% of the sites); s3 unphased at one.
+        const std::string first = i <= 40 ? "0/1" : "0|1";
+        const std::string second = i == 7 || i == 9 ? ".|." : "1|0";
+        const std::string third = i == 8 ? "0/1" : "1|1";
+        records.push_back("1\t" + std::to_string(100 * i) + "\tr" + std::to_string(i) + "\tA\tG\t.\t.\t.\tGT\t" + first +
+                          "\t" + second + "\t" + third);
+    }
+    const conversion run({"s1", "s2", "s3"}, records);
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("corvane-prepare: 38 of 200 sites (19.0%) were skipped for an unphased genotype; the samples "
+                            "with most unphased calls there: s1 38, s3 1; to leave them out, give --samples FILE with "
+                            "the samples to keep\n")) << run.result.err;
+    EXPECT_FALSE(run.reports("skipped for a missing genotype;")) << run.result.err;
+}
+
 TEST(SiteRules, MinorAlleleFrequencyBelowTheMinimumIsSkipped) {
     // Minor allele counts among the 4 kept haplotypes: 2, 1, 0 (monomorphic), 2.
     const std::vector<std::string> records = {

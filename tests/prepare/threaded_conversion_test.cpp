@@ -94,7 +94,7 @@ std::vector<vcf_record> with_border_cases(const std::vector<vcf_record>& example
     for (long long k = first; k <= last; ++k) {
         const long long border = k * window;
         const vcf_record& like = example[static_cast<size_t>(k) % example.size()];
-        const std::string id = "b" + std::to_string(k);
+        const std::string id = std::string("b").append(std::to_string(k));
         made.push_back(made_record(border - 3, id + "del", "ACGTACGT", "A", like));
         made.push_back(made_record(border, id + "last", "C", "T", like));
         made.push_back(made_record(border + 1, id + "split1", "A", "G", like));
