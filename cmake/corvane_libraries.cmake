@@ -88,6 +88,7 @@ set(corvane_prepare_sources
   prepare/population_file.cpp
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
+  prepare/panel_gather.cpp
   prepare/chromosome_name.cpp
   prepare/htslib_messages.cpp
   prepare/vcf_index.cpp

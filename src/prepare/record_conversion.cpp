@@ -13,6 +13,7 @@
 
 #include "common/message.hpp"
 #include "prepare/phased_gt.hpp"
+#include "search/cpu_features.hpp"
 
 namespace corvane {
 
@@ -49,6 +50,7 @@ void append_legend_row(std::string& row, const std::string& chromosome, const ch
     row += numbers;
 }
 
+CORVANE_WITH_POPCOUNT
 int64_t ones_in(std::span<const uint64_t> words) {
     int64_t ones = 0;
     for (const uint64_t word : words) ones += std::popcount(word);
@@ -74,10 +76,13 @@ run_status skip_or_refuse_everywhere(record_conversion& work, const bcf1_t* reco
     return run_status::run_ok;
 }
 
-// The cM of the record being taken, read once for all panels that keep it.
-struct record_cm {
-    bool known = false;
-    double value = 0.0;
+// What the panels of a run share of the record being taken: its cM and legend row, made once for all
+// panels that keep it, and whether every sample's genotype is phased 0/1 (packed in every_words).
+struct record_share {
+    bool cm_known = false;
+    double cm = 0.0;
+    bool row_made = false;
+    bool every_plain = false;
 };
 
 // The first SNP of a panel in a range read beside others, noted for the check across ranges.
@@ -105,13 +110,16 @@ run_status drain_when_long(record_conversion& work, size_t panel) {
 
 // A SNP alone at its position, for one panel: the genotype rules, the allele frequency, then a legend
 // row and a table site.
-run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, record_cm& cm) {
+run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, record_share& shared) {
     const vcf_reader& reader = work.reader;
     panel_part& part = work.parts[panel];
     const std::vector<int>& samples = work.targets[panel].samples;
     // Nearly every site of a panel has all its genotypes phased 0/1: those are packed straight from
-    // htslib's GT bytes; the rest are read and sorted out the checked way.
-    const bool packed = read_plain_phased_words(reader.header, record, samples, work.site_words);
+    // htslib's GT bytes (or gathered from every sample's, packed once); the rest are read and sorted
+    // out the checked way.
+    bool packed = shared.every_plain;
+    if (packed) gather_panel_bits(work.gathers[panel], work.every_words, work.site_words);
+    else packed = read_plain_phased_words(reader.header, record, samples, work.site_words);
     if (!packed) {
         const site_check check =
             read_phased_alleles(reader.header, record, samples, work.gt_buffer, work.gt_capacity, work.alleles);
@@ -134,18 +142,21 @@ run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, 
         ++part.counts.below_min_maf;
         return run_status::run_ok;
     }
-    if (!cm.known) {
-        const run_status status = site_cm(reader, record, work.cm, cm.value);
+    if (!shared.cm_known) {
+        const run_status status = site_cm(reader, record, work.cm, shared.cm);
         if (status != run_status::run_ok) return status;
-        cm.known = true;
+        shared.cm_known = true;
     }
-    if (cm.value < part.last_cm) {
-        report_decreasing_cm(record_location(reader, record), cm.value, part.last_cm);
+    if (shared.cm < part.last_cm) {
+        report_decreasing_cm(record_location(reader, record), shared.cm, part.last_cm);
         return run_status::bad_input;
     }
-    if (work.messages != nullptr && part.last_cm == -INFINITY) note_range_start(work, panel, record, cm.value);
-    part.last_cm = cm.value;
-    append_legend_row(work.row, reader.chromosome, record->d.id, cm.value, record->pos + 1);
+    if (work.messages != nullptr && part.last_cm == -INFINITY) note_range_start(work, panel, record, shared.cm);
+    part.last_cm = shared.cm;
+    if (!shared.row_made) {
+        append_legend_row(work.row, reader.chromosome, record->d.id, shared.cm, record->pos + 1);
+        shared.row_made = true;
+    }
     try {
         part.legend += work.row;
     } catch (const std::bad_alloc&) {
@@ -160,9 +171,12 @@ run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, 
 
 // A SNP alone at its position, for every panel in turn.
 run_status take_snp(record_conversion& work, bcf1_t* record) {
-    record_cm cm;
+    record_share shared;
+    if (!work.gathers.empty()) {
+        shared.every_plain = read_plain_phased_words(work.reader.header, record, work.every_sample, work.every_words);
+    }
     for (size_t panel = 0; panel < work.parts.size(); ++panel) {
-        const run_status status = take_snp_into(work, panel, record, cm);
+        const run_status status = take_snp_into(work, panel, record, shared);
         if (status != run_status::run_ok) return status;
     }
     return run_status::run_ok;
@@ -201,6 +215,13 @@ run_status take_repeated_snp(record_conversion& work, bcf1_t* held, bcf1_t* reco
 
 void start_parts(record_conversion& work) {
     work.parts.clear();
+    work.gathers.clear();
+    if (work.targets.size() > 1 && work.reader.header != nullptr) {
+        const int sample_count = bcf_hdr_nsamples(work.reader.header);
+        work.every_sample.resize(static_cast<size_t>(sample_count));
+        for (int sample = 0; sample < sample_count; ++sample) work.every_sample[static_cast<size_t>(sample)] = sample;
+        for (const panel_target& target : work.targets) work.gathers.push_back(make_panel_gather(target.samples, sample_count));
+    }
     for (const panel_target& target : work.targets) {
         panel_part part;
         start_haplotype_table(part.table, 2 * static_cast<int64_t>(target.samples.size()));

@@ -13,6 +13,7 @@
 #include "common/run_status.hpp"
 #include "input/haplotype_table.hpp"
 #include "prepare/cm_source.hpp"
+#include "prepare/panel_gather.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
 
@@ -67,9 +68,14 @@ struct record_conversion {
     std::vector<uint8_t> alleles{};
     std::vector<uint64_t> site_words{};  // the site packed, when read_plain_phased_words could
     std::string row{};
+    // Several panels: each site's genotypes are packed once for every sample, and each panel gathers
+    // its own bits from them.
+    std::vector<int> every_sample{};
+    std::vector<panel_gather> gathers{};
+    std::vector<uint64_t> every_words{};
 };
 
-// Makes one empty part per target in `work`.
+// Makes one empty part per target in `work` (and, for several, their gathers).
 void start_parts(record_conversion& work);
 
 // Reads every record the reader gives: usable SNPs become a legend row and a table site of each panel
