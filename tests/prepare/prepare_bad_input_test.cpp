@@ -128,6 +128,21 @@ prepare_case bad_map(const std::string& name, const std::string& map, const std:
     return {.name = name, .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, .map = map, .message = message};
 }
 
+const std::string no_end_marker =
+    "corvane-prepare: {Z} has no BGZF end-of-file marker: the file is cut short (a copy or download that did not "
+    "finish?), or its writer did not close it; nothing of it is converted. Make it again, or, if it is known to be "
+    "whole, recompress it (bcftools view -Oz -o NEW.vcf.gz {Z})";
+
+// The VCF bgzipped as {Z} and changed as `change` says before the run.
+prepare_case compressed_vcf_fault(const std::string& name, vcf_change change, const std::string& message,
+                                  std::vector<std::string> records = {good_record, good_record_2}) {
+    return {.name = name,
+            .change = change,
+            .records = std::move(records),
+            .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
+            .message = message};
+}
+
 prepare_case population_fault(const std::string& name, const std::string& populations, const std::string& message) {
     return {.name = name,
             .samples = {"s1", "s2"},
@@ -245,31 +260,18 @@ std::vector<prepare_case> prepare_cases() {
          .message = "corvane-prepare: {V} has no records of chromosome 1 (nor of chr1); its records are of 2"},
 
         // A bgzipped VCF cut short, read in part it would convert part of the chromosome.
-        {.name = "vcf_gz_cut_at_a_block_boundary",
-         .change = vcf_change::cut_at_a_block_boundary,
-         .records = numbered_records(5000),
-         .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
-         .message = "corvane-prepare: {Z} has no BGZF end-of-file marker: the file is cut short (a copy or download "
-                    "that did not finish?), or its writer did not close it; nothing of it is converted. Make it again, "
-                    "or, if it is known to be whole, recompress it (bcftools view -Oz -o NEW.vcf.gz {Z})"},
-        {.name = "vcf_gz_cut_inside_a_block",
-         .change = vcf_change::cut_inside_a_block,
-         .records = numbered_records(5000),
-         .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
-         .message = "corvane-prepare: {Z} has no BGZF end-of-file marker: the file is cut short (a copy or download "
-                    "that did not finish?), or its writer did not close it; nothing of it is converted. Make it again, "
-                    "or, if it is known to be whole, recompress it (bcftools view -Oz -o NEW.vcf.gz {Z})"},
-        {.name = "index_older_than_data",
-         .change = vcf_change::index_older_than_data,
-         .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
-         .message = "corvane-prepare: {Z}.tbi is older than {Z}: it may describe the file as it was before it last "
-                    "changed; remake it (bcftools index -f -t {Z}), or give --no-index to read the file without it"},
-        {.name = "index_of_another_file",
-         .change = vcf_change::index_of_another_file,
-         .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
-         .message = "corvane-prepare: {Z}.tbi does not fit {Z}: no record of chromosome 1 starts where it places one "
-                    "(the index was made for another file, or before the file changed); remake it (bcftools index -f "
-                    "-t {Z}), or give --no-index to read the file without it"},
+        compressed_vcf_fault("vcf_gz_cut_at_a_block_boundary", vcf_change::cut_at_a_block_boundary, no_end_marker,
+                             numbered_records(5000)),
+        compressed_vcf_fault("vcf_gz_cut_inside_a_block", vcf_change::cut_inside_a_block, no_end_marker,
+                             numbered_records(5000)),
+        compressed_vcf_fault("index_older_than_data", vcf_change::index_older_than_data,
+                             "corvane-prepare: {Z}.tbi is older than {Z}: it may describe the file as it was before it "
+                             "last changed; remake it (bcftools index -f -t {Z}), or give --no-index to read the file "
+                             "without it"),
+        compressed_vcf_fault("index_of_another_file", vcf_change::index_of_another_file,
+                             "corvane-prepare: {Z}.tbi does not fit {Z}: no record of chromosome 1 starts where it "
+                             "places one (the index was made for another file, or before the file changed); remake it "
+                             "(bcftools index -f -t {Z}), or give --no-index to read the file without it"),
 
         // Genetic positions from a map that cannot give them.
         bad_map("map_out_of_order", "pos chr cM\n100 1 0.1\n300 1 0.3\n200 1 0.2\n",
