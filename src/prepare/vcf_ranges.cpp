@@ -44,7 +44,13 @@ std::vector<position_range> cut_into_ranges(const vcf_reader& reader, size_t cou
     std::vector<int64_t> windows;
     std::optional<uint64_t> first;
     uint64_t end = 0;
-    for (int64_t window = 0; window < positions_held; window += coarse_window) {
+    // The coarse windows end at the power of two past the data: the end of the last doubling stretch
+    // [L, 2L) with data.
+    int64_t data_limit = coarse_window;
+    for (int64_t stretch = coarse_window; stretch < positions_held; stretch *= 2) {
+        if (data_start(reader, stretch, 2 * stretch)) data_limit = 2 * stretch;
+    }
+    for (int64_t window = 0; window < data_limit; window += coarse_window) {
         const std::optional<uint64_t> start = data_start(reader, window, window + coarse_window);
         if (!start) continue;
         windows.push_back(window);
