@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
@@ -19,12 +20,14 @@ namespace corvane {
 
 namespace {
 
-// Refuses output names that are one of the input files (the rename would replace it).
-run_status check_outputs_are_not_inputs(const prepare_options& options) {
+// Refuses, before any work, output names that are one of the input files (the rename would replace
+// it) or that cannot take an output (a folder, a folder that cannot be written).
+run_status check_output_names(const prepare_options& options) {
     for (const std::string& output :
          {haplotype_output_path(options), legend_output_path(options), samples_output_path(options)}) {
-        const run_status checked = check_output_is_not_an_input(
+        run_status checked = check_output_is_not_an_input(
             output, {{"input", options.vcf_path}, {"input", options.map_path}, {"input", options.samples_path}});
+        if (checked == run_status::run_ok) checked = check_output_target(output);
         if (checked != run_status::run_ok) return checked;
     }
     return run_status::run_ok;
@@ -43,7 +46,7 @@ run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& sa
 }  // namespace
 
 run_status run_prepare(const prepare_options& options) {
-    run_status status = check_outputs_are_not_inputs(options);
+    run_status status = check_output_names(options);
     if (status != run_status::run_ok) return status;
     genetic_map map;
     cm_source cm;
@@ -93,10 +96,13 @@ run_status run_prepare(const prepare_options& options) {
     }
     if (status == run_status::run_ok) status = commit_staged({&haplotypes, &legend, &sample_ids});
     if (status != run_status::run_ok) return status;
-    print_message(message_kind::tool, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
-                  haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
-                  static_cast<long long>(table.site_count),
-                  static_cast<long long>(table.haplotype_count), samples.size());
+    // Counted only now: a refused or failed run's counts would read like a result.
+    report_site_counts(work.counts, options.policy);
+    print_message(message_kind::tool, "wrote %s, %s and %s: %s, %s of %s\n", haplotypes.final_path.c_str(),
+                  legend.final_path.c_str(), sample_ids.final_path.c_str(),
+                  counted(table.site_count, "SNP", "SNPs").c_str(),
+                  counted(table.haplotype_count, "haplotype", "haplotypes").c_str(),
+                  counted(static_cast<int64_t>(samples.size()), "sample", "samples").c_str());
     return run_status::run_ok;
 }
 
