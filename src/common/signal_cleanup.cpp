@@ -67,6 +67,7 @@ void remove_temporaries_on_signals() {
         struct sigaction action = {};
         action.sa_handler = remove_temporaries_and_end;
         action.sa_mask = handled_set();  // one handler at a time
+        action.sa_flags = SA_RESTART;    // a signal that waits must not cut another thread's read short
         sigaction(signal_number, &action, nullptr);
     }
 }
