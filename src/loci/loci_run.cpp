@@ -6,7 +6,6 @@
 #include <new>
 #include <vector>
 
-
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
@@ -44,25 +43,39 @@ run_status check_outputs(const loci_options& options) {
     return run_status::run_ok;
 }
 
+// An output named .gz is written compressed (BGZF, which gzip, zcat and bgzip read), as its name says.
+output_compression compression_by_name(const std::string& path) {
+    return path.ends_with(".gz") ? output_compression::bgzf : output_compression::none;
+}
+
+// The outputs of a run, opened before anything is read so that a name that cannot take its file
+// stops the run at once; the temporary files stand until the commit.
 struct loci_outputs {
     staged_output table;
     std::unique_ptr<staged_output> bed;
     std::unique_ptr<staged_output> carriers;
+    std::vector<staged_output*> all;
 };
 
-run_status write_outputs(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
-                         const std::vector<locus_carriers>& measured, const std::vector<std::string>& samples) {
-    loci_outputs out;
-    std::vector<staged_output*> all = {&out.table};
-    if (!options.bed_path.empty()) all.push_back((out.bed = std::make_unique<staged_output>()).get());
-    if (!options.carriers_path.empty()) all.push_back((out.carriers = std::make_unique<staged_output>()).get());
-    run_status status = open_staged(out.table, options.output_path);
-    if (status == run_status::run_ok && out.bed) status = open_staged(*out.bed, options.bed_path);
-    if (status == run_status::run_ok && out.carriers) status = open_staged(*out.carriers, options.carriers_path);
-    if (status != run_status::run_ok) return status;
+run_status open_outputs(const loci_options& options, loci_outputs& out) {
+    out.all = {&out.table};
+    if (!options.bed_path.empty()) out.all.push_back((out.bed = std::make_unique<staged_output>()).get());
+    if (!options.carriers_path.empty()) out.all.push_back((out.carriers = std::make_unique<staged_output>()).get());
+    run_status status = open_staged(out.table, options.output_path, compression_by_name(options.output_path));
+    if (status == run_status::run_ok && out.bed) {
+        status = open_staged(*out.bed, options.bed_path, compression_by_name(options.bed_path));
+    }
+    if (status == run_status::run_ok && out.carriers) {
+        status = open_staged(*out.carriers, options.carriers_path, compression_by_name(options.carriers_path));
+    }
+    return status;
+}
 
+run_status write_outputs(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
+                         const std::vector<locus_carriers>& measured, const std::vector<std::string>& samples,
+                         loci_outputs& out) {
     const bool with_carriers = !options.panel_paths.empty();
-    status = write_staged(out.table, loci_header(with_carriers));
+    run_status status = write_staged(out.table, loci_header(with_carriers));
     if (status == run_status::run_ok && out.carriers) status = write_staged(*out.carriers, carrier_list_header());
     for (size_t k = 0; k < loci.size() && status == run_status::run_ok; ++k) {
         const locus_carriers* carriers = with_carriers ? &measured[k] : nullptr;
@@ -73,10 +86,12 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
         }
     }
     if (status != run_status::run_ok) return status;
-    return commit_staged(all);
+    return commit_staged(out.all);
 }
 
 run_status run_checked(const loci_options& options) {
+    loci_outputs out;
+    if (const run_status opened = open_outputs(options, out); opened != run_status::run_ok) return opened;
     result_rows rows;
     for (const std::string& path : options.result_paths) {
         const run_status read = read_result_table(path, rows);
@@ -98,7 +113,7 @@ run_status run_checked(const loci_options& options) {
                                                   measured);
         if (found != run_status::run_ok) return found;
     }
-    return write_outputs(options, rows, loci, measured, samples);
+    return write_outputs(options, rows, loci, measured, samples, out);
 }
 
 }  // namespace

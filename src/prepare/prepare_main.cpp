@@ -1,5 +1,6 @@
 // corvane-prepare: the entry point of the VCF/BCF converter.
 #include "common/message.hpp"
+#include "common/signal_cleanup.hpp"
 #include "prepare/htslib_messages.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
@@ -8,6 +9,7 @@
 int main(int argc, char** argv) {
     corvane::set_program_name("corvane-prepare");
     corvane::report_htslib_messages();
+    corvane::remove_temporaries_on_signals();
     corvane::prepare_options options;
     corvane::run_status status = corvane::parse_prepare_options(argc, argv, options);
     if (status == corvane::run_status::run_ok) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
@@ -31,14 +32,16 @@ struct panel_outputs {
     staged_output sample_ids;
 };
 
-// Refuses output names that are one of the input files (the rename would replace it).
-run_status check_outputs_are_not_inputs(const prepare_options& options, const std::vector<std::string>& prefixes) {
+// Refuses, before any work, output names that are one of the input files (the rename would replace
+// it) or that cannot take an output (a folder, a folder that cannot be written).
+run_status check_output_names(const prepare_options& options, const std::vector<std::string>& prefixes) {
     for (const std::string& prefix : prefixes) {
         for (const std::string& output : {haplotype_output_path(options, prefix), legend_output_path(options, prefix),
                                           samples_output_path(prefix)}) {
-            const run_status checked = check_output_is_not_an_input(
+            run_status checked = check_output_is_not_an_input(
                 output, {{"input", options.vcf_path}, {"input", options.map_path}, {"input", options.samples_path},
                          {"input", options.populations_path}});
+            if (checked == run_status::run_ok) checked = check_output_target(output);
             if (checked != run_status::run_ok) return checked;
         }
     }
@@ -93,17 +96,20 @@ run_status open_outputs(const prepare_options& options, const std::string& prefi
 
 // A panel without a single SNP kept is refused, with what the file has instead.
 run_status check_some_kept(const chromosome_conversion& conversion, const panel_target& target,
-                           const panel_result& panel) {
+                           const panel_result& panel, const site_policy& policy) {
     if (panel.counts.kept > 0) return run_status::run_ok;
     const vcf_reader& reader = conversion.reader;
     if (conversion.records == 0) {
         print_message(message_kind::tool, "%s\n",
                       absent_chromosome_message(reader.path, reader.requested_chromosome, reader.contigs_seen).c_str());
     } else {
+        const bool one = conversion.records == 1;
+        const std::string which =
+            one ? std::string("the one site") : "none of the " + std::to_string(conversion.records) + " sites";
         const std::string of_population = target.name.empty() ? "" : " for population " + target.name;
-        print_message(message_kind::tool, "none of the %lld sites of chromosome %s in %s is a usable SNP%s\n",
-                      static_cast<long long>(conversion.records), reader.chromosome.c_str(), reader.path.c_str(),
-                      of_population.c_str());
+        print_message(message_kind::tool, "%s of chromosome %s in %s is %sa usable SNP%s (%s)\n", which.c_str(),
+                      reader.chromosome.c_str(), reader.path.c_str(), one ? "not " : "", of_population.c_str(),
+                      skipped_counts_text(panel.counts, policy).c_str());
     }
     return run_status::bad_input;
 }
@@ -123,8 +129,9 @@ void suggest_an_index(const prepare_options& options, const vcf_reader& reader) 
 }  // namespace
 
 run_status run_prepare(const prepare_options& options) {
+    // The names of a population's outputs are known once its file is read.
     run_status status =
-        options.populations_path.empty() ? check_outputs_are_not_inputs(options, {options.out_prefix}) : run_status::run_ok;
+        options.populations_path.empty() ? check_output_names(options, {options.out_prefix}) : run_status::run_ok;
     if (status != run_status::run_ok) return status;
     genetic_map map;
     cm_source cm;
@@ -151,7 +158,7 @@ run_status run_prepare(const prepare_options& options) {
     for (const panel_target& target : targets) {
         prefixes.push_back(target.name.empty() ? options.out_prefix : options.out_prefix + "." + target.name);
     }
-    if (!options.populations_path.empty()) status = check_outputs_are_not_inputs(options, prefixes);
+    if (!options.populations_path.empty()) status = check_output_names(options, prefixes);
     if (status != run_status::run_ok) return status;
 
     std::vector<panel_outputs> outputs(targets.size());
@@ -164,14 +171,8 @@ run_status run_prepare(const prepare_options& options) {
     chromosome_conversion conversion{
         .reader = reader, .targets = targets, .policy = options.policy, .cm = cm, .threads = options.threads, .panels = panels};
     status = convert_chromosome(conversion);
-    for (size_t panel = 0; panel < targets.size(); ++panel) {
-        report_site_counts(panels[panel].counts, options.policy, targets[panel].name);
-    }
     for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {
-        status = check_some_kept(conversion, targets[panel], panels[panel]);
-    }
-    for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {
-        report_samples_behind_drops(reader.header, targets[panel], panels[panel], options.populations_path);
+        status = check_some_kept(conversion, targets[panel], panels[panel], options.policy);
     }
     std::vector<staged_output*> committed;
     for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {
@@ -182,12 +183,17 @@ run_status run_prepare(const prepare_options& options) {
     }
     if (status == run_status::run_ok) status = commit_staged(committed);
     if (status != run_status::run_ok) return status;
+    // Counted only now: a refused or failed run's counts would read like a result.
     for (size_t panel = 0; panel < targets.size(); ++panel) {
+        report_site_counts(panels[panel].counts, options.policy, targets[panel].name);
+        report_samples_behind_drops(reader.header, targets[panel], panels[panel], options.populations_path);
         const panel_outputs& written = outputs[panel];
-        print_message(message_kind::tool, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
-                      written.haplotypes.final_path.c_str(), written.legend.final_path.c_str(),
-                      written.sample_ids.final_path.c_str(), static_cast<long long>(panels[panel].counts.kept),
-                      2 * static_cast<long long>(targets[panel].samples.size()), targets[panel].samples.size());
+        const int64_t samples = static_cast<int64_t>(targets[panel].samples.size());
+        print_message(message_kind::tool, "wrote %s, %s and %s: %s, %s of %s\n", written.haplotypes.final_path.c_str(),
+                      written.legend.final_path.c_str(), written.sample_ids.final_path.c_str(),
+                      counted(panels[panel].counts.kept, "SNP", "SNPs").c_str(),
+                      counted(2 * samples, "haplotype", "haplotypes").c_str(),
+                      counted(samples, "sample", "samples").c_str());
     }
     suggest_an_index(options, reader);
     return run_status::run_ok;

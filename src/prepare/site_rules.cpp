@@ -141,6 +141,16 @@ bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency) {
     return static_cast<double>(minor) < min_frequency * static_cast<double>(haplotypes);
 }
 
+namespace {
+
+std::string below_min_maf_description(const site_policy& policy) {
+    char text[96];
+    std::snprintf(text, sizeof text, "sites with a minor allele frequency below %g", policy.min_minor_allele_frequency);
+    return text;
+}
+
+}  // namespace
+
 void report_site_counts(const site_counts& counts, const site_policy& policy, const std::string& panel_name) {
     const std::string panel = panel_name.empty() ? "" : panel_name + ": ";
     for (const bad_site_kind kind : all_bad_site_kinds) {
@@ -152,10 +162,23 @@ void report_site_counts(const site_counts& counts, const site_policy& policy, co
         print_message(message_kind::tool, "%sduplicate records of a SNP (same position, alleles and genotypes) read as "
                       "one: %lld\n", panel.c_str(), static_cast<long long>(counts.duplicates));
     }
-    print_message(message_kind::tool, "%ssites with a minor allele frequency below %g skipped: %lld\n", panel.c_str(),
-                  policy.min_minor_allele_frequency, static_cast<long long>(counts.below_min_maf));
+    print_message(message_kind::tool, "%s%s skipped: %lld\n", panel.c_str(), below_min_maf_description(policy).c_str(),
+                  static_cast<long long>(counts.below_min_maf));
     print_message(message_kind::tool, "%sbiallelic phased SNPs kept: %lld\n", panel.c_str(),
                   static_cast<long long>(counts.kept));
+}
+
+std::string skipped_counts_text(const site_counts& counts, const site_policy& policy) {
+    std::string text;
+    const auto add = [&](std::string_view what, int64_t count) {
+        if (count == 0) return;
+        if (!text.empty()) text += "; ";
+        text += what;
+        text += " skipped: " + std::to_string(count);
+    };
+    for (const bad_site_kind kind : all_bad_site_kinds) add(bad_site_description(kind), counts.skipped[static_cast<int>(kind)]);
+    add(below_min_maf_description(policy), counts.below_min_maf);
+    return text;
 }
 
 }  // namespace corvane

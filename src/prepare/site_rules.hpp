@@ -79,4 +79,8 @@ bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency);
 // after "PANEL: " when the counts are of the panel of population `panel_name`.
 void report_site_counts(const site_counts& counts, const site_policy& policy, const std::string& panel_name);
 
+// The kinds with sites skipped, as "multi-allelic sites skipped: 2; ...", for a message about a
+// conversion that kept none.
+std::string skipped_counts_text(const site_counts& counts, const site_policy& policy);
+
 }  // namespace corvane
