@@ -156,7 +156,6 @@ run_status merge_range(chromosome_conversion& conversion, range_result& result, 
         if (start.cm >= last_cm) continue;
         print_captured(std::span<const captured_message>(result.messages).first(start.messages));
         report_decreasing_cm(start.location, start.cm, last_cm);
-        for (size_t panel = 0; panel < panels.size(); ++panel) add_counts(panels[panel].counts, start.counts[panel]);
         return run_status::bad_input;
     }
     print_captured(result.messages);

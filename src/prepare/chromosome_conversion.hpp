@@ -46,7 +46,7 @@ std::vector<position_range> plan_ranges(const vcf_reader& reader, int threads);
 // into ranges (several per thread) each read by a thread's own reader: the ranges' sites, rows,
 // counts and messages are taken in order, so that everything (the rows, the counts, the first fault
 // and what was printed before it) is what one pass gives. Without an index, htslib decompresses
-// with `threads` threads. Faults are reported; the panels' counts are those up to the first.
+// with `threads` threads. Faults are reported.
 run_status convert_chromosome(chromosome_conversion& conversion);
 
 }  // namespace corvane

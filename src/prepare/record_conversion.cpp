@@ -92,7 +92,6 @@ void note_range_start(record_conversion& work, size_t panel, const bcf1_t* recor
     start.cm = cm;
     start.location = record_location(work.reader, record);
     start.messages = work.messages->size();
-    for (const panel_part& part : work.parts) start.counts.push_back(part.counts);
     work.starts.push_back(std::move(start));
 }
 

@@ -39,13 +39,12 @@ struct panel_part {
 
 // The first SNP a panel keeps in a range: its cM must not be below that of the panel's last SNP of
 // the ranges before, which only the merge knows. Noted with what one reader of the whole chromosome
-// would have printed and counted by then, had the check failed there.
+// would have printed by then, had the check failed there.
 struct range_start {
     size_t panel = 0;
     double cm = 0.0;
-    std::string location;            // "PATH: CHR:POS"
-    size_t messages = 0;             // the range's messages before it
-    std::vector<site_counts> counts; // every panel's counts before it
+    std::string location;  // "PATH: CHR:POS"
+    size_t messages = 0;   // the range's messages before it
 };
 
 // A conversion of a stretch of records under way: its inputs, what it gives each panel, and what it
