@@ -3,7 +3,8 @@
 # corvane_add_libraries. A new source file is added to its folder's list here and nowhere else.
 # The folders stand in their order of building: each uses only folders listed before it.
 #   common   statuses, messages, help and version, files (same-file check, temporary and staged
-#            outputs), the option table, the line reader and the splitters
+#            outputs, their removal on a signal), the option table, the line reader and the
+#            splitters
 #   input    every input format end to end: genotype files (text and bit panel), the two tables,
 #            and input/legend/ for every legend reader
 #   search   the carrier counts and the region search, reference and fast, and the carrier search
@@ -16,9 +17,11 @@
 
 set(corvane_common_sources
   common/run_status.cpp
+  common/counted.cpp
   common/message.cpp
   common/help_and_version.cpp
   common/same_file.cpp
+  common/signal_cleanup.cpp
   common/temporary_file.cpp
   common/staged_output.cpp
   common/option_table.cpp
@@ -44,7 +47,7 @@ set(corvane_input_sources
   input/legend/legend_table.cpp
   input/legend/legend_index.cpp
 )
-set(corvane_input_uses corvane_common)
+set(corvane_input_uses corvane_common Threads::Threads)
 
 set(corvane_search_sources
   search/window_count.cpp
@@ -86,13 +89,21 @@ set(corvane_prepare_sources
   prepare/text_input.cpp
   prepare/map_file.cpp
   prepare/sample_list.cpp
+  prepare/population_file.cpp
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
+  prepare/panel_gather.cpp
   prepare/chromosome_name.cpp
+  prepare/htslib_messages.cpp
+  prepare/vcf_index.cpp
+  prepare/vcf_header_fault.cpp
   prepare/vcf_reader.cpp
   prepare/text_panel_conversion.cpp
   prepare/cm_source.cpp
   prepare/record_conversion.cpp
+  prepare/vcf_ranges.cpp
+  prepare/chromosome_conversion.cpp
+  prepare/dropped_samples.cpp
   prepare/prepare_run.cpp
   prepare/ms_conversion.cpp
 )

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 #include "common/option_table.hpp"
 
 namespace corvane {
@@ -17,6 +19,7 @@ std::string_view layout_name(map_layout layout) {
     switch (layout) {
         case map_layout::automatic: return "auto";
         case map_layout::pos_chr_cm: return "pos-chr-cm";
+        case map_layout::shapeit: return "shapeit";
         case map_layout::plink: return "plink";
         case map_layout::hapmap: return "hapmap";
     }
@@ -34,6 +37,7 @@ std::string help_line(const char* format, values... filled) {
 bool parse_layout(std::string_view text, map_layout& layout) {
     if (text == "auto") layout = map_layout::automatic;
     else if (text == "pos-chr-cm") layout = map_layout::pos_chr_cm;
+    else if (text == "shapeit") layout = map_layout::shapeit;
     else if (text == "plink") layout = map_layout::plink;
     else if (text == "hapmap") layout = map_layout::hapmap;
     else return false;
@@ -47,6 +51,7 @@ bool apply_site_action(std::string_view text, site_policy& policy) {
     if (equals != std::string_view::npos) {
         kind_name = text.substr(0, equals);
         text = text.substr(equals + 1);
+        if (kind_name.empty()) return false;  // "=skip": a kind left out, not all four meant
     }
     bool refuse = false;
     if (text == "refuse") refuse = true;
@@ -127,6 +132,8 @@ std::vector<command_option<prepare_options>> option_table() {
         {.name = "--map",
          .help = "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
                  "                        pos chr cM          three columns with a header line\n"
+                 "                        position rate cM    SHAPEIT/IMPUTE, one chromosome per file, with\n"
+                 "                                            the header position COMBINED_rate(cM/Mb) Genetic_Map(cM)\n"
                  "                        chr id cM bp        PLINK .map, no header\n"
                  "                        Chromosome Position(bp) Rate(cM/Mb) Map(cM)   HapMap, with a header\n"
                  "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n",
@@ -134,11 +141,12 @@ std::vector<command_option<prepare_options>> option_table() {
              return take_text(into.map_path, name, value);
          }},
         {.name = "--map-layout",
-         .help = help_line("  --map-layout L      auto, pos-chr-cm, plink or hapmap (default %s)\n",
+         .help = help_line("  --map-layout L      auto, pos-chr-cm, shapeit, plink or hapmap (default %s: told from\n"
+                           "                      the first line)\n",
                            std::string(layout_name(defaults.layout)).c_str()),
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_layout(value, into.layout)) return {};
-             return "unknown map layout " + quoted(value) + " (use auto, pos-chr-cm, plink or hapmap)";
+             return "unknown map layout " + quoted(value) + " (use auto, pos-chr-cm, shapeit, plink or hapmap)";
          }},
         {.name = "--min-maf",
          .help = help_line("  --min-maf F         skip sites whose minor allele frequency among the kept haplotypes\n"
@@ -171,9 +179,17 @@ std::vector<command_option<prepare_options>> option_table() {
              return take_text(into.out_prefix, name, value);
          }},
         {.name = "--samples",
-         .help = "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n",
+         .help = "  --samples FILE      keep only these samples (one id per line, taken whole: blanks at either\n"
+                 "                      end are part of it), in the VCF's order\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.samples_path, name, value);
+         }},
+        {.name = "--populations",
+         .help = "  --populations FILE  one panel per population from one pass: FILE has a sample id and its\n"
+                 "                      population per line (a header line allowed); writes PREFIX.POP.hapbits,\n"
+                 "                      PREFIX.POP.legend and PREFIX.POP.samples for each population POP\n",
+         .take = [](options& into, std::string_view name, std::string_view value) {
+             return take_text(into.populations_path, name, value);
          }},
         {.name = "--format",
          .repeats = option_repeats::allowed,
@@ -194,10 +210,21 @@ std::vector<command_option<prepare_options>> option_table() {
          }},
         {.name = "--threads",
          .repeats = option_repeats::allowed,
-         .help = "  --threads N         N extra threads for htslib's BGZF decompression and compression (default 0)\n",
+         .help = "  --threads N         N threads besides the main one (default 0): with an index (.tbi or .csi)\n"
+                 "                      they read the chromosome in ranges side by side; without one they\n"
+                 "                      decompress it; they also compress --format gzip output and turn the\n"
+                 "                      bit panel\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_threads(value, into.threads)) return {};
              return "--threads takes a whole number from 0 to 256, got " + quoted(value);
+         }},
+        {.name = "--no-index",
+         .takes_value = false,
+         .help = "  --no-index          read the VCF/BCF from its start to its end without its index (for an\n"
+                 "                      index that is older than the file or does not fit it)\n",
+         .take = [](options& into, std::string_view, std::string_view) {
+             into.use_index = false;
+             return option_fault{};
          }},
         {.name = "--hap",
          .help = "  --hap GENOTYPES     convert this text genotype file instead of a VCF (no --chr, --map)\n",
@@ -271,6 +298,20 @@ command_line_text command_text() {
     return text;
 }
 
+// A prefix that names a folder ("out/", ".", or a folder that exists) would hide the outputs in it
+// as ".hapbits" or put them beside it; the message shows the prefix meant.
+std::string prefix_fault(const std::string& prefix) {
+    struct stat found = {};
+    const bool folder = prefix.ends_with('/') || prefix == "." || prefix == ".." || prefix.ends_with("/.") ||
+                        prefix.ends_with("/..") || (stat(prefix.c_str(), &found) == 0 && S_ISDIR(found.st_mode));
+    if (!folder) return "";
+    std::string inside = prefix;
+    while (inside.size() > 1 && inside.ends_with('/')) inside.pop_back();
+    if (!inside.ends_with('/')) inside += '/';
+    return "--out takes a prefix of file names, but " + quoted(prefix) + " names a folder; give a prefix inside it, "
+           "such as " + inside + "NAME";
+}
+
 // The checks across options, once all are read.
 run_status check_prepare_options(const prepare_options& options, const command_line& read,
                                  const command_line_text& text) {
@@ -288,10 +329,11 @@ run_status check_prepare_options(const prepare_options& options, const command_l
             return refuse("give one of --vcf FILE, --ms FILE and --hap GENOTYPES");
         }
         if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
+        if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
         if (options.region_length == 0) return refuse("--ms needs --length BP, the length of the simulated region");
         if (options.map_path.empty() == !rate_given) return refuse("give exactly one of --map FILE and --cm-per-mb R");
         if (!options.chromosome.empty() || !options.cm_tag.empty() || !options.samples_path.empty() ||
-            options.format != panel_format::bits) {
+            !options.populations_path.empty() || !options.use_index || options.format != panel_format::bits) {
             return refuse("--ms takes --length, --map (with --map-layout, --map-chr) or --cm-per-mb, --rep-prefix, "
                           "--min-maf and --out: each replicate becomes a bit panel");
         }
@@ -302,10 +344,11 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (!options.text_panel_path.empty()) {
         if (!options.vcf_path.empty()) return refuse("give one of --vcf FILE and --hap GENOTYPES, not both");
         if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
+        if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
         if (options.format != panel_format::bits) return refuse("--hap converts a text panel into a bit panel only");
         if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
-            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf") || rate_given ||
-            !options.map_chromosome.empty()) {
+            !options.samples_path.empty() || !options.populations_path.empty() || layout_given ||
+            was_given(read, "--min-maf") || !options.use_index || rate_given || !options.map_chromosome.empty()) {
             return refuse("--hap takes only --out (and --threads): the panel is converted as it is");
         }
         return run_status::run_ok;
@@ -313,10 +356,14 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (options.vcf_path.empty()) return refuse("missing --vcf FILE");
     if (options.chromosome.empty()) return refuse("missing --chr NAME");
     if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
+    if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
     if (!options.map_path.empty() + !options.cm_tag.empty() + rate_given != 1) {
         return refuse("give exactly one of --map FILE, --cm-tag TAG and --cm-per-mb R");
     }
     if (const std::string fault = map_options_fault(); !fault.empty()) return refuse(fault);
+    if (!options.samples_path.empty() && !options.populations_path.empty()) {
+        return refuse("give one of --samples FILE and --populations FILE, not both");
+    }
     return run_status::run_ok;
 }
 
@@ -330,19 +377,27 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
     return check_prepare_options(options, read, text);
 }
 
-std::string haplotype_output_path(const prepare_options& options) {
+std::string haplotype_output_path(const prepare_options& options, const std::string& prefix) {
     switch (options.format) {
-        case panel_format::bits: return options.out_prefix + ".hapbits";
-        case panel_format::text: return options.out_prefix + ".hap";
-        case panel_format::gzip: return options.out_prefix + ".hap.gz";
+        case panel_format::bits: return prefix + ".hapbits";
+        case panel_format::text: return prefix + ".hap";
+        case panel_format::gzip: return prefix + ".hap.gz";
     }
     return "";
 }
 
-std::string legend_output_path(const prepare_options& options) {
-    return options.out_prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
+std::string legend_output_path(const prepare_options& options, const std::string& prefix) {
+    return prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
 }
 
-std::string samples_output_path(const prepare_options& options) { return options.out_prefix + ".samples"; }
+std::string samples_output_path(const std::string& prefix) { return prefix + ".samples"; }
+
+std::string haplotype_output_path(const prepare_options& options) {
+    return haplotype_output_path(options, options.out_prefix);
+}
+
+std::string legend_output_path(const prepare_options& options) { return legend_output_path(options, options.out_prefix); }
+
+std::string samples_output_path(const prepare_options& options) { return samples_output_path(options.out_prefix); }
 
 }  // namespace corvane

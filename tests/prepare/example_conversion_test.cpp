@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/prepare_support.hpp"
@@ -102,6 +103,17 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
             ASSERT_EQ(result.status, 0) << result.err;
             EXPECT_EQ(bit_panel_text(base + "-converted.hapbits"), hap);
             EXPECT_EQ(read_file(base + "-converted.legend"), legend);
+            // Threads read an indexed file in ranges; without an index the run says what one would give.
+            const run_result threaded = convert(base + variant, base + "-threaded", {"--threads", "3"});
+            ASSERT_EQ(threaded.status, 0) << threaded.err;
+            EXPECT_EQ(bit_panel_text(base + "-threaded.hapbits"), hap);
+            EXPECT_EQ(read_file(base + "-threaded.legend"), legend);
+            const bool indexed = std::string(variant).starts_with(".indexed");
+            EXPECT_EQ(threaded.err.find("was read by one thread: it has no index; with one (bcftools index " + base +
+                                        variant + ") the conversion reads the chromosome with all 3 threads\n") ==
+                          std::string::npos,
+                      indexed)
+                << threaded.err;
         }
         // A chromosome asked for in the other spelling is found, through the index and streamed alike;
         // one in neither spelling names the contigs the file has records of.
@@ -145,8 +157,8 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     const std::vector<std::string> all = split_lines(bit_panel_text(dir.file("all.hapbits")));
     ASSERT_EQ(all.size(), 758u);
 
-    // Samples 3 and 1 of the VCF, listed out of order, with a blank line and a CR.
-    write_file(dir.file("samples.txt"), "3_HG00099\r\n\n  1_HG00096\n");
+    // Samples 3 and 1 of the VCF, listed out of order, with an empty line and a CR.
+    write_file(dir.file("samples.txt"), "3_HG00099\r\n\n1_HG00096\n");
     const run_result result = convert(example_vcf, dir.file("some"), {"--samples", dir.file("samples.txt")});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(split_lines(bit_panel_text(dir.file("some.hapbits"))),
@@ -158,12 +170,84 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     const run_result unknown = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("unknown.txt")});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("unknown.txt:2: sample \"NA99999\" is not in"), std::string::npos) << unknown.err;
+    // An id is the whole line: blanks around it are part of it.
+    write_file(dir.file("padded.txt"), "  1_HG00096\n");
+    const run_result padded = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("padded.txt")});
+    EXPECT_EQ(padded.status, 1);
+    EXPECT_NE(padded.err.find("padded.txt:1: sample \"  1_HG00096\" is not in"), std::string::npos) << padded.err;
 
     write_file(dir.file("twice.txt"), "1_HG00096\n1_HG00096\n");
     const run_result twice = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("twice.txt")});
     EXPECT_EQ(twice.status, 1);
     EXPECT_NE(twice.err.find("twice.txt:2:"), std::string::npos) << twice.err;
     EXPECT_TRUE(names_starting_with(dir.path, "bad").empty());
+}
+
+// One pass with --populations writes for each population the three files --samples with its samples
+// writes, byte for byte, with the site rules and --min-maf applied to each on its own: a missing call
+// of one population's sample and an unphased one of another's drop sites of that population only.
+TEST(ExampleConversion, PopulationsFromOnePassAreThePanelsOfTheirSampleLists) {
+    scratch_dir dir;
+    std::string text;
+    std::string populations = "sample\tpopulation\n";
+    std::vector<std::string> samples;
+    int record = 0;
+    for (const std::string& line : split_lines(read_gzip_file(example_vcf))) {
+        std::vector<std::string_view> fields = split_words(line);
+        if (line.starts_with("#CHROM")) {
+            for (size_t i = 9; i < fields.size(); ++i) samples.emplace_back(fields[i]);
+        }
+        if (line.starts_with("#")) {
+            text += line + "\n";
+            continue;
+        }
+        ++record;
+        std::string changed = line;
+        // Sample 1 (of AFR) missing at records 100 to 120, sample 2 (of EAS) unphased at 200 to 210.
+        const auto set_call = [&](size_t sample, const char* call) {
+            size_t at = 0;
+            for (size_t tab = 0; tab < 9 + sample; ++tab) at = changed.find('\t', at) + 1;
+            changed.replace(at, 3, call);
+        };
+        if (record >= 100 && record <= 120) set_call(0, ".|.");
+        if (record >= 200 && record <= 210) set_call(1, "0/1");
+        text += changed + "\n";
+    }
+    const char* names[] = {"AFR", "EAS", "EUR"};
+    for (size_t i = 0; i + 9 < samples.size(); ++i) populations += samples[i] + "\t" + names[i % 3] + "\tsuper\n";
+    write_file(dir.file("mixed.vcf"), text);
+    write_file(dir.file("pops.txt"), populations);
+    std::vector<std::pair<std::string, std::vector<std::string>>> passes = {{dir.file("mixed.vcf"), {}}};
+    if (have_bcftools()) {
+        ASSERT_TRUE(run_bcftools({"view", "-Oz", "-o", dir.file("mixed.vcf.gz"), dir.file("mixed.vcf")}));
+        ASSERT_TRUE(run_bcftools({"index", "-t", dir.file("mixed.vcf.gz")}));
+        passes.push_back({dir.file("mixed.vcf.gz"), {"--threads", "2"}});
+    }
+    for (const auto& [vcf, threads] : passes) {
+        SCOPED_TRACE(vcf);
+        std::vector<std::string> extra = {"--populations", dir.file("pops.txt"), "--min-maf", "0.05"};
+        extra.insert(extra.end(), threads.begin(), threads.end());
+        const run_result result = convert(vcf, dir.file("pop"), extra);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.err.find("9 of the 379 samples of " + vcf + " are in no population of " + dir.file("pops.txt") +
+                                  " and are left out\n"),
+                  std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("AFR: sites with a missing genotype skipped: 21\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("EAS: sites with a missing genotype skipped: 0\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("EAS: sites with an unphased genotype skipped: 11\n"), std::string::npos) << result.err;
+        for (size_t p = 0; p < 3; ++p) {
+            SCOPED_TRACE(names[p]);
+            std::string listed;
+            for (size_t i = p; i + 9 < samples.size(); i += 3) listed += samples[i] + "\n";
+            write_file(dir.file("listed.txt"), listed);
+            const run_result alone = convert(vcf, dir.file("alone"), {"--samples", dir.file("listed.txt"), "--min-maf", "0.05"});
+            ASSERT_EQ(alone.status, 0) << alone.err;
+            const std::string prefix = dir.file("pop.") + names[p];
+            EXPECT_EQ(read_file(prefix + ".hapbits"), read_file(dir.file("alone.hapbits")));
+            EXPECT_EQ(read_file(prefix + ".legend"), read_file(dir.file("alone.legend")));
+            EXPECT_EQ(read_file(prefix + ".samples"), listed);
+        }
+    }
 }
 
 // The bit panel and the BGZF text give corvane the same regions.

@@ -1,11 +1,17 @@
 // corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
-// disordered VCF, a bad genetic map or INFO tag, an output that names an input, a text panel that
-// cannot be a bit panel. Each fault is reported once and leaves no output. A row runs alone as
-// ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+// disordered VCF, a bgzipped VCF cut short or with an index that does not fit it, a bad genetic map
+// or INFO tag, a population file that cannot give panels, an output that names an input, a text
+// panel that cannot be a bit panel. Each fault is reported once, with no counts, and leaves no output
+// (older outputs as they were). A row runs alone as ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+#include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
+#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -18,28 +24,97 @@ const std::string two_point_map = "pos\tchr\tcM\n1\t1\t0\n1000000\t1\t10\n1\t2\t
 const std::string good_record = "1\t100\tgood\tA\tG\t.\t.\t.\tGT\t0|1";
 const std::string good_record_2 = "1\t300\tgood2\tC\tG\t.\t.\t.\tGT\t1|1";
 
-// Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF,
-// {M} the map, {H} a text panel, {S} an ms file, {O} the output prefix, {D} the scratch folder.
+// Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF, {Z} the
+// VCF bgzipped, {M} the map, {P} a population file, {H} a text panel, {S} an ms file, {O} the output
+// prefix, {D} the scratch folder.
 std::vector<std::string> vcf_arguments(std::vector<std::string> extra = {}) {
     std::vector<std::string> arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{O}"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return arguments;
 }
 
+// What is done to the VCF {V} before the run, into {Z}: bgzipped (bcftools view -Oz), then cut
+// short, or indexed (bcftools index -t) by an index that does not fit it.
+enum class vcf_change { none, cut_at_a_block_boundary, cut_inside_a_block, index_older_than_data, index_of_another_file };
+
 struct prepare_case {
     std::string name;
+    vcf_change change = vcf_change::none;
     std::vector<std::string> records = {good_record, good_record_2};  // the VCF's records, small_vcf's header
     std::vector<std::string> samples = {"s1"};
     std::string vcf_text = "";  // a whole VCF instead, when not empty
     std::string map = two_point_map;
     std::string text_panel = "";  // {H}, written when not empty
     std::string ms_text = "";     // {S}, written when not empty
+    std::string populations = "";  // {P}, written when not empty
     std::vector<std::string> arguments = vcf_arguments();
     int status = 1;
     std::string message;  // a line standing once on standard error
+    void (*setup)(const std::string& folder) = nullptr;  // older outputs and folders the case needs
 };
 
 void PrintTo(const prepare_case& row, std::ostream* stream) { *stream << row.name; }
+
+// `count` good records of chromosome 1, about 40 bytes each: enough for several BGZF blocks.
+std::vector<std::string> numbered_records(int count) {
+    std::vector<std::string> records;
+    for (int i = 1; i <= count; ++i) {
+        records.push_back("1\t" + std::to_string(100 * i) + "\tsite" + std::to_string(i) + "\tA\tG\t.\t.\t.\tGT\t0|1");
+    }
+    return records;
+}
+
+// The byte offsets at which the BGZF blocks of `bytes` start (each block gives its size at 16).
+std::vector<size_t> block_starts(const std::string& bytes) {
+    std::vector<size_t> starts;
+    for (size_t at = 0; at + 18 <= bytes.size();) {
+        starts.push_back(at);
+        at += (static_cast<unsigned char>(bytes[at + 16]) | static_cast<unsigned char>(bytes[at + 17]) << 8) + 1;
+    }
+    return starts;
+}
+
+void set_modification_time(const std::string& path, int64_t seconds) {
+    const struct utimbuf times = {.actime = static_cast<time_t>(seconds), .modtime = static_cast<time_t>(seconds)};
+    ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
+}
+
+// Makes {Z} from {V} as `change` says; false when bcftools is not there to do it.
+bool apply_change(vcf_change change, const scratch_dir& dir) {
+    if (change == vcf_change::none) return true;
+    const std::string vcf = dir.file("in.vcf");
+    const std::string packed = dir.file("in.vcf.gz");
+    if (!run_bcftools({"view", "-Oz", "-o", packed, vcf})) return false;
+    const std::string bytes = read_file(packed);
+    const std::vector<size_t> starts = block_starts(bytes);
+    switch (change) {
+        case vcf_change::none: break;
+        case vcf_change::cut_at_a_block_boundary:
+            EXPECT_GE(starts.size(), 3u) << "too few blocks to cut";
+            write_file(packed, bytes.substr(0, starts.at(1)));
+            break;
+        case vcf_change::cut_inside_a_block:
+            write_file(packed, bytes.substr(0, (starts.at(0) + starts.at(1)) / 2));
+            break;
+        case vcf_change::index_older_than_data:
+            if (!run_bcftools({"index", "-t", packed})) return false;
+            set_modification_time(packed + ".tbi", 1000000000);
+            break;
+        case vcf_change::index_of_another_file: {
+            // The same records behind a longer header: every offset of its index is off.
+            const std::string other = dir.file("other.vcf");
+            std::string text = read_file(vcf);
+            text.insert(text.find('\n') + 1, "##comment=" + std::string(3000, 'x') + "\n");
+            write_file(other, text);
+            if (!run_bcftools({"view", "-Oz", "-o", other + ".gz", other}) || !run_bcftools({"index", "-t", other + ".gz"})) {
+                return false;
+            }
+            write_file(packed + ".tbi", read_file(other + ".gz.tbi"));
+            break;
+        }
+    }
+    return true;
+}
 
 prepare_case wrong_command_line(const std::string& name, std::vector<std::string> arguments, const std::string& what) {
     return {.name = name, .arguments = std::move(arguments), .status = 2, .message = "corvane-prepare: " + what};
@@ -55,6 +130,29 @@ prepare_case site_refused(const std::string& kind, const std::string& record, co
 
 prepare_case bad_map(const std::string& name, const std::string& map, const std::string& message) {
     return {.name = name, .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, .map = map, .message = message};
+}
+
+const std::string no_end_marker =
+    "corvane-prepare: {Z} has no BGZF end-of-file marker: the file is cut short (a copy or download that did not "
+    "finish?), or its writer did not close it; nothing of it is converted. Make it again, or, if it is known to be "
+    "whole, recompress it (bcftools view -Oz -o NEW.vcf.gz {Z})";
+
+// The VCF bgzipped as {Z} and changed as `change` says before the run.
+prepare_case compressed_vcf_fault(const std::string& name, vcf_change change, const std::string& message,
+                                  std::vector<std::string> records = {good_record, good_record_2}) {
+    return {.name = name,
+            .change = change,
+            .records = std::move(records),
+            .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
+            .message = message};
+}
+
+prepare_case population_fault(const std::string& name, const std::string& populations, const std::string& message) {
+    return {.name = name,
+            .samples = {"s1", "s2"},
+            .populations = populations,
+            .arguments = vcf_arguments({"--populations", "{P}"}),
+            .message = message};
 }
 
 prepare_case cm_tag_fault(const std::string& name, std::vector<std::string> records, const std::string& tag,
@@ -76,6 +174,19 @@ prepare_case ms_fault(const std::string& name, const std::string& second_replica
             .message = message};
 }
 
+// Older outputs of the prefix {O} that a refused run must leave as they are, and a folder where
+// the output `folder_name` goes.
+template <const char* folder_name>
+void older_outputs_and_a_folder(const std::string& folder) {
+    write_file(folder + "/out.hapbits", "older panel\n");
+    write_file(folder + "/out.legend", "older legend\n");
+    write_file(folder + "/out.samples", "older samples\n");
+    std::filesystem::remove(folder + "/" + folder_name);
+    std::filesystem::create_directory(folder + "/" + folder_name);
+}
+constexpr char samples_output[] = "out.samples";
+constexpr char legend_output[] = "out.legend";
+
 std::vector<prepare_case> prepare_cases() {
     return {
         // The command line, checked before anything is read.
@@ -96,8 +207,20 @@ std::vector<prepare_case> prepare_cases() {
         wrong_command_line("unknown_site_kind", vcf_arguments({"--on-bad-site", "snp=skip"}),
                            "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
                            "indel, missing, unphased; got \"snp=skip\""),
+        wrong_command_line("site_action_without_its_kind", vcf_arguments({"--on-bad-site", "=skip"}),
+                           "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
+                           "indel, missing, unphased; got \"=skip\""),
         wrong_command_line("unknown_map_layout", vcf_arguments({"--map-layout", "csv"}),
-                           "unknown map layout \"csv\" (use auto, pos-chr-cm, plink or hapmap)"),
+                           "unknown map layout \"csv\" (use auto, pos-chr-cm, shapeit, plink or hapmap)"),
+        // A prefix naming a folder would hide the outputs in it (dir/.hapbits) or put them beside it.
+        wrong_command_line("output_prefix_ending_in_a_slash",
+                           {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{D}/"},
+                           "--out takes a prefix of file names, but \"{D}/\" names a folder; give a prefix inside "
+                           "it, such as {D}/NAME"),
+        wrong_command_line("output_prefix_naming_a_folder",
+                           {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{D}"},
+                           "--out takes a prefix of file names, but \"{D}\" names a folder; give a prefix inside "
+                           "it, such as {D}/NAME"),
         wrong_command_line("map_layout_without_map",
                            {"--vcf", "a.vcf", "--chr", "1", "--cm-tag", "CM", "--out", "o", "--map-layout", "plink"},
                            "--map-layout needs --map"),
@@ -109,6 +232,8 @@ std::vector<prepare_case> prepare_cases() {
                            "--min-maf takes a number from 0 to 0.5; got \"0.6\""),
         wrong_command_line("minimum_frequency_in_percent", vcf_arguments({"--min-maf", "5%"}),
                            "--min-maf takes a number from 0 to 0.5; got \"5%\""),
+        wrong_command_line("samples_and_populations", vcf_arguments({"--samples", "s.txt", "--populations", "p.txt"}),
+                           "give one of --samples FILE and --populations FILE, not both"),
         wrong_command_line("vcf_and_text_panel", {"--hap", "p.hap", "--vcf", "a.vcf", "--out", "o"},
                            "give one of --vcf FILE and --hap GENOTYPES, not both"),
         wrong_command_line("text_panel_to_text", {"--hap", "p.hap", "--out", "o", "--format", "text"},
@@ -167,12 +292,45 @@ std::vector<prepare_case> prepare_cases() {
                      "1\t300\tz\tA\tG\t.\t.\t.\tGT\t0|1"},
          .message = "{V}: 1:300: the records of this chromosome are not all together; sort the VCF first (e.g. "
                     "bcftools sort)"},
+        {.name = "position_beyond_32_bits",
+         .records = {good_record, "1\t3038729691\tbig\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .message = "{V}: 1:3038729691: the position is beyond 2147483647, the largest that corvane's legend and scan "
+                    "hold"},
+        {.name = "snp_repeated_with_other_genotypes",
+         .records = {good_record, "1\t200\ta\tA\tG\t.\t.\t.\tGT\t0|1", "1\t200\tb\tA\tG\t.\t.\t.\tGT\t1|1",
+                     good_record_2},
+         .message = "{V}: 1:200: the SNP A>G is given in two records with different genotypes; which is right cannot "
+                    "be told: remove the wrong record (bcftools norm -d exact keeps the first of each)"},
+        {.name = "sample_named_twice_in_the_header",
+         .records = {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\t1|1\t0|0"},
+         .samples = {"s1", "s2", "s1"},
+         .message = "corvane-prepare: {V}: cannot read the VCF header: the header names sample \"s1\" twice (columns 10 "
+                    "and 12); sample names must be unique: rename one of them"},
         {.name = "no_usable_snp",
          .records = {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1"},
-         .message = "corvane-prepare: none of the 1 sites of chromosome 1 in {V} is a usable SNP"},
+         .message = "corvane-prepare: the one site of chromosome 1 in {V} is not a usable SNP (indels and other "
+                    "sites that are not SNPs skipped: 1)"},
+        {.name = "no_usable_snp_of_several",
+         .records = {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\t.\tGT\t0/1"},
+         .message = "corvane-prepare: none of the 2 sites of chromosome 1 in {V} is a usable SNP (indels and other "
+                    "sites that are not SNPs skipped: 1; sites with an unphased genotype skipped: 1)"},
         {.name = "chromosome_absent",
          .records = {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"},
          .message = "corvane-prepare: {V} has no records of chromosome 1 (nor of chr1); its records are of 2"},
+
+        // A bgzipped VCF cut short, read in part it would convert part of the chromosome.
+        compressed_vcf_fault("vcf_gz_cut_at_a_block_boundary", vcf_change::cut_at_a_block_boundary, no_end_marker,
+                             numbered_records(5000)),
+        compressed_vcf_fault("vcf_gz_cut_inside_a_block", vcf_change::cut_inside_a_block, no_end_marker,
+                             numbered_records(5000)),
+        compressed_vcf_fault("index_older_than_data", vcf_change::index_older_than_data,
+                             "corvane-prepare: {Z}.tbi is older than {Z}: it may describe the file as it was before it "
+                             "last changed; remake it (bcftools index -f -t {Z}), or give --no-index to read the file "
+                             "without it"),
+        compressed_vcf_fault("index_of_another_file", vcf_change::index_of_another_file,
+                             "corvane-prepare: {Z}.tbi does not fit {Z}: no record of chromosome 1 starts where it "
+                             "places one (the index was made for another file, or before the file changed); remake it "
+                             "(bcftools index -f -t {Z}), or give --no-index to read the file without it"),
 
         // Genetic positions from a map that cannot give them.
         bad_map("map_out_of_order", "pos chr cM\n100 1 0.1\n300 1 0.3\n200 1 0.2\n",
@@ -190,7 +348,39 @@ std::vector<prepare_case> prepare_cases() {
         bad_map("map_cm_going_down", "pos chr cM\n100 1 0.3\n200 1 0.2\n",
                 "{M}:3: cM 0.2 is below the 0.3 of the row before; cM must not decrease"),
         bad_map("map_without_the_chromosome", "pos chr cM\n100 2 0.1\n200 2 0.2\n",
-                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others)"),
+                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others, such as \"2\"); the "
+                "layout may be wrong: it was read as pos chr cM (told from the first line), with the chromosome in "
+                "column 2; set it with --map-layout pos-chr-cm, shapeit, plink or hapmap"),
+        bad_map("map_of_one_row", "pos chr cM\n100 1 0.5\n",
+                "corvane-prepare: genetic map {M} has one row for chromosome 1; a map needs at least two positions of "
+                "different cM"),
+        // A PLINK map of chr, id and bp (no cM), read as pos chr cM: no row names the chromosome.
+        bad_map("plink_map_of_three_columns", "1 rs1 100\n1 rs2 200\n",
+                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others, such as \"rs1\"); "
+                "the layout may be wrong: it was read as pos chr cM (told from the first line), with the chromosome "
+                "in column 2; set it with --map-layout pos-chr-cm, shapeit, plink or hapmap"),
+        // A SHAPEIT/IMPUTE map (position rate cM) read as pos chr cM: a row whose rate is 1 would be
+        // taken as a row of chromosome 1.
+        {.name = "rate_column_read_as_the_chromosome",
+         .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .map = "position COMBINED_rate(cM/Mb) Genetic_Map(cM)\n100 1 0.1\n200 0.5 0.2\n300 1 0.3\n",
+         .arguments = vcf_arguments({"--map-layout", "pos-chr-cm"}),
+         .message = "{M}:3: the chromosome column of pos chr cM holds the number 0.5: the layout may be wrong (as "
+                    "--map-layout says); set it with --map-layout pos-chr-cm, shapeit, plink or hapmap (shapeit: "
+                    "position rate cM, as SHAPEIT and IMPUTE maps have)"},
+        // Genetic positions that the scan, reading cM in single precision, would read as infinite,
+        // or whose interpolation overflows.
+        bad_map("map_cm_beyond_single_precision", "pos chr cM\n100 1 0\n200 1 1e300\n",
+                "{M}:3: the cM position is beyond 3.40282e+38, the largest genetic position corvane reads (single "
+                "precision)"),
+        bad_map("map_interpolation_overflowing", "pos chr cM\n100 1 -1.7e308\n200 1 1.7e308\n",
+                "{M}:2: the cM position is beyond 3.40282e+38, the largest genetic position corvane reads (single "
+                "precision)"),
+        {.name = "map_extrapolated_beyond_single_precision",
+         .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1", "1\t1000\ty\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .map = "pos chr cM\n100 1 0\n200 1 3e38\n",
+         .message = "{V}: 1:1000: the genetic map gives this SNP a cM of 2.7e+39, beyond 3.40282e+38, the largest "
+                    "genetic position corvane reads (single precision); is the map of this chromosome and in cM?"},
 
         // Genetic positions from an INFO tag that cannot give them.
         cm_tag_fault("site_without_the_cm_tag",
@@ -201,6 +391,19 @@ std::vector<prepare_case> prepare_cases() {
                      "{V}: 1:200: cM 1 is below the 2 of the SNP before; genetic positions must not decrease"),
         cm_tag_fault("cm_tag_not_in_the_header", {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, "GM",
                      "corvane-prepare: {V}: the header defines no INFO field GM"),
+
+        // Population files that cannot give panels.
+        population_fault("population_without_a_sample", "s1\tEUR\ns2\n",
+                         "{P}:2: expected a sample id and its population, found only \"s2\""),
+        population_fault("population_sample_not_in_the_vcf", "s1 EUR\nNA12878 EUR\n",
+                         "{P}:2: sample \"NA12878\" is not in {V}"),
+        population_fault("population_sample_named_twice", "sample pop\ns1 EUR\ns2 AFR\ns1 AFR\n",
+                         "{P}:4: sample \"s1\" is listed again (first on line 2)"),
+        population_fault("population_not_a_file_name_part", "s1 EUR\ns2 ../AFR\n",
+                         "{P}:2: population \"../AFR\" cannot be part of a file name (PREFIX.../AFR.hapbits): use "
+                         "letters, digits, \".\", \"_\" and \"-\", not starting with \".\""),
+        population_fault("population_file_of_a_header_alone", "sample\tpopulation\n\n",
+                         "corvane-prepare: population file {P} names no sample of {V}"),
 
         // Outputs and the text panel mode.
         {.name = "output_is_the_map",
@@ -234,6 +437,14 @@ std::vector<prepare_case> prepare_cases() {
          .arguments = {"--ms", "{S}", "--length", "1000", "--map", "{M}", "--out", "{O}"},
          .message = "{M}:4: chromosome 2, but the rows before are of chromosome 1; a map of several chromosomes needs "
                     "--map-chr NAME to say which one to use"},
+        // An output name where a folder stands is found before the conversion, and the older
+        // outputs stay as they were.
+        {.name = "samples_output_is_a_folder",
+         .message = "corvane-prepare: cannot create output file {O}.samples: Is a directory",
+         .setup = older_outputs_and_a_folder<samples_output>},
+        {.name = "legend_output_is_a_folder",
+         .message = "corvane-prepare: cannot create output file {O}.legend: Is a directory",
+         .setup = older_outputs_and_a_folder<legend_output>},
         {.name = "text_panel_with_other_alleles",
          .text_panel = "0 1 1\n1 0 9\n",
          .arguments = {"--hap", "{H}", "--out", "{O}"},
@@ -248,7 +459,9 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const prepare_case& row = GetParam();
     scratch_dir dir;
     const std::pair<std::string, std::string> paths[] = {{"{V}", dir.file("in.vcf")},
+                                                         {"{Z}", dir.file("in.vcf.gz")},
                                                          {"{M}", dir.file("map.txt")},
+                                                         {"{P}", dir.file("pops.txt")},
                                                          {"{H}", dir.file("in.hap")},
                                                          {"{S}", dir.file("in.ms")},
                                                          {"{O}", dir.file("out")},
@@ -266,7 +479,10 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(dir.file("x.legend"), row.map);
     if (!row.text_panel.empty()) write_file(dir.file("in.hap"), row.text_panel);
     if (!row.ms_text.empty()) write_file(dir.file("in.ms"), row.ms_text);
-    const auto names_before = directory_names(dir.path);
+    if (!row.populations.empty()) write_file(dir.file("pops.txt"), row.populations);
+    if (!apply_change(row.change, dir)) GTEST_SKIP() << "bcftools is not installed";
+    if (row.setup != nullptr) row.setup(dir.path);
+    const auto contents_before = directory_contents(dir.path);
     std::vector<std::string> arguments;
     for (const std::string& argument : row.arguments) arguments.push_back(substitute(argument));
 
@@ -279,8 +495,10 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     if (row.status == 2) {
         EXPECT_NE(ran.err.find("Try 'corvane-prepare --help' for the options."), std::string::npos);
     }
-    EXPECT_EQ(directory_names(dir.path), names_before) << "a refused run left a file";
-    EXPECT_EQ(read_file(dir.file("x.legend")), row.map);
+    // Nothing left, the older outputs and the inputs as they were.
+    EXPECT_EQ(directory_contents(dir.path), contents_before) << "a refused run changed the folder";
+    // Counts printed after a refusal would read like a result.
+    EXPECT_EQ(ran.err.find("SNPs kept:"), std::string::npos) << ran.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PrepareBadInput, ::testing::ValuesIn(prepare_cases()),

@@ -80,6 +80,44 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
     EXPECT_EQ(split_words(legend[4])[1], "homozygotes");
 }
 
+// A record repeating a SNP with the same calls (alleles in either case) is the SNP once, not a
+// multi-allelic site; one with other calls is refused (a row of the bad-input case table).
+TEST(SiteRules, ARepeatedRecordOfASnpIsReadOnce) {
+    const conversion run({"s1", "s2"}, {"1\t100\tfirst\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tagain\ta\tg\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tindel\tA\tAT\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tthird\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitA\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitA2\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitB\tA\tC\t.\t.\t.\tGT\t0|0\t0|0"});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("duplicate records of a SNP (same position, alleles and genotypes) read as one: 3\n"))
+        << run.result.err;
+    EXPECT_TRUE(run.reports("multi-allelic sites skipped: 1\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 1\n")) << run.result.err;
+    EXPECT_EQ(read_file(run.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tfirst\t0.000990\t100\n");
+}
+
+// A sample whose calls drop more than 1% of the sites is named with its count, and how to leave it
+// out; a drop of 1% or less is only counted.
+TEST(SiteRules, TheSamplesBehindManyDroppedSitesAreNamed) {
+    std::vector<std::string> records;
+    for (int i = 1; i <= 200; ++i) {
+        // s1 unphased at 40 sites, two of which are missing sites (s2: 1% of the sites); s3 unphased at one.
+        const std::string first = i <= 40 ? "0/1" : "0|1";
+        const std::string second = i == 7 || i == 9 ? ".|." : "1|0";
+        const std::string third = i == 8 ? "0/1" : "1|1";
+        records.push_back("1\t" + std::to_string(100 * i) + "\tr" + std::to_string(i) + "\tA\tG\t.\t.\t.\tGT\t" + first +
+                          "\t" + second + "\t" + third);
+    }
+    const conversion run({"s1", "s2", "s3"}, records);
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("corvane-prepare: 38 of 200 sites (19.0%) were skipped for an unphased genotype; the samples "
+                            "with most unphased calls there: s1 38, s3 1; to leave them out, give --samples FILE with "
+                            "the samples to keep\n")) << run.result.err;
+    EXPECT_FALSE(run.reports("skipped for a missing genotype;")) << run.result.err;
+}
+
 TEST(SiteRules, MinorAlleleFrequencyBelowTheMinimumIsSkipped) {
     // Minor allele counts among the 4 kept haplotypes: 2, 1, 0 (monomorphic), 2.
     const std::vector<std::string> records = {
@@ -176,6 +214,20 @@ TEST(SiteRules, UndeclaredContigAndGtAreAccepted) {
         {"--vcf", dir.file("bare.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("bare")});
     EXPECT_EQ(bare.status, 0) << bare.err;
     EXPECT_EQ(bit_panel_text(dir.file("bare.hapbits")), "0\n1\n");
+    EXPECT_NE(bare.err.find(": 1 SNP, 2 haplotypes of 1 sample\n"), std::string::npos) << bare.err;
+}
+
+// A sample list line is the id whole, but for its line end: blanks at its ends are part of it.
+TEST(SiteRules, ASampleNamedWithBlanksAtItsEndsCanBeChosen) {
+    scratch_dir dir;
+    write_file(dir.file("in.vcf"), small_vcf({"s1", " s1 "}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|0\t1|0"}));
+    write_file(dir.file("map.txt"), two_point_map);
+    write_file(dir.file("list.txt"), " s1 \r\n");
+    const run_result chosen = run_prepare({"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("map.txt"),
+                                           "--samples", dir.file("list.txt"), "--out", dir.file("out")});
+    ASSERT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_EQ(read_file(dir.file("out.samples")), " s1 \n");
+    EXPECT_EQ(bit_panel_text(dir.file("out.hapbits")), "1\n0\n");
 }
 
 TEST(SiteRules, RecordsOfOtherChromosomesArePassedOver) {
