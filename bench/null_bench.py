@@ -22,7 +22,9 @@ HEADER = "chr\tstartpos\tendpos\tgenetic_dist\tphysical_dist\tn.snp\n"
 RUNS = 5
 
 
-def make_tables(build, ms_file, length, rate, work):
+def scan_replicates(build, ms_file, length, rate, work):
+    """Every replicate converted and scanned at each frequency of GRID, joined in WORK/observed.fF.tsv;
+    returns the number of replicates."""
     panels = os.path.join(work, "panels")
     os.makedirs(panels, exist_ok=True)
     subprocess.run([os.path.join(build, "corvane-prepare"), "--ms", ms_file, "--length", length, "--cm-per-mb", rate,
@@ -38,6 +40,11 @@ def make_tables(build, ms_file, length, rate, work):
                                 prefix + ".legend", "-freq", frequency, "-out", scan], check=True)
                 with open(scan) as table:
                     joined.writelines(table.readlines()[1:])
+    return count
+
+
+def make_tables(build, ms_file, length, rate, work):
+    count = scan_replicates(build, ms_file, length, rate, work)
     copies = -(-1000 // count)
     for frequency in GRID:
         with open(os.path.join(work, "observed.f%s.tsv" % frequency)) as source:

@@ -26,9 +26,14 @@ struct row_matches {
     std::vector<uint32_t> panel_of_chr;
     std::vector<snp_window> windows;         // per result row
     std::vector<int64_t> legend_row_counts;  // per panel
+    // Per locus, when its peak's positions fit several runs of SNPs (SNPs sharing positions): all of
+    // them, any of which the scan may have reported.
+    std::vector<std::vector<snp_window>> peak_runs;
 };
 
-run_status match_rows(const loci_options& options, const result_rows& rows, row_matches& matches) {
+run_status match_rows(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
+                      bool peak_runs_needed, row_matches& matches) {
+    if (peak_runs_needed) matches.peak_runs.assign(loci.size(), {});
     matches.panel_of_chr.assign(rows.chr_names.size(), no_panel);
     matches.windows.assign(rows.intervals.size(), snp_window{});
     for (size_t panel = 0; panel < options.legend_paths.size(); ++panel) {
@@ -46,6 +51,11 @@ run_status match_rows(const loci_options& options, const result_rows& rows, row_
             // Columns beyond the panel are checked once it is loaded and its SNP count known.
             const run_status found = find_row_window(legend, rows, k, matches.windows[k]);
             if (found != run_status::run_ok) return found;
+        }
+        for (size_t k = 0; k < matches.peak_runs.size(); ++k) {
+            if (matches.panel_of_chr[loci[k].chr] != panel) continue;
+            std::vector<snp_window> runs = all_row_windows(legend, rows, loci[k].peak);
+            if (runs.size() > 1) matches.peak_runs[k] = std::move(runs);
         }
     }
     for (size_t k = 0; k < rows.intervals.size(); ++k) {
@@ -95,22 +105,31 @@ run_status check_sample_count(const std::string& panel_path, const loci_options&
 }
 
 // A peak of a scan at `frequency` of this panel passed the scan's threshold whole or without its
-// last SNP (reported_interval_holds); one that did neither was scanned from another panel.
+// last SNP (reported_interval_holds); one that did neither was scanned from another panel, or at
+// another frequency. Where the peak's positions fit several runs of SNPs (`fitting_runs`, the first
+// being `peak`), it is enough that one of them holds.
 run_status check_peak_threshold(const loci_options& options, const result_rows& rows, const locus& found,
                                 const fast_genotype_matrix& table, snp_window peak, int32_t carriers, float frequency,
-                                size_t panel) {
+                                const std::vector<snp_window>& fitting_runs, size_t panel) {
     const float threshold = carrier_threshold(table.haplotype_count, frequency);
+    const auto count_of = [&](snp_window window) { return static_cast<int32_t>(find_carriers(table, window).carrier_rows.size()); };
     int32_t shortened = -1;
     const auto count = [&](snp_window window) {
         if (window.hi == peak.hi) return carriers;
-        shortened = static_cast<int32_t>(find_carriers(table, window).carrier_rows.size());
+        shortened = count_of(window);
         return shortened;
     };
     if (reported_interval_holds(count, region{peak.lo, peak.hi}, threshold)) return run_status::run_ok;
+    for (const snp_window run : fitting_runs) {
+        if (run.hi < table.snp_count && reported_interval_holds(count_of, region{run.lo, run.hi}, threshold)) {
+            return run_status::run_ok;
+        }
+    }
     print_message(message_kind::place,
                   "%s: locus %s:%d: its peak at frequency %g, SNPs %d to %d of the legend %s, is carried by %d of the "
                   "%d haplotypes of the panel %s (%d without its last SNP), but a scan at %g reports only intervals "
-                  "carried by more than floor(%d x %g) = %g; the panel is not the one the scan read\n",
+                  "carried by more than floor(%d x %g) = %g; the panel is not the one the scan read, or the table was "
+                  "scanned at another frequency\n",
                   row_location(rows, found.peak).c_str(), rows.chr_names[found.chr].c_str(), found.number,
                   static_cast<double>(frequency), peak.lo + 1, peak.hi + 1, options.legend_paths[panel].c_str(), carriers,
                   table.haplotype_count, options.panel_paths[panel].c_str(), shortened, static_cast<double>(frequency),
@@ -124,7 +143,7 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
                             const std::vector<double>& peak_frequencies, size_t sample_count, bool keep_rows,
                             std::vector<locus_carriers>& measured) {
     row_matches matches;
-    run_status status = match_rows(options, rows, matches);
+    run_status status = match_rows(options, rows, loci, !peak_frequencies.empty(), matches);
     if (status != run_status::run_ok) return status;
     measured.assign(loci.size(), locus_carriers{});
     for (size_t panel = 0; panel < options.panel_paths.size(); ++panel) {
@@ -167,7 +186,7 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         for (size_t peak = 0; peak < peaks.size(); ++peak) {
             const size_t k = panel_loci[peak];
             status = check_peak_threshold(options, rows, loci[k], table, peaks[peak], measured[k].count,
-                                          static_cast<float>(peak_frequencies[k]), panel);
+                                          static_cast<float>(peak_frequencies[k]), matches.peak_runs[k], panel);
             if (status != run_status::run_ok) return status;
         }
     }
