@@ -3,11 +3,12 @@
 # corvane_add_libraries. A new source file is added to its folder's list here and nowhere else.
 # The folders stand in their order of building: each uses only folders listed before it.
 #   common   statuses, messages, help and version, files (same-file check, temporary and staged
-#            outputs), the option table, the line reader and the splitters
+#            outputs), the run record, the option table, the line reader and the splitters, the
+#            chromosome spellings
 #   input    every input format end to end: genotype files (text and bit panel), the two tables,
 #            and input/legend/ for every legend reader
 #   search   the carrier counts and the region search, reference and fast, and the carrier search
-#   report   the result file and its rows, progress
+#   report   the result file and its rows, progress (the scan's and that of the other tools)
 #   scan     the scan tool's drivers: run setup, the reference and the fast run, help
 #   prepare  corvane-prepare
 #   loci     corvane-loci
@@ -20,6 +21,8 @@ set(corvane_common_sources
   common/help_and_version.cpp
   common/same_file.cpp
   common/temporary_file.cpp
+  common/run_record.cpp
+  common/chromosome_spelling.cpp
   common/staged_output.cpp
   common/option_table.cpp
   common/line_reader.cpp
@@ -68,8 +71,9 @@ set(corvane_report_sources
   report/output_file.cpp
   report/legend_lookup.cpp
   report/progress.cpp
+  report/work_progress.cpp
 )
-set(corvane_report_uses corvane_search)
+set(corvane_report_uses corvane_search Threads::Threads)
 
 set(corvane_scan_sources
   scan/run_setup.cpp
@@ -94,7 +98,7 @@ set(corvane_prepare_sources
   prepare/record_conversion.cpp
   prepare/prepare_run.cpp
 )
-set(corvane_prepare_uses corvane_input)
+set(corvane_prepare_uses corvane_report)
 
 set(corvane_loci_sources
   loci/result_table.cpp
@@ -106,10 +110,10 @@ set(corvane_loci_sources
   loci/loci_options.cpp
   loci/loci_run.cpp
 )
-set(corvane_loci_uses corvane_search)
+set(corvane_loci_uses corvane_report)
 
 # Makes the library corvane_FOLDER of each folder named after `source_root` (the src/ folder),
-# linked to what it uses. The packages those name (ZLIB, Eigen3, htslib through pkg-config as HTSLIB)
+# linked to what it uses. The packages those name (ZLIB, Eigen3, Threads, htslib through pkg-config as HTSLIB)
 # must have been found first.
 function(corvane_add_libraries source_root)
   foreach(folder ${ARGN})

@@ -2,6 +2,8 @@
 // and a progress line standing on the terminal cleared first.
 #pragma once
 
+#include <string>
+
 namespace corvane {
 
 // The name the running tool puts before its messages ("corvane", "corvane-prepare"); set once by
@@ -12,6 +14,8 @@ const char* program_name();
 // How a message starts and where it goes.
 enum class message_kind {
     tool,    // on standard error after "TOOL: ": about the run, or about a file as a whole
+    note,    // the same as tool, for a fact of the run (counts, what was written, progress), never the
+             // reason a run failed
     place,   // on standard error as written: it starts with the place it is about, "PATH:LINE: what"
     notice,  // on standard output as written: the scan's "Input ... file not found" notices
 };
@@ -19,6 +23,10 @@ enum class message_kind {
 // Prints one message, formatted like printf. A progress line standing on the terminal is cleared
 // first, so no characters of it are left after a shorter message.
 void print_message(message_kind kind, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The last message of kind tool or place printed so far, without its final newline: the reason a
+// failed run gave, for its run record. Empty when there was none.
+const std::string& last_message();
 
 // Draws `text` as the progress line on standard error, the cursor left at its start, where the next
 // message (or clear_progress_line) clears it.

@@ -60,6 +60,25 @@ bool apply_site_action(std::string_view text, site_policy& policy) {
     return matched;
 }
 
+std::string_view format_name(panel_format format) {
+    switch (format) {
+        case panel_format::bits: return "bits";
+        case panel_format::text: return "text";
+        case panel_format::gzip: return "gzip";
+    }
+    return "";
+}
+
+// The action for each kind of bad site, "multiallelic=skip" and so on.
+std::vector<std::string> site_actions(const site_policy& policy) {
+    std::vector<std::string> actions;
+    for (const bad_site_kind kind : all_bad_site_kinds) {
+        actions.push_back(std::string(bad_site_option_name(kind)) +
+                          (policy.refuse[static_cast<int>(kind)] ? "=refuse" : "=skip"));
+    }
+    return actions;
+}
+
 bool parse_format(std::string_view text, panel_format& format) {
     if (text == "bits") format = panel_format::bits;
     else if (text == "text") format = panel_format::text;
@@ -104,13 +123,15 @@ std::vector<command_option<prepare_options>> option_table() {
          .help = "  --vcf FILE          phased VCF or BCF: plain, bgzipped or BCF, with or without an index\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.vcf_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.vcf_path}; }},
         {.name = "--chr",
          .help = "  --chr NAME          the chromosome to convert, named as in the VCF; when the VCF has no\n"
                  "                      NAME, its other spelling (chr20 for 20, 20 for chr20) is used\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.chromosome, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.chromosome}; }},
         {.name = "--map",
          .help = "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
                  "                        pos chr cM          three columns with a header line\n"
@@ -119,14 +140,16 @@ std::vector<command_option<prepare_options>> option_table() {
                  "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.map_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.map_path}; }},
         {.name = "--map-layout",
          .help = help_line("  --map-layout L      auto, pos-chr-cm, plink or hapmap (default %s)\n",
                            std::string(layout_name(defaults.layout)).c_str()),
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_layout(value, into.layout)) return {};
              return "unknown map layout " + quoted(value) + " (use auto, pos-chr-cm, plink or hapmap)";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::string(layout_name(from.layout))}; }},
         {.name = "--min-maf",
          .help = help_line("  --min-maf F         skip sites whose minor allele frequency among the kept haplotypes\n"
                            "                      is below F, 0 to 0.5 (default %g: every site is kept)\n",
@@ -134,7 +157,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_min_maf(value, into.policy.min_minor_allele_frequency)) return {};
              return "--min-maf takes a number from 0 to 0.5; got " + quoted(value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {help_line("%g", from.policy.min_minor_allele_frequency)}; }},
         {.name = "--on-bad-site",
          .repeats = option_repeats::allowed,
          .help = help_line("  --on-bad-site [KIND=]ACTION\n"
@@ -146,22 +170,26 @@ std::vector<command_option<prepare_options>> option_table() {
              if (apply_site_action(value, into.policy)) return {};
              return "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, indel, "
                     "missing, unphased; got " + quoted(value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return site_actions(from.policy); }},
         {.name = "--cm-tag",
          .help = "  --cm-tag TAG        take the cM of each site from the INFO field TAG instead of a map\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.cm_tag, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.cm_tag}; }},
         {.name = "--out",
          .help = "  --out PREFIX        write PREFIX.hapbits and PREFIX.legend\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.out_prefix, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.out_prefix}; }},
         {.name = "--samples",
          .help = "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.samples_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.samples_path}; }},
         {.name = "--format",
          .repeats = option_repeats::allowed,
          .help = "  --format F          bits (default): PREFIX.hapbits, one bit per allele, and PREFIX.legend;\n"
@@ -170,7 +198,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_format(value, into.format)) return {};
              return "unknown format " + quoted(value) + " (use bits, text or gzip)";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::string(format_name(from.format))}; }},
         {.name = "--gzip",
          .takes_value = false,
          .repeats = option_repeats::allowed,
@@ -178,19 +207,22 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view) {
              into.format = panel_format::gzip;
              return option_fault{};
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.format == panel_format::gzip ? "yes" : "no"}; }},
         {.name = "--threads",
          .repeats = option_repeats::allowed,
          .help = "  --threads N         N extra threads for htslib's BGZF decompression and compression (default 0)\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_threads(value, into.threads)) return {};
              return "--threads takes a whole number from 0 to 256, got " + quoted(value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::to_string(from.threads)}; }},
         {.name = "--hap",
          .help = "  --hap GENOTYPES     convert this text genotype file instead of a VCF (no --chr, --map)\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.text_panel_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.text_panel_path}; }},
     };
 }
 
@@ -246,11 +278,14 @@ run_status check_prepare_options(const prepare_options& options, const command_l
 
 }  // namespace
 
-run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options,
+                                 std::vector<record_parameter>& parameters) {
     const command_line_text text = command_text();
+    const auto table = option_table();
     command_line read;
-    const run_status status = read_command_line(argc, argv, option_table(), text, false, options, read);
+    const run_status status = read_command_line(argc, argv, table, text, false, options, read);
     if (status != run_status::run_ok) return status;
+    parameters = record_parameters(table, options, read);
     return check_prepare_options(options, read, text);
 }
 
@@ -268,5 +303,7 @@ std::string legend_output_path(const prepare_options& options) {
 }
 
 std::string samples_output_path(const prepare_options& options) { return options.out_prefix + ".samples"; }
+
+std::string record_path(const prepare_options& options) { return options.out_prefix + ".log"; }
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 #include <htslib/hts_log.h>
 
 #include "common/message.hpp"
+#include "common/run_record.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
 #include "prepare/text_panel_conversion.hpp"
@@ -10,12 +11,16 @@ int main(int argc, char** argv) {
     // Every failure is reported once, by the program; htslib's own messages would repeat or precede it.
     hts_set_log_level(HTS_LOG_OFF);
     corvane::set_program_name("corvane-prepare");
+    corvane::run_record record = corvane::start_run_record(argc, argv);
     corvane::prepare_options options;
-    corvane::run_status status = corvane::parse_prepare_options(argc, argv, options);
+    corvane::run_status status = corvane::parse_prepare_options(argc, argv, options, record.parameters);
     if (status == corvane::run_status::run_ok) {
+        corvane::place_prepare_record(options, record);
         status = options.text_panel_path.empty()
-                     ? corvane::run_prepare(options)
-                     : corvane::convert_text_panel(options.text_panel_path, corvane::haplotype_output_path(options));
+                     ? corvane::run_prepare(options, record)
+                     : corvane::convert_text_panel(options.text_panel_path, corvane::haplotype_output_path(options),
+                                                   record);
     }
+    if (corvane::writes_run_record(status)) corvane::write_run_record(record, corvane::ending_of(status));
     return corvane::exit_code(status);
 }

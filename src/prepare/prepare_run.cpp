@@ -14,6 +14,7 @@
 #include "prepare/record_conversion.hpp"
 #include "prepare/sample_list.hpp"
 #include "prepare/vcf_reader.hpp"
+#include "report/work_progress.hpp"
 
 namespace corvane {
 
@@ -40,14 +41,41 @@ run_status write_sample_ids(const vcf_reader& reader, const std::vector<int>& sa
     return write_staged(target, text);
 }
 
+// The counts of a conversion that read the records, for the run record.
+void record_counts(const record_conversion& work, run_record& record) {
+    add_record_count(record, "records", work.reader.records);
+    for (const bad_site_kind kind : all_bad_site_kinds) {
+        add_record_count(record, "skipped_" + std::string(bad_site_option_name(kind)),
+                         work.counts.skipped[static_cast<int>(kind)]);
+    }
+    add_record_count(record, "skipped_below_min_maf", work.counts.below_min_maf);
+    add_record_count(record, "snps", work.counts.kept);
+    add_record_count(record, "haplotypes", work.table.haplotype_count);
+    add_record_count(record, "samples", static_cast<int64_t>(work.samples.size()));
+}
+
 }  // namespace
 
-run_status run_prepare(const prepare_options& options) {
+void place_prepare_record(const prepare_options& options, run_record& record) {
+    for (const std::string* input : {&options.vcf_path, &options.map_path, &options.samples_path, &options.text_panel_path}) {
+        add_record_input(record, *input);
+    }
+    const std::vector<std::string> outputs = {haplotype_output_path(options), legend_output_path(options),
+                                              samples_output_path(options)};
+    place_run_record(record, record_path(options), options.text_panel_path.empty()
+                                                       ? outputs
+                                                       : std::vector<std::string>{haplotype_output_path(options)});
+}
+
+run_status run_prepare(const prepare_options& options, run_record& record) {
     run_status status = check_outputs_are_not_inputs(options);
     if (status != run_status::run_ok) return status;
+    work_progress progress;
+    start_work_progress(progress);
     genetic_map map;
     cm_source cm;
     if (!options.map_path.empty()) {
+        say_progress(progress, "reading " + options.map_path);
         status = read_genetic_map(options.map_path, options.layout, options.chromosome, map);
         if (status != run_status::run_ok) return status;
         cm.map = &map;
@@ -59,6 +87,7 @@ run_status run_prepare(const prepare_options& options) {
     status = open_vcf(reader, options.vcf_path, options.chromosome);
     if (status != run_status::run_ok) return status;
     if (options.threads > 0) hts_set_threads(reader.file, options.threads);
+    add_record_input(record, options.vcf_path, {"samples=" + std::to_string(bcf_hdr_nsamples(reader.header))});
     if (bcf_hdr_nsamples(reader.header) == 0) {
         print_message(message_kind::tool, "%s has no samples\n", options.vcf_path.c_str());
         return run_status::bad_input;
@@ -77,23 +106,28 @@ run_status run_prepare(const prepare_options& options) {
     status = open_staged(haplotypes, haplotype_output_path(options), compression);
     if (status == run_status::run_ok) status = open_staged(legend, legend_output_path(options), compression);
     if (status == run_status::run_ok) status = open_staged(sample_ids, samples_output_path(options));
-    if (status == run_status::run_ok) status = write_staged(legend, "chr\tid\tcM\tbp\n");
+    if (status == run_status::run_ok) status = write_staged(legend, legend_header);
     if (status == run_status::run_ok) status = write_sample_ids(reader, samples, sample_ids);
     if (status != run_status::run_ok) return status;
     compress_with_threads(haplotypes, options.threads);
     compress_with_threads(legend, options.threads);
     haplotype_table table;
     start_haplotype_table(table, 2 * static_cast<int64_t>(samples.size()));
+    say_progress(progress, "reading " + options.vcf_path);
     record_conversion work{.reader = reader, .samples = samples, .policy = options.policy, .cm = cm, .legend = legend,
-                    .table = table};
+                    .table = table, .progress = &progress};
     status = convert_records(work);
+    record_counts(work, record);
     if (status == run_status::run_ok) {
+        say_progress(progress, "writing " + haplotypes.final_path);
         status = options.format == panel_format::bits ? write_bit_panel(table, haplotypes)
                                                       : write_haplotype_lines(table, haplotypes);
     }
     if (status == run_status::run_ok) status = commit_staged({&haplotypes, &legend, &sample_ids});
+    end_work_progress(progress);
     if (status != run_status::run_ok) return status;
-    print_message(message_kind::tool, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
+    record.outputs = {haplotypes.final_path, legend.final_path, sample_ids.final_path};
+    print_message(message_kind::note, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
                   haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
                   static_cast<long long>(table.site_count),
                   static_cast<long long>(table.haplotype_count), samples.size());

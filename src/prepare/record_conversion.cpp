@@ -36,14 +36,18 @@ void report_malformed(const vcf_reader& reader, const bcf1_t* record, const site
                   check.problem);
 }
 
-void append_legend_row(std::string& row, const std::string& chromosome, const char* id, double cm, int64_t bp) {
+void append_legend_row(std::string& row, const std::string& chromosome, const bcf1_t* record, double cm) {
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "\t%.6f\t%lld\n", cm, static_cast<long long>(bp));
+    std::snprintf(numbers, sizeof numbers, "\t%.6f\t%lld\t", cm, static_cast<long long>(record->pos + 1));
     row.clear();
     row += chromosome;
     row += '\t';
-    row += id;
+    row += record->d.id;
     row += numbers;
+    row += record->d.allele[0];
+    row += '\t';
+    row += record->d.allele[1];
+    row += '\n';
 }
 
 int64_t ones_in(std::span<const uint64_t> words) {
@@ -92,7 +96,7 @@ run_status take_snp(record_conversion& work, bcf1_t* record) {
         return run_status::bad_input;
     }
     work.last_cm = cm;
-    append_legend_row(work.row, reader.chromosome, record->d.id, cm, record->pos + 1);
+    append_legend_row(work.row, reader.chromosome, record, cm);
     status = write_staged(work.legend, work.row);
     if (status == run_status::run_ok) {
         status = packed ? add_site_words(work.table, work.site_words) : add_site(work.table, work.alleles);
@@ -100,6 +104,24 @@ run_status take_snp(record_conversion& work, bcf1_t* record) {
     if (status == run_status::run_ok) ++work.counts.kept;
     return status;
 }
+
+// Says how far the reading is: the position reached, and its share of the chromosome when the VCF's
+// header gives the chromosome's length.
+void say_how_far(const record_conversion& work) {
+    const vcf_reader& reader = work.reader;
+    const int64_t position = reader.record->pos + 1;
+    const int64_t length =
+        reader.record->rid >= 0 && reader.record->rid < reader.header->n[BCF_DT_CTG]
+            ? static_cast<int64_t>(reader.header->id[BCF_DT_CTG][reader.record->rid].val->info[0])
+            : 0;
+    say_progress(*work.progress,
+                 "reading " + reader.path + ": " + reader.chromosome + ":" + grouped_digits(position) + ", " +
+                     grouped_digits(work.counts.kept) + " SNPs kept",
+                 length > 0 ? static_cast<double>(position) / static_cast<double>(length) : -1.0);
+}
+
+// How many records go by between two reports of how far the reading is.
+constexpr int64_t records_between_reports = 1024;
 
 }  // namespace
 
@@ -121,6 +143,7 @@ run_status convert_records(record_conversion& work) {
         }
         const bool at_end = result == record_result::end;
         const int64_t position = at_end ? 0 : reader.record->pos + 1;
+        if (!at_end && work.progress != nullptr && reader.records % records_between_reports == 1) say_how_far(work);
         if (holding && (at_end || position != held->pos + 1)) {
             holding = false;
             status = take_snp(work, held);

@@ -13,8 +13,13 @@
 #include "prepare/cm_source.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
+#include "report/work_progress.hpp"
 
 namespace corvane {
+
+// The legend's header: the four columns the scan reads, then the SNP's two alleles as the VCF gives
+// them (REF is allele 0 of the panel, ALT allele 1).
+inline constexpr const char* legend_header = "chr\tid\tcM\tbp\tref\talt\n";
 
 // A conversion under way: its inputs, its outputs, and what it carries from record to record.
 struct record_conversion {
@@ -24,6 +29,7 @@ struct record_conversion {
     cm_source& cm;
     staged_output& legend;
     haplotype_table& table;
+    work_progress* progress = nullptr;  // told how far the reading is, when set
     site_counts counts{};
     int32_t* gt_buffer = nullptr;
     int gt_capacity = 0;

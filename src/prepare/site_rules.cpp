@@ -124,12 +124,12 @@ bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency) {
 void report_site_counts(const site_counts& counts, const site_policy& policy) {
     for (const bad_site_kind kind : all_bad_site_kinds) {
         const std::string_view what = bad_site_description(kind);
-        print_message(message_kind::tool, "%.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
+        print_message(message_kind::note, "%.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
                       static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
-    print_message(message_kind::tool, "sites with a minor allele frequency below %g skipped: %lld\n",
+    print_message(message_kind::note, "sites with a minor allele frequency below %g skipped: %lld\n",
                   policy.min_minor_allele_frequency, static_cast<long long>(counts.below_min_maf));
-    print_message(message_kind::tool, "biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
+    print_message(message_kind::note, "biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
 }
 
 }  // namespace corvane

@@ -1,7 +1,9 @@
 // corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
 // disordered VCF, a bad genetic map or INFO tag, an output that names an input, a text panel that
-// cannot be a bit panel. Each fault is reported once and leaves no output. A row runs alone as
+// cannot be a bit panel. Each fault is reported once and leaves no output but the run record, which
+// says how the run ended and why (a wrong command line leaves none). A row runs alone as
 // ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -36,6 +38,7 @@ struct prepare_case {
     std::vector<std::string> arguments = vcf_arguments();
     int status = 1;
     std::string message;  // a line standing once on standard error
+    std::string ended = "bad input";  // the word of the run record's status line
 };
 
 void PrintTo(const prepare_case& row, std::ostream* stream) { *stream << row.name; }
@@ -180,7 +183,8 @@ std::vector<prepare_case> prepare_cases() {
         {.name = "output_is_the_map",
          .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
          .message = "corvane-prepare: output file {D}/x.legend is the input file {D}/x.legend; refusing to "
-                    "overwrite an input"},
+                    "overwrite an input",
+         .ended = "output failed"},
         {.name = "text_panel_with_other_alleles",
          .text_panel = "0 1 1\n1 0 9\n",
          .arguments = {"--hap", "{H}", "--out", "{O}"},
@@ -224,7 +228,18 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     if (row.status == 2) {
         EXPECT_NE(ran.err.find("Try 'corvane-prepare --help' for the options."), std::string::npos);
     }
-    EXPECT_EQ(directory_names(dir.path), names_before) << "a refused run left a file";
+    std::vector<std::string> names_after = directory_names(dir.path);
+    if (row.status != 2) {
+        // The run record beside the outputs, PREFIX.log, ends with the status and the message.
+        const auto out = std::find(arguments.begin(), arguments.end(), "--out");
+        ASSERT_NE(out, arguments.end());
+        const std::string record_path = *(out + 1) + ".log";
+        const std::string record = read_file(record_path);
+        EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + substitute(row.message) + "\n"))
+            << record;
+        std::erase(names_after, record_path.substr(dir.path.size() + 1));
+    }
+    EXPECT_EQ(names_after, names_before) << "a refused run left a file";
     EXPECT_EQ(read_file(dir.file("x.legend")), row.map);
 }
 
