@@ -6,7 +6,7 @@
 #            outputs), the run record, the option table, the line reader and the splitters, the
 #            chromosome spellings
 #   input    every input format end to end: genotype files (text and bit panel), the two tables,
-#            and input/legend/ for every legend reader
+#            gene files, and input/legend/ for every legend reader
 #   search   the carrier counts and the region search, reference and fast, and the carrier search
 #   report   the result file and its rows, progress (the scan's and that of the other tools)
 #   scan     the scan tool's drivers: run setup, the reference and the fast run, help
@@ -45,6 +45,8 @@ set(corvane_input_sources
   input/legend/legend_span.cpp
   input/legend/legend_table.cpp
   input/legend/legend_index.cpp
+  input/legend/legend_alleles.cpp
+  input/gene_file.cpp
 )
 set(corvane_input_uses corvane_common)
 
@@ -104,7 +106,10 @@ set(corvane_loci_sources
   loci/result_table.cpp
   loci/locus_merge.cpp
   loci/row_windows.cpp
+  loci/core_snps.cpp
   loci/panel_carriers.cpp
+  loci/core_table.cpp
+  loci/locus_genes.cpp
   loci/sample_names.cpp
   loci/loci_tables.cpp
   loci/loci_options.cpp

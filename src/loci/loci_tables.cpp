@@ -40,17 +40,23 @@ std::string bed_line(const result_rows& rows, const locus& found) {
     return rows.chr_names[found.chr] + numbers + locus_name(rows, found) + "\t" + std::to_string(score) + "\n";
 }
 
-std::string carrier_list_header() { return "locus\tsample\thaplotype\n"; }
+std::string carrier_list_header() { return "locus\tsample\thaplotype\tcopies\n"; }
 
 std::string carrier_lines(const result_rows& rows, const locus& found, const locus_carriers& carriers,
                           const std::vector<std::string>& samples) {
     const std::string name = locus_name(rows, found);
     std::string lines;
-    for (const int32_t row : carriers.rows) {
+    const std::vector<int32_t>& haplotypes = carriers.rows;
+    for (size_t k = 0; k < haplotypes.size(); ++k) {
+        // The rows increase, so a sample's other haplotype, if it carries, stands beside this one.
+        const int32_t other = haplotypes[k] ^ 1;
+        const bool both = (k > 0 && haplotypes[k - 1] == other) ||
+                          (k + 1 < haplotypes.size() && haplotypes[k + 1] == other);
         lines += name;
         lines += '\t';
-        lines += samples[static_cast<size_t>(row / 2)];
-        lines += row % 2 == 0 ? "\t1\n" : "\t2\n";
+        lines += samples[static_cast<size_t>(haplotypes[k] / 2)];
+        lines += haplotypes[k] % 2 == 0 ? "\t1" : "\t2";
+        lines += both ? "\t2\n" : "\t1\n";
     }
     return lines;
 }

@@ -26,10 +26,12 @@ struct row_matches {
     std::vector<int64_t> legend_row_counts;  // per panel
 };
 
-run_status match_rows(const loci_options& options, const result_rows& rows, row_matches& matches) {
+run_status match_rows(const loci_options& options, const result_rows& rows, row_matches& matches,
+                      work_progress& progress) {
     matches.panel_of_chr.assign(rows.chr_names.size(), no_panel);
     matches.windows.assign(rows.intervals.size(), snp_window{});
     for (size_t panel = 0; panel < options.legend_paths.size(); ++panel) {
+        say_progress(progress, "reading " + options.legend_paths[panel]);
         legend_index legend;
         const run_status read = read_legend_index(options.legend_paths[panel], legend);
         if (read != run_status::run_ok) return read;
@@ -94,9 +96,10 @@ run_status check_sample_count(const std::string& panel_path, const loci_options&
 }  // namespace
 
 run_status measure_carriers(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
-                            size_t sample_count, bool keep_rows, std::vector<locus_carriers>& measured) {
+                            size_t sample_count, bool keep_rows, std::vector<locus_carriers>& measured,
+                            work_progress& progress, run_record& record) {
     row_matches matches;
-    run_status status = match_rows(options, rows, matches);
+    run_status status = match_rows(options, rows, matches, progress);
     if (status != run_status::run_ok) return status;
     measured.assign(loci.size(), locus_carriers{});
     for (size_t panel = 0; panel < options.panel_paths.size(); ++panel) {
@@ -104,8 +107,14 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         for (const uint32_t owner : matches.panel_of_chr) needed = needed || owner == panel;
         if (!needed) continue;
         const std::string& panel_path = options.panel_paths[panel];
+        const std::string of_panels = " (" + std::to_string(panel + 1) + " of " + std::to_string(options.panel_paths.size()) + ")";
+        say_progress(progress, "loading " + panel_path + of_panels);
         fast_genotype_matrix table;
         status = load_panel(panel_path, table);
+        if (status == run_status::run_ok) {
+            add_record_input(record, panel_path, {"haplotypes=" + std::to_string(table.haplotype_count),
+                                                  "snps=" + std::to_string(table.snp_count)});
+        }
         if (status == run_status::run_ok) {
             status = check_legend_row_count(options.legend_paths[panel], matches.legend_row_counts[panel], table.snp_count);
         }
@@ -126,12 +135,20 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
             panel_loci.push_back(k);
             peaks.push_back(matches.windows[loci[k].peak]);
         }
+        const std::string carriers_on = "carriers on " + panel_path + of_panels + ": ";
+        size_t done = 0;
         find_carriers_of_windows(table, peaks, [&](size_t peak, carrier_set& carriers) {
             locus_carriers& out = measured[panel_loci[peak]];
             out.count = static_cast<int32_t>(carriers.carrier_rows.size());
             out.haplotype_count = table.haplotype_count;
             out.core = core_text(table, carriers.core_row, peaks[peak]);
+            out.panel = static_cast<uint32_t>(panel);
+            if (!options.core_path.empty()) out.core_snps = core_snps_of(table, carriers, peaks[peak]);
             if (keep_rows) out.rows = std::move(carriers.carrier_rows);
+            if (++done % 16 == 0) {
+                say_progress(progress, carriers_on + grouped_digits(static_cast<long long>(done)) + " of " +
+                                           grouped_digits(static_cast<long long>(peaks.size())) + " loci");
+            }
         });
     }
     return run_status::run_ok;

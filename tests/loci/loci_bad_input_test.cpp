@@ -1,6 +1,7 @@
 // corvane-loci on bad input, one row each: a wrong or unreadable result table, a panel, legend or
 // sample list that does not belong to it, an output that names an input, a wrong command line; each
-// reported once, with no output left behind. A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
+// reported once, with no output left behind but the run record, which says how the run ended and why
+// (a wrong command line leaves none). A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -37,6 +38,7 @@ struct loci_case {
     int status = 1;
     std::string err = "";  // standard error; for a wrong command line (status 2), its first line
     bool output_is_the_legend = false;  // "-o {L}": the legend must be left as it was
+    std::string ended = "bad input";    // the word of the run record's status line
 };
 
 void PrintTo(const loci_case& row, std::ostream* stream) { *stream << row.name; }
@@ -81,7 +83,8 @@ std::vector<loci_case> loci_cases() {
         {.name = "output_is_an_input",
          .arguments = {"-o", "{L}"},
          .err = "corvane-loci: output file {L} is the input file {L}; refusing to overwrite an input\n",
-         .output_is_the_legend = true},
+         .output_is_the_legend = true,
+         .ended = "output failed"},
         {.name = "no_output_named", .arguments = {"-o"}, .status = 2, .err = "corvane-loci: -o needs a value\n"},
         {.name = "carriers_without_samples",
          .arguments = {"--carriers", "{C}"},
@@ -132,7 +135,17 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     } else {
         EXPECT_EQ(ran.err, expected);
     }
-    EXPECT_EQ(directory_names(dir.path), names_before) << "a refused run left a file";
+    std::vector<std::string> names_after = directory_names(dir.path);
+    if (row.status != 2) {
+        // The run record beside the loci table, LOCI.log, ends with the status and the message.
+        const std::string record_path = substitute(row.output_is_the_legend ? "{L}" : "{O}") + ".log";
+        const std::string record = read_file(record_path);
+        EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + expected.substr(0, expected.size() - 1) +
+                                     "\n"))
+            << record;
+        std::erase(names_after, record_path.substr(dir.path.size() + 1));
+    }
+    EXPECT_EQ(names_after, names_before) << "a refused run left a file";
     if (row.output_is_the_legend) {
         EXPECT_EQ(read_file(substitute("{L}")), row.legend_text);
     }

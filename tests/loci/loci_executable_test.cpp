@@ -66,7 +66,7 @@ TEST(LociExecutable, ExampleLociCarryTheScansOwnCounts) {
     for (size_t k = 1; k < legend_rows.size(); ++k) snp_at_bp.emplace(std::stoi(legend_rows[k][3]), static_cast<int32_t>(k - 1));
     std::map<std::string, int> carrier_lines;
     const auto carriers = tsv_rows(read_file(dir.file("c.tsv")));
-    EXPECT_EQ(carriers[0], (std::vector<std::string>{"locus", "sample", "haplotype"}));
+    EXPECT_EQ(carriers[0], (std::vector<std::string>{"locus", "sample", "haplotype", "copies"}));
     for (size_t k = 1; k < carriers.size(); ++k) ++carrier_lines[carriers[k][0]];
     const auto bed = tsv_rows(read_file(dir.file("l.bed")));
     ASSERT_EQ(bed.size(), loci.size() - 1);

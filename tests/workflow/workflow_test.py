@@ -255,12 +255,13 @@ class TwoChromosomes(unittest.TestCase):
             with open(self.out(chrom, chrom + ".samples")) as stream:
                 samples = set(stream.read().split())
             header, lines = read_rows(self.out(chrom, chrom + ".carriers.tsv"))
-            self.assertEqual(header, "locus\tsample\thaplotype")
+            self.assertEqual(header, "locus\tsample\thaplotype\tcopies")
             per_locus = collections.Counter()
             for line in lines:
-                locus, sample, haplotype = line.split("\t")
+                locus, sample, haplotype, copies = line.split("\t")
                 self.assertIn(sample, samples)
                 self.assertIn(haplotype, ("1", "2"))
+                self.assertIn(copies, ("1", "2"))
                 per_locus[locus] += 1
             on_chromosome = {locus: count for locus, count in genome_wide.items() if locus.startswith(chrom + ":")}
             self.assertGreater(len(per_locus), 5)
