@@ -155,6 +155,12 @@ run_status run_checked(const loci_options& options, run_record& record) {
     const std::vector<locus> loci = merge_loci(rows, options.gap, options.min_cm);
     add_record_count(record, "loci", static_cast<int64_t>(loci.size()));
     loci_findings found;
+    // Genes first: a gene file that cannot be read ends the run before any panel is loaded.
+    if (!options.genes_path.empty()) {
+        say_progress(progress, "reading " + options.genes_path);
+        const run_status genes = find_genes(options, rows, loci, found.genes, record);
+        if (genes != run_status::run_ok) return genes;
+    }
     std::vector<std::string>& samples = found.samples;
     if (!options.samples_path.empty()) {
         const run_status read = read_sample_names(options.samples_path, samples);
@@ -173,11 +179,6 @@ run_status run_checked(const loci_options& options, run_record& record) {
         say_progress(progress, "naming the core SNPs");
         const run_status named = name_core_snps(options, found.measured);
         if (named != run_status::run_ok) return named;
-    }
-    if (!options.genes_path.empty()) {
-        say_progress(progress, "reading " + options.genes_path);
-        const run_status genes = find_genes(options, rows, loci, found.genes, record);
-        if (genes != run_status::run_ok) return genes;
     }
     say_progress(progress, "writing " + options.output_path);
     return write_outputs(options, rows, loci, found, record);

@@ -29,11 +29,14 @@ const std::string good_panel = panel_text(allele_rows(6, [] {
 const std::string good_result = result_header + "21\t10000\t17250\t3.625\t7250\t30\n";
 
 // Written in arguments and texts; each run replaces them with its scratch paths: {R} the result
-// table, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list, {O} the loci table.
+// table, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list, {O} the loci table,
+// {G} a gene file.
 struct loci_case {
     std::string name;
     std::string result_text = good_result;
     std::string legend_text = corvane::testing::legend_text(30);
+    std::string gene_file = "genes.gtf";  // the gene file's name, which may tell its format
+    std::string gene_text = "";           // {G}, written when not empty
     std::vector<std::string> arguments = {};  // after the panel, legend and BED; "-o {O}" added unless given
     int status = 1;
     std::string err = "";  // standard error; for a wrong command line (status 2), its first line
@@ -90,6 +93,33 @@ std::vector<loci_case> loci_cases() {
          .arguments = {"--carriers", "{C}"},
          .status = 2,
          .err = "corvane-loci: --carriers needs --samples (and --hap, --legend)\n"},
+        // Gene files: the first line that cannot be read, in each format.
+        {.name = "gene_line_with_a_field_too_few",
+         .gene_text = "21\tx\tgene\t1\t100\t.\t+\t.\tgene_id \"A\";\n21\tx\tgene\t5\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:2: expected 9 tab-separated fields (GTF), found 4\n"},
+        {.name = "gene_without_a_name",
+         .gene_text = "21\tx\tgene\t1\t100\t.\t+\t.\tlevel 2;\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:1: a gene without a name (gene_name, gene_id, Name or ID)\n"},
+        {.name = "gene_starting_after_its_end",
+         .gene_file = "genes.gff3",
+         .gene_text = "##gff-version 3\n21\tx\tgene\t500\t100\t.\t+\t.\tID=a\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:2: start 500 is after end 100\n"},
+        {.name = "gene_position_that_is_no_number",
+         .gene_file = "genes.bed",
+         .gene_text = "21\t1x\t100\tA\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:1: start is not a position: \"1x\"\n"},
+        {.name = "gene_file_of_no_format_known",
+         .gene_file = "genes.txt",
+         .gene_text = "# genes\nERG\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:2: neither GTF, GFF3 nor BED; name the file .gtf, .gff3 or .bed to say which\n"},
+        {.name = "gene_file_missing",
+         .arguments = {"--genes", "{G}"},
+         .err = "corvane-loci: {G}: cannot open: No such file or directory\n"},
         {.name = "negative_gap",
          .arguments = {"--gap", "-5"},
          .status = 2,
@@ -104,7 +134,8 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     scratch_dir dir;
     const std::pair<std::string, std::string> paths[] = {{"{R}", dir.file("r.tsv")},  {"{P}", dir.file("p.txt")},
                                                          {"{L}", dir.file("l.txt")},  {"{S}", dir.file("s.txt")},
-                                                         {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")}};
+                                                         {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")},
+                                                         {"{G}", dir.file(row.gene_file)}};
     const auto substitute = [&](std::string text) {
         for (const auto& [mark, path] : paths) {
             for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += path.size()) {
@@ -117,6 +148,7 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(substitute("{P}"), good_panel);
     write_file(substitute("{L}"), row.legend_text);
     write_file(substitute("{S}"), "a\nb\n");
+    if (!row.gene_text.empty()) write_file(substitute("{G}"), row.gene_text);
     const auto names_before = directory_names(dir.path);
 
     std::vector<std::string> arguments = {substitute("{R}"), "--hap", substitute("{P}"), "--legend",
@@ -167,6 +199,30 @@ TEST(LociGoodInput, GivesOneLocusOfSixCarriers) {
     EXPECT_EQ(read_file(dir.file("loci.tsv")), loci_header + "\tcarriers\tcarrier_frequency\tcore\n" +
                                                     "21:1\t21\t10000\t17250\t1\t10000\t17250\t3.625\t30\t1\t1\t6\t1\t"
                                                     "011111111111111111111111111111\n");
+}
+
+// A legend whose header names its allele columns (here in another order, after an extra one) gives the
+// core table its REF and ALT.
+TEST(LociGoodInput, CoreTableNamesTheAllelesTheLegendHeaderNames) {
+    scratch_dir dir;
+    std::string legend = "chr\tid\tcM\tbp\tinfo\tALT\tREF\n";
+    for (int32_t snp = 0; snp < 30; ++snp) {
+        legend += "21\trs" + std::to_string(snp + 1) + "\t" + std::to_string(0.125 * snp) + "\t" +
+                  std::to_string(10000 + 250 * snp) + "\t.\tT\t" + (snp % 2 == 0 ? "C" : "G") + "\n";
+    }
+    write_file(dir.file("r.tsv"), good_result);
+    write_file(dir.file("p.txt"), good_panel);
+    write_file(dir.file("l.txt"), legend);
+    const run_result ran = run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "--hap", dir.file("p.txt"), "--legend",
+                                                          dir.file("l.txt"), "--core", dir.file("core.tsv"), "-o",
+                                                          dir.file("loci.tsv")},
+                                       {.seconds = 60});
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    const std::string core = read_file(dir.file("core.tsv"));
+    EXPECT_TRUE(core.starts_with("locus\tid\tbp\tcM\tcore_allele\tref\talt\tcarrier_share\tallele_frequency\n"
+                                 "21:1\trs1\t10000\t0.000000\t0\tC\tT\t1\t1\n"
+                                 "21:1\trs2\t10250\t0.125000\t1\tG\tT\t1\t1\n"))
+        << core;
 }
 
 TEST(LociCommandLine, HelpAndVersionAreAnsweredOnStandardOutput) {
