@@ -298,6 +298,8 @@ BAD_CONFIGS = (
      "loci_options: -o is set by the workflow itself"),
     ("an option that writes a text panel", {"prepare_options": '"--gzip"'},
      "prepare_options: --gzip is not for the workflow"),
+    ("an output both loci steps would write", {"loci_options": '"--core=core.tsv"'},
+     "loci_options: --core=core.tsv names one file that both corvane-loci steps would write"),
     ("a misspelt key", {"frequency": "0.5"}, '"frequency": not a key of this workflow'),
     ("a resource that is not a number", {"resources": "{scan: {mem_mb: 8G}}"},
      'resources: scan: mem_mb: expected a whole number above 0 (MB), got "8G"'),
