@@ -97,8 +97,9 @@ std::vector<command_option<loci_options>> option_table() {
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {from.samples_path}; }},
         {.name = "--carriers",
-         .help = "  --carriers FILE    write one line per carrier haplotype: locus, sample, haplotype (1 or 2);\n"
-                 "                     needs --hap and --samples\n",
+         .help = "  --carriers FILE    write one line per carrier haplotype: locus, sample, haplotype (1 or 2),\n"
+                 "                     copies (2 when both of the sample's haplotypes carry); needs --hap and\n"
+                 "                     --samples\n",
          .take = [](options& into, std::string_view, std::string_view value) {
              return take_path(into.carriers_path, value);
          },
@@ -141,6 +142,8 @@ command_line_text command_text() {
         "  -h, --help         print this help\n"
         "  --version          print the version\n"
         "\n"
+        "Beside LOCI goes its run record, LOCI.log: inputs, options, counts, outputs, time and memory, and\n"
+        "how the run ended.\n"
         "Exit status: 0 done, 1 bad input or an output that could not be written, 2 a wrong command line.\n";
     text.usage_hint = "usage: corvane-loci [options] RESULT... -o LOCI (--help for more)\n";
     return text;

@@ -179,7 +179,8 @@ std::vector<command_option<prepare_options>> option_table() {
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {from.cm_tag}; }},
         {.name = "--out",
-         .help = "  --out PREFIX        write PREFIX.hapbits and PREFIX.legend\n",
+         .help = "  --out PREFIX        write PREFIX.hapbits, PREFIX.legend (chr id cM bp ref alt), PREFIX.samples\n"
+                 "                      and the run record PREFIX.log\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.out_prefix, name, value);
          },
