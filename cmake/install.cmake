@@ -4,7 +4,8 @@ include(GNUInstallDirs)
 
 # Every installed tool: a new one joins with one line here and its page template docs/man/TOOL.1.in.
 # A tool is a target of the build, or a script whose built copy a part names in CORVANE_SCRIPT_<tool>
-# (and the target that makes it in CORVANE_SCRIPT_TARGET_<tool>).
+# (and the target that makes it in CORVANE_SCRIPT_TARGET_<tool>, its modules, if any, in
+# CORVANE_SCRIPT_MODULES_<tool>, installed into CORVANE_SCRIPT_MODULES_DIR_<tool>).
 set(corvane_installed_tools
   corvane
   corvane-reference
@@ -22,6 +23,10 @@ foreach(tool ${corvane_installed_tools})
     set(tool_dependency ${tool})
   elseif(DEFINED CORVANE_SCRIPT_${tool})
     install(PROGRAMS ${CORVANE_SCRIPT_${tool}} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # A script's modules (CORVANE_SCRIPT_MODULES_<tool>) go where the script looks for them.
+    if(DEFINED CORVANE_SCRIPT_MODULES_${tool})
+      install(FILES ${CORVANE_SCRIPT_MODULES_${tool}} DESTINATION ${CORVANE_SCRIPT_MODULES_DIR_${tool}})
+    endif()
     set(tool_command ${CORVANE_SCRIPT_${tool}})
     set(tool_dependency ${CORVANE_SCRIPT_${tool}})
     list(APPEND corvane_script_targets ${CORVANE_SCRIPT_TARGET_${tool}})
