@@ -19,7 +19,19 @@ struct core_snp {
     legend_snp_texts named;       // the SNP's legend row, filled in once the legend is read
 };
 
-// One entry per SNP of `window`, in column order, for the core and carriers `carriers` found there.
-std::vector<core_snp> core_snps_of(const fast_genotype_matrix& table, const carrier_set& carriers, snp_window window);
+// What the core SNPs of one locus are counted from: its peak window, the core's row and its carriers.
+struct core_request {
+    snp_window window;
+    int32_t core_row = 0;
+    std::vector<uint64_t> carriers;  // one bit per haplotype, set for a carrier
+};
+
+// The request for the locus of `window` whose carriers are `carriers`, on a table of `haplotypes` rows.
+core_request core_request_of(snp_window window, const carrier_set& carriers, int32_t haplotypes);
+
+// For each request, one entry per SNP of its window, in column order. On a bit table the shares of all
+// haplotypes come from one count of each SNP's ones, and the carriers' from their mismatches.
+std::vector<std::vector<core_snp>> core_snps_of(const fast_genotype_matrix& table,
+                                                const std::vector<core_request>& requests);
 
 }  // namespace corvane

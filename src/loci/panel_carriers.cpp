@@ -137,19 +137,26 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         }
         const std::string carriers_on = "carriers on " + panel_path + of_panels + ": ";
         size_t done = 0;
+        std::vector<core_request> cores;  // with --core, in the order of `panel_loci`
+        if (!options.core_path.empty()) cores.resize(panel_loci.size());
         find_carriers_of_windows(table, peaks, [&](size_t peak, carrier_set& carriers) {
             locus_carriers& out = measured[panel_loci[peak]];
             out.count = static_cast<int32_t>(carriers.carrier_rows.size());
             out.haplotype_count = table.haplotype_count;
             out.core = core_text(table, carriers.core_row, peaks[peak]);
             out.panel = static_cast<uint32_t>(panel);
-            if (!options.core_path.empty()) out.core_snps = core_snps_of(table, carriers, peaks[peak]);
+            if (!cores.empty()) cores[peak] = core_request_of(peaks[peak], carriers, table.haplotype_count);
             if (keep_rows) out.rows = std::move(carriers.carrier_rows);
             if (++done % 16 == 0) {
                 say_progress(progress, carriers_on + grouped_digits(static_cast<long long>(done)) + " of " +
                                            grouped_digits(static_cast<long long>(peaks.size())) + " loci");
             }
         });
+        if (!cores.empty()) {
+            say_progress(progress, "the core SNPs on " + panel_path + of_panels);
+            std::vector<std::vector<core_snp>> snps = core_snps_of(table, cores);
+            for (size_t k = 0; k < panel_loci.size(); ++k) measured[panel_loci[k]].core_snps = std::move(snps[k]);
+        }
     }
     return run_status::run_ok;
 }

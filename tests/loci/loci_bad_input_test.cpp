@@ -223,6 +223,20 @@ TEST(LociGoodInput, CoreTableNamesTheAllelesTheLegendHeaderNames) {
                                  "21:1\trs1\t10000\t0.000000\t0\tC\tT\t1\t1\n"
                                  "21:1\trs2\t10250\t0.125000\t1\tG\tT\t1\t1\n"))
         << core;
+
+    // A panel with another allele code is held as integers and counted cell by cell: the haplotype with
+    // a 2 at the first SNP carries neither the core nor its allele there.
+    std::string other_codes = good_panel;
+    other_codes[other_codes.rfind('\n', other_codes.size() - 2) + 1] = '2';
+    write_file(dir.file("p2.txt"), other_codes);
+    const run_result widened = run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "--hap", dir.file("p2.txt"), "--legend",
+                                                               dir.file("l.txt"), "--core", dir.file("core2.tsv"), "-o",
+                                                               dir.file("loci2.tsv")},
+                                            {.seconds = 60});
+    ASSERT_EQ(widened.status, 0) << widened.err;
+    EXPECT_TRUE(read_file(dir.file("core2.tsv")).find("21:1\trs1\t10000\t0.000000\t0\tC\tT\t1\t0.833333\n"
+                                                      "21:1\trs2\t10250\t0.125000\t1\tG\tT\t1\t1\n") != std::string::npos)
+        << read_file(dir.file("core2.tsv"));
 }
 
 TEST(LociCommandLine, HelpAndVersionAreAnsweredOnStandardOutput) {
