@@ -3,8 +3,8 @@
 # corvane_add_libraries. A new source file is added to its folder's list here and nowhere else.
 # The folders stand in their order of building: each uses only folders listed before it.
 #   common   statuses, messages, help and version, files (same-file check, temporary and staged
-#            outputs), the run record, the option table, the line reader and the splitters, the
-#            chromosome spellings
+#            outputs, their removal on a signal), the run record, the option table, the line
+#            reader and the splitters, the chromosome spellings
 #   input    every input format end to end: genotype files (text and bit panel), the two tables,
 #            gene files, and input/legend/ for every legend reader
 #   search   the carrier counts and the region search, reference and fast, and the carrier search
@@ -17,9 +17,11 @@
 
 set(corvane_common_sources
   common/run_status.cpp
+  common/counted.cpp
   common/message.cpp
   common/help_and_version.cpp
   common/same_file.cpp
+  common/signal_cleanup.cpp
   common/temporary_file.cpp
   common/run_record.cpp
   common/chromosome_spelling.cpp

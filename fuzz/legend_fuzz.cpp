@@ -33,7 +33,7 @@ lookups reference_lookups(const std::string& path, int32_t snp_count, const std:
     begin_capture();
     for (const region found : regions) {
         region_row row;
-        const run_status status = lookup_legend_span(path, found, snp_count, row);
+        const run_status status = lookup_legend_span(path, found, snp_count, row, done.statuses.empty());
         done.statuses.push_back(status);
         if (status != run_status::run_ok) break;
         done.rows += row_text(row);

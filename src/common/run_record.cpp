@@ -14,6 +14,7 @@
 
 #include "common/message.hpp"
 #include "common/same_file.hpp"
+#include "common/signal_cleanup.hpp"
 #include "common/temporary_file.hpp"
 #include "common/version.hpp"
 
@@ -175,6 +176,7 @@ void write_run_record(const run_record& record, const run_ending& ending) {
         warn_unwritten(record.path, std::strerror(errno));
         return;
     }
+    note_temporary(temporary);
     int fault = 0;
     for (size_t done = 0; done < text.size() && fault == 0;) {
         const ssize_t wrote = write(descriptor, text.data() + done, text.size() - done);
@@ -184,10 +186,9 @@ void write_run_record(const run_record& record, const run_ending& ending) {
     }
     if (close(descriptor) != 0 && fault == 0) fault = errno;
     if (fault == 0 && std::rename(temporary.c_str(), record.path.c_str()) != 0) fault = errno;
-    if (fault != 0) {
-        unlink(temporary.c_str());
-        warn_unwritten(record.path, std::strerror(fault));
-    }
+    if (fault != 0) unlink(temporary.c_str());
+    forget_temporary(temporary);
+    if (fault != 0) warn_unwritten(record.path, std::strerror(fault));
 }
 
 std::string shell_quoted(std::string_view word) {

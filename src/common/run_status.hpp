@@ -18,6 +18,7 @@ enum class run_status {
     legend_missing,       // legend file could not be opened
     legend_too_short,     // fewer legend rows than SNPs
     legend_row_short,     // a legend row that a region uses has fewer than four fields
+    legend_bp_too_large,  // a legend row's bp lies beyond the signed 32-bit range
     bad_input,            // a VCF, genetic map, sample list or result table that cannot be used, or a
                           // panel or legend that does not belong to the result table
 };

@@ -29,6 +29,11 @@ struct staged_output {
     ~staged_output();
 };
 
+// Refuses, before any work, a final name that cannot take an output: a folder (also at the end of a
+// link), a device, pipe or socket, a folder that does not exist or cannot be written. Reported as
+// "cannot create output file PATH: REASON" (output_failed).
+run_status check_output_target(const std::string& final_path);
+
 // Creates the temporary file beside `final_path`, with the permissions any new file of the user
 // gets. Reports "cannot create output file PATH: REASON" and returns output_failed when it cannot.
 run_status open_staged(staged_output& output, const std::string& final_path,
@@ -46,7 +51,8 @@ run_status write_staged(staged_output& output, std::string_view text);
 run_status rewrite_staged_start(staged_output& output, std::string_view bytes);
 
 // Closes every output, a failure to write its last bytes being a failed run, then renames each to its
-// final name. On any failure (reported) no output of the list is left under its final name.
+// final name. On any failure (reported) every final name holds what it held before (the older file,
+// or nothing), and no temporary file is left. A signal meanwhile waits until every name is settled.
 run_status commit_staged(const std::vector<staged_output*>& outputs);
 
 }  // namespace corvane

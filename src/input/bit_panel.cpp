@@ -16,6 +16,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 #include "input/bit_words.hpp"
 #include "input/genotype_reading.hpp"
@@ -69,7 +70,8 @@ int64_t read_fully(int fd, void* target, size_t size, int64_t offset) {
 }
 
 std::string shape_text(uint64_t haplotypes, uint64_t snps) {
-    return std::to_string(haplotypes) + " haplotypes x " + std::to_string(snps) + " SNPs";
+    return counted(static_cast<int64_t>(haplotypes), "haplotype", "haplotypes") + " x " +
+           counted(static_cast<int64_t>(snps), "SNP", "SNPs");
 }
 
 // Checks the header against the file size; fills `shape`.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/counted.hpp"
 #include "common/field_split.hpp"
 #include "common/line_reader.hpp"
 #include "common/message.hpp"
@@ -53,6 +54,14 @@ inline const char* take_single_digit_alleles(const char* p, const char* end, int
     }
     count = cell - cells;
     return p;
+}
+
+// "VCF" or "BCF" when the first line (decompressed, if the file was) starts as those files do: the
+// file format line of a VCF, or the magic bytes of BCF 2.
+const char* variant_file_format(std::string_view first_line) {
+    if (first_line.starts_with("##fileformat=VCF")) return "VCF";
+    if (first_line.starts_with(std::string_view("BCF\x02", 4))) return "BCF";
+    return nullptr;
 }
 
 run_status report_line_error(const line_reader& reader, const char* what) {
@@ -106,7 +115,7 @@ run_status parse_haplotype_line(const line_reader& reader, std::string_view line
         ++count;
     }
     if (count != expected) {
-        std::snprintf(message, sizeof message, "expected %lld alleles, found %lld", static_cast<long long>(expected),
+        std::snprintf(message, sizeof message, "expected %s, found %lld", counted(expected, "allele", "alleles").c_str(),
                       static_cast<long long>(count));
         return report_line_error(reader, message);
     }
@@ -128,6 +137,13 @@ run_status parse_genotype_text(const std::string& path, const snp_count_sink& on
         return run_status::genotype_malformed;
     }
 
+    if (const char* format = variant_file_format(line)) {
+        print_message(message_kind::place,
+                      "%s: a %s file, not a genotype file; convert it first with corvane-prepare --vcf %s --chr NAME "
+                      "--map MAP --out PREFIX, which writes PREFIX.hapbits and PREFIX.legend\n",
+                      path.c_str(), format, path.c_str());
+        return run_status::genotype_malformed;
+    }
     std::vector<int32_t> alleles;
     {
         field_list fields;

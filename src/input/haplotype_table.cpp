@@ -9,6 +9,7 @@
 
 #include "input/bit_words.hpp"
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 
 namespace corvane {
@@ -28,9 +29,9 @@ uint64_t* next_site_words(haplotype_table& table) {
             table.blocks.emplace_back(static_cast<size_t>(haplotype_table::sites_per_block * table.words_per_site), 0);
         }
     } catch (const std::bad_alloc&) {
-        print_message(message_kind::tool, "not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
-                      "so far)\n", static_cast<long long>(table.haplotype_count),
-                      static_cast<long long>(table.site_count));
+        print_message(message_kind::tool, "not enough memory for the haplotype table (%s, %s so far)\n",
+                      counted(table.haplotype_count, "haplotype", "haplotypes").c_str(),
+                      counted(table.site_count, "SNP", "SNPs").c_str());
         return nullptr;
     }
     return table.blocks.back().data() +

@@ -65,12 +65,38 @@ run_status check_outputs(const loci_options& options) {
     return run_status::run_ok;
 }
 
+// An output named .gz is written compressed (BGZF, which gzip, zcat and bgzip read), as its name says.
+output_compression compression_by_name(const std::string& path) {
+    return path.ends_with(".gz") ? output_compression::bgzf : output_compression::none;
+}
+
+// The outputs of a run, opened before anything is read so that a name that cannot take its file
+// stops the run at once; the temporary files stand until the commit.
 struct loci_outputs {
     staged_output table;
     std::unique_ptr<staged_output> bed;
     std::unique_ptr<staged_output> carriers;
     std::unique_ptr<staged_output> core;
+    std::vector<staged_output*> all;
 };
+
+run_status open_outputs(const loci_options& options, loci_outputs& out) {
+    out.all = {&out.table};
+    if (!options.bed_path.empty()) out.all.push_back((out.bed = std::make_unique<staged_output>()).get());
+    if (!options.carriers_path.empty()) out.all.push_back((out.carriers = std::make_unique<staged_output>()).get());
+    if (!options.core_path.empty()) out.all.push_back((out.core = std::make_unique<staged_output>()).get());
+    run_status status = open_staged(out.table, options.output_path, compression_by_name(options.output_path));
+    if (status == run_status::run_ok && out.bed) {
+        status = open_staged(*out.bed, options.bed_path, compression_by_name(options.bed_path));
+    }
+    if (status == run_status::run_ok && out.carriers) {
+        status = open_staged(*out.carriers, options.carriers_path, compression_by_name(options.carriers_path));
+    }
+    if (status == run_status::run_ok && out.core) {
+        status = open_staged(*out.core, options.core_path, compression_by_name(options.core_path));
+    }
+    return status;
+}
 
 // A line of the loci table with one more column at its end.
 std::string with_column(std::string line, const std::string& value) {
@@ -87,22 +113,11 @@ struct loci_findings {
 };
 
 run_status write_outputs(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
-                         const loci_findings& found, run_record& record) {
-    loci_outputs out;
-    std::vector<staged_output*> all = {&out.table};
-    if (!options.bed_path.empty()) all.push_back((out.bed = std::make_unique<staged_output>()).get());
-    if (!options.carriers_path.empty()) all.push_back((out.carriers = std::make_unique<staged_output>()).get());
-    if (!options.core_path.empty()) all.push_back((out.core = std::make_unique<staged_output>()).get());
-    run_status status = open_staged(out.table, options.output_path);
-    if (status == run_status::run_ok && out.bed) status = open_staged(*out.bed, options.bed_path);
-    if (status == run_status::run_ok && out.carriers) status = open_staged(*out.carriers, options.carriers_path);
-    if (status == run_status::run_ok && out.core) status = open_staged(*out.core, options.core_path);
-    if (status != run_status::run_ok) return status;
-
+                         const loci_findings& found, loci_outputs& out, run_record& record) {
     const bool with_carriers = !options.panel_paths.empty();
     const bool with_genes = !options.genes_path.empty();
     const std::string header = loci_header(with_carriers);
-    status = write_staged(out.table, with_genes ? with_column(header, "genes") : header);
+    run_status status = write_staged(out.table, with_genes ? with_column(header, "genes") : header);
     if (status == run_status::run_ok && out.carriers) status = write_staged(*out.carriers, carrier_list_header());
     if (status == run_status::run_ok && out.core) status = write_staged(*out.core, core_table_header());
     int64_t carrier_lines_written = 0, core_rows_written = 0;
@@ -120,7 +135,7 @@ run_status write_outputs(const loci_options& options, const result_rows& rows, c
             core_rows_written += static_cast<int64_t>(found.measured[k].core_snps.size());
         }
     }
-    if (status == run_status::run_ok) status = commit_staged(all);
+    if (status == run_status::run_ok) status = commit_staged(out.all);
     if (status != run_status::run_ok) return status;
     if (out.carriers) add_record_count(record, "carrier_haplotypes", carrier_lines_written);
     if (out.core) add_record_count(record, "core_snps", core_rows_written);
@@ -143,6 +158,8 @@ run_status find_genes(const loci_options& options, const result_rows& rows, cons
 }
 
 run_status run_checked(const loci_options& options, run_record& record) {
+    loci_outputs out;
+    if (const run_status opened = open_outputs(options, out); opened != run_status::run_ok) return opened;
     work_progress progress;
     start_work_progress(progress);
     result_rows rows;
@@ -181,7 +198,7 @@ run_status run_checked(const loci_options& options, run_record& record) {
         if (named != run_status::run_ok) return named;
     }
     say_progress(progress, "writing " + options.output_path);
-    return write_outputs(options, rows, loci, found, record);
+    return write_outputs(options, rows, loci, found, out, record);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 #include "input/fast_genotype_loading.hpp"
 #include "input/legend/legend_index.hpp"
@@ -88,8 +89,9 @@ run_status load_panel(const std::string& path, fast_genotype_matrix& table) {
 run_status check_sample_count(const std::string& panel_path, const loci_options& options, const fast_genotype_matrix& table,
                               size_t sample_count) {
     if (sample_count == 0 || static_cast<int64_t>(2 * sample_count) == table.haplotype_count) return run_status::run_ok;
-    print_message(message_kind::tool, "%s: %zu sample ids, but the panel %s has %d haplotypes (two per sample)\n",
-                  options.samples_path.c_str(), sample_count, panel_path.c_str(), table.haplotype_count);
+    print_message(message_kind::tool, "%s: %s, but the panel %s has %s (two per sample)\n", options.samples_path.c_str(),
+                  counted(static_cast<int64_t>(sample_count), "sample id", "sample ids").c_str(), panel_path.c_str(),
+                  counted(table.haplotype_count, "haplotype", "haplotypes").c_str());
     return run_status::bad_input;
 }
 
@@ -114,18 +116,19 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         if (status == run_status::run_ok) {
             add_record_input(record, panel_path, {"haplotypes=" + std::to_string(table.haplotype_count),
                                                   "snps=" + std::to_string(table.snp_count)});
-        }
-        if (status == run_status::run_ok) {
-            status = check_legend_row_count(options.legend_paths[panel], matches.legend_row_counts[panel], table.snp_count);
+            const int64_t legend_rows = matches.legend_row_counts[panel];
+            status = check_legend_row_count(options.legend_paths[panel], legend_rows, table.snp_count);
+            note_longer_legend(options.legend_paths[panel], legend_rows, table.snp_count);
         }
         if (status == run_status::run_ok) status = check_sample_count(panel_path, options, table, sample_count);
         if (status != run_status::run_ok) return status;
         for (size_t k = 0; k < rows.intervals.size(); ++k) {
             const result_interval& row = rows.intervals[k];
             if (matches.panel_of_chr[row.chr] != panel || matches.windows[k].hi < table.snp_count) continue;
-            print_message(message_kind::place, "%s: the interval ends at SNP %d of the legend %s, beyond the %d SNPs of the panel %s\n",
-                          row_location(rows, row).c_str(), matches.windows[k].hi + 1,
-                          options.legend_paths[panel].c_str(), table.snp_count, panel_path.c_str());
+            print_message(message_kind::place, "%s: the interval ends at SNP %d of the legend %s, beyond the %s of the panel %s\n",
+                          row_location(rows, row).c_str(), matches.windows[k].hi + 1, options.legend_paths[panel].c_str(),
+                          table.snp_count == 1 ? "1 SNP" : (std::to_string(table.snp_count) + " SNPs").c_str(),
+                          panel_path.c_str());
             return run_status::bad_input;
         }
         std::vector<size_t> panel_loci;

@@ -2,6 +2,7 @@
 #include "loci/result_table.hpp"
 
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,26 +34,44 @@ bool split_tabs(std::string_view line, std::string_view (&fields)[field_count], 
     return found == field_count;
 }
 
-// A whole decimal integer in [0, 2^31 - 1].
-bool parse_count(std::string_view text, int32_t& value) {
-    if (text.empty() || text.size() > 10) return false;
+enum class count_reading { whole, beyond_range, not_whole };
+
+// A whole decimal integer in [0, 2^31 - 1]: the range of positions and counts corvane writes.
+count_reading parse_count(std::string_view text, int32_t& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return count_reading::not_whole;
+    if (text.size() > 10) return count_reading::beyond_range;
     int64_t total = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        total = total * 10 + (c - '0');
-    }
-    if (total > INT32_MAX) return false;
+    for (const char c : text) total = total * 10 + (c - '0');
+    if (total > INT32_MAX) return count_reading::beyond_range;
     value = static_cast<int32_t>(total);
-    return true;
+    return count_reading::whole;
 }
 
-bool parse_genetic(std::string_view text, double& value) {
+enum class length_reading { scans_own, not_scans, not_a_number };
+
+// A genetic length as the scan writes it: printf's %g of a single-precision float, so decimal
+// digits with an optional exponent, within float's range, or inf, -inf, nan (also -nan). Other
+// numbers (hexadecimal, beyond float's range) are no scan's.
+length_reading parse_genetic(std::string_view text, double& value) {
+    for (const std::string_view special : {"inf", "-inf", "nan", "-nan"}) {
+        if (text == special) {
+            value = text.ends_with("inf") ? (text[0] == '-' ? -INFINITY : INFINITY) : NAN;
+            return length_reading::scans_own;
+        }
+    }
     const std::string copy(text);
-    if (copy.empty() || std::isspace(static_cast<unsigned char>(copy[0]))) return false;
+    if (copy.empty() || std::isspace(static_cast<unsigned char>(copy[0]))) return length_reading::not_a_number;
     char* end = nullptr;
     errno = 0;
     value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size();
+    if (end != copy.c_str() + copy.size()) return length_reading::not_a_number;
+    if (errno == ERANGE || copy.find_first_not_of("0123456789.eE+-") != std::string::npos) {
+        return length_reading::not_scans;
+    }
+    // Beyond float's range the scan would have written inf, or 0.
+    const float narrowed = static_cast<float>(value);
+    const bool in_range = std::fabs(value) <= FLT_MAX && (narrowed != 0.0f || value == 0.0);
+    return in_range ? length_reading::scans_own : length_reading::not_scans;
 }
 
 run_status row_fault(const std::string& path, int64_t line, const std::string& what) {
@@ -70,9 +89,15 @@ run_status read_row(const std::string& path, int64_t line_number, std::string_vi
     if (fields[0].empty()) return row_fault(path, line_number, "empty chromosome name");
     int32_t numbers[field_count] = {};
     for (const int k : {1, 2, 4, 5}) {
-        if (!parse_count(fields[k], numbers[k])) {
+        const count_reading read = parse_count(fields[k], numbers[k]);
+        if (read == count_reading::not_whole) {
             return row_fault(path, line_number, std::string(field_names[k]) + " is not a whole number: \"" +
                                                     std::string(fields[k]) + "\"");
+        }
+        if (read == count_reading::beyond_range) {
+            return row_fault(path, line_number, std::string(field_names[k]) + " " + std::string(fields[k]) +
+                                                    " is beyond 2147483647, the largest value corvane writes there "
+                                                    "(positions are signed 32-bit)");
         }
     }
     result_interval row;
@@ -87,9 +112,14 @@ run_status read_row(const std::string& path, int64_t line_number, std::string_vi
         return row_fault(path, line_number, "physical_dist " + std::to_string(numbers[4]) + " is not endpos - startpos");
     }
     if (row.snps < 2) return row_fault(path, line_number, "n.snp is below 2; corvane intervals hold at least 2 SNPs");
-    if (!parse_genetic(fields[3], row.genetic)) {
-        return row_fault(path, line_number, "genetic_dist is not a number: \"" +
-                                                std::string(fields[3]) + "\"");
+    const length_reading length = parse_genetic(fields[3], row.genetic);
+    if (length == length_reading::not_a_number) {
+        return row_fault(path, line_number, "genetic_dist is not a number: \"" + std::string(fields[3]) + "\"");
+    }
+    if (length == length_reading::not_scans) {
+        return row_fault(path, line_number, "genetic_dist " + std::string(fields[3]) +
+                                                " is no length corvane writes (it writes decimal numbers within "
+                                                "single precision, inf, -inf or nan); is this table a corvane scan's?");
     }
     row.genetic_text = std::string(fields[3]);
     const std::string chr(fields[0]);

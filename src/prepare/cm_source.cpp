@@ -26,7 +26,13 @@ run_status prepare_cm_tag(const vcf_reader& reader, cm_source& source) {
 run_status site_cm(const vcf_reader& reader, bcf1_t* record, cm_source& source, double& cm) {
     if (source.map != nullptr) {
         cm = genetic_position(*source.map, record->pos + 1);
-        return run_status::run_ok;
+        if (std::fabs(cm) <= max_genetic_position) return run_status::run_ok;
+        // Extrapolated far past the map's end at its rate there.
+        print_message(message_kind::place,
+                      "%s: the genetic map gives this SNP a cM of %g, beyond 3.40282e+38, the largest genetic position "
+                      "corvane reads (single precision); is the map of this chromosome and in cM?\n",
+                      record_location(reader, record).c_str(), cm);
+        return run_status::bad_input;
     }
     int got = 0;
     if (source.tag_type == BCF_HT_REAL) {

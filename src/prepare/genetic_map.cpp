@@ -15,7 +15,8 @@ void set_extrapolation_rates(genetic_map& map) {
     // Left: from the first position to where the map reaches first cM + 5 (interpolated).
     const double left_target = cm.front() + end_stretch_cm;
     map.rate_before = whole_rate;
-    if (left_target < cm.back()) {
+    // At cM so large that 5 is lost in rounding the stretch is empty: the whole map's rate stands.
+    if (left_target > cm.front() && left_target < cm.back()) {
         const size_t k = static_cast<size_t>(std::lower_bound(cm.begin(), cm.end(), left_target) - cm.begin());
         // cm[k - 1] < left_target <= cm[k], so the segment has a positive cM length.
         const double reach = static_cast<double>(bp[k - 1]) + (left_target - cm[k - 1]) *
@@ -28,7 +29,7 @@ void set_extrapolation_rates(genetic_map& map) {
     // Right: from where the map is at last cM - 5 (interpolated) to the last position.
     const double right_target = cm.back() - end_stretch_cm;
     map.rate_after = whole_rate;
-    if (right_target > cm.front()) {
+    if (right_target > cm.front() && right_target < cm.back()) {
         const size_t k = static_cast<size_t>(std::upper_bound(cm.begin(), cm.end(), right_target) - cm.begin());
         // cm[k - 1] <= right_target < cm[k].
         const double start = static_cast<double>(bp[k - 1]) + (right_target - cm[k - 1]) *

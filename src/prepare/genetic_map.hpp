@@ -14,12 +14,17 @@ namespace corvane {
 enum class map_layout {
     automatic,   // told from the first line
     pos_chr_cm,  // "pos chr cM", with a header line
+    shapeit,     // "position COMBINED_rate(cM/Mb) Genetic_Map(cM)", with a header line: one chromosome a file
     plink,       // "chr id cM bp", no header
     hapmap,      // "Chromosome Position(bp) Rate(cM/Mb) Map(cM)", with a header line
 };
 
 // The width in cM of the stretch at each end whose average rate carries the map past that end.
 constexpr double end_stretch_cm = 5.0;
+
+// The largest genetic position (in either direction) a legend may hold: corvane reads cM in single
+// precision, so anything beyond reads as infinite.
+constexpr double max_genetic_position = 3.40282346638528859811704183484516925e+38;  // FLT_MAX
 
 struct genetic_map {
     std::vector<int64_t> bp;  // strictly increasing

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 #include "common/option_table.hpp"
 
 namespace corvane {
@@ -16,6 +18,7 @@ std::string_view layout_name(map_layout layout) {
     switch (layout) {
         case map_layout::automatic: return "auto";
         case map_layout::pos_chr_cm: return "pos-chr-cm";
+        case map_layout::shapeit: return "shapeit";
         case map_layout::plink: return "plink";
         case map_layout::hapmap: return "hapmap";
     }
@@ -33,6 +36,7 @@ std::string help_line(const char* format, values... filled) {
 bool parse_layout(std::string_view text, map_layout& layout) {
     if (text == "auto") layout = map_layout::automatic;
     else if (text == "pos-chr-cm") layout = map_layout::pos_chr_cm;
+    else if (text == "shapeit") layout = map_layout::shapeit;
     else if (text == "plink") layout = map_layout::plink;
     else if (text == "hapmap") layout = map_layout::hapmap;
     else return false;
@@ -46,6 +50,7 @@ bool apply_site_action(std::string_view text, site_policy& policy) {
     if (equals != std::string_view::npos) {
         kind_name = text.substr(0, equals);
         text = text.substr(equals + 1);
+        if (kind_name.empty()) return false;  // "=skip": a kind left out, not all four meant
     }
     bool refuse = false;
     if (text == "refuse") refuse = true;
@@ -135,6 +140,8 @@ std::vector<command_option<prepare_options>> option_table() {
         {.name = "--map",
          .help = "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
                  "                        pos chr cM          three columns with a header line\n"
+                 "                        position rate cM    SHAPEIT/IMPUTE, one chromosome per file, with\n"
+                 "                                            the header position COMBINED_rate(cM/Mb) Genetic_Map(cM)\n"
                  "                        chr id cM bp        PLINK .map, no header\n"
                  "                        Chromosome Position(bp) Rate(cM/Mb) Map(cM)   HapMap, with a header\n"
                  "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n",
@@ -143,11 +150,12 @@ std::vector<command_option<prepare_options>> option_table() {
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {from.map_path}; }},
         {.name = "--map-layout",
-         .help = help_line("  --map-layout L      auto, pos-chr-cm, plink or hapmap (default %s)\n",
+         .help = help_line("  --map-layout L      auto, pos-chr-cm, shapeit, plink or hapmap (default %s: told from\n"
+                           "                      the first line)\n",
                            std::string(layout_name(defaults.layout)).c_str()),
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_layout(value, into.layout)) return {};
-             return "unknown map layout " + quoted(value) + " (use auto, pos-chr-cm, plink or hapmap)";
+             return "unknown map layout " + quoted(value) + " (use auto, pos-chr-cm, shapeit, plink or hapmap)";
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {std::string(layout_name(from.layout))}; }},
         {.name = "--min-maf",
@@ -186,7 +194,8 @@ std::vector<command_option<prepare_options>> option_table() {
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {from.out_prefix}; }},
         {.name = "--samples",
-         .help = "  --samples FILE      keep only these samples (one id per line), in the VCF's order\n",
+         .help = "  --samples FILE      keep only these samples (one id per line, taken whole: blanks at either\n"
+                 "                      end are part of it), in the VCF's order\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.samples_path, name, value);
          },
@@ -254,6 +263,20 @@ command_line_text command_text() {
     return text;
 }
 
+// A prefix that names a folder ("out/", ".", or a folder that exists) would hide the outputs in it
+// as ".hapbits" or put them beside it; the message shows the prefix meant.
+std::string prefix_fault(const std::string& prefix) {
+    struct stat found = {};
+    const bool folder = prefix.ends_with('/') || prefix == "." || prefix == ".." || prefix.ends_with("/.") ||
+                        prefix.ends_with("/..") || (stat(prefix.c_str(), &found) == 0 && S_ISDIR(found.st_mode));
+    if (!folder) return "";
+    std::string inside = prefix;
+    while (inside.size() > 1 && inside.ends_with('/')) inside.pop_back();
+    if (!inside.ends_with('/')) inside += '/';
+    return "--out takes a prefix of file names, but " + quoted(prefix) + " names a folder; give a prefix inside it, "
+           "such as " + inside + "NAME";
+}
+
 // The checks across options, once all are read.
 run_status check_prepare_options(const prepare_options& options, const command_line& read,
                                  const command_line_text& text) {
@@ -262,6 +285,7 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (!options.text_panel_path.empty()) {
         if (!options.vcf_path.empty()) return refuse("give one of --vcf FILE and --hap GENOTYPES, not both");
         if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
+        if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
         if (options.format != panel_format::bits) return refuse("--hap converts a text panel into a bit panel only");
         if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
             !options.samples_path.empty() || layout_given || was_given(read, "--min-maf")) {
@@ -272,6 +296,7 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (options.vcf_path.empty()) return refuse("missing --vcf FILE");
     if (options.chromosome.empty()) return refuse("missing --chr NAME");
     if (options.out_prefix.empty()) return refuse("missing --out PREFIX");
+    if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
     if (options.map_path.empty() == options.cm_tag.empty()) return refuse("give exactly one of --map FILE and --cm-tag TAG");
     if (layout_given && options.map_path.empty()) return refuse("--map-layout needs --map");
     return run_status::run_ok;

@@ -3,6 +3,7 @@
 
 #include "common/message.hpp"
 #include "common/run_record.hpp"
+#include "common/signal_cleanup.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
 #include "prepare/text_panel_conversion.hpp"
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     hts_set_log_level(HTS_LOG_OFF);
     corvane::set_program_name("corvane-prepare");
     corvane::run_record record = corvane::start_run_record(argc, argv);
+    corvane::remove_temporaries_on_signals();
     corvane::prepare_options options;
     corvane::run_status status = corvane::parse_prepare_options(argc, argv, options, record.parameters);
     if (status == corvane::run_status::run_ok) {

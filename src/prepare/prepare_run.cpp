@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
@@ -20,12 +21,14 @@ namespace corvane {
 
 namespace {
 
-// Refuses output names that are one of the input files (the rename would replace it).
-run_status check_outputs_are_not_inputs(const prepare_options& options) {
+// Refuses, before any work, output names that are one of the input files (the rename would replace
+// it) or that cannot take an output (a folder, a folder that cannot be written).
+run_status check_output_names(const prepare_options& options) {
     for (const std::string& output :
          {haplotype_output_path(options), legend_output_path(options), samples_output_path(options)}) {
-        const run_status checked = check_output_is_not_an_input(
+        run_status checked = check_output_is_not_an_input(
             output, {{"input", options.vcf_path}, {"input", options.map_path}, {"input", options.samples_path}});
+        if (checked == run_status::run_ok) checked = check_output_target(output);
         if (checked != run_status::run_ok) return checked;
     }
     return run_status::run_ok;
@@ -68,7 +71,7 @@ void place_prepare_record(const prepare_options& options, run_record& record) {
 }
 
 run_status run_prepare(const prepare_options& options, run_record& record) {
-    run_status status = check_outputs_are_not_inputs(options);
+    run_status status = check_output_names(options);
     if (status != run_status::run_ok) return status;
     work_progress progress;
     start_work_progress(progress);
@@ -127,10 +130,14 @@ run_status run_prepare(const prepare_options& options, run_record& record) {
     end_work_progress(progress);
     if (status != run_status::run_ok) return status;
     record.outputs = {haplotypes.final_path, legend.final_path, sample_ids.final_path};
-    print_message(message_kind::note, "wrote %s, %s and %s: %lld SNPs, %lld haplotypes of %zu samples\n",
-                  haplotypes.final_path.c_str(), legend.final_path.c_str(), sample_ids.final_path.c_str(),
-                  static_cast<long long>(table.site_count),
-                  static_cast<long long>(table.haplotype_count), samples.size());
+    // Counted only now: a refused or failed run's counts would read like a result (its run record
+    // holds them beside how it ended).
+    report_site_counts(work.counts, options.policy);
+    print_message(message_kind::note, "wrote %s, %s and %s: %s, %s of %s\n", haplotypes.final_path.c_str(),
+                  legend.final_path.c_str(), sample_ids.final_path.c_str(),
+                  counted(table.site_count, "SNP", "SNPs").c_str(),
+                  counted(table.haplotype_count, "haplotype", "haplotypes").c_str(),
+                  counted(static_cast<int64_t>(samples.size()), "sample", "samples").c_str());
     return run_status::run_ok;
 }
 

@@ -169,15 +169,17 @@ run_status convert_records(record_conversion& work) {
     bcf_destroy(held);
     std::free(work.gt_buffer);
     work.gt_buffer = nullptr;
-    report_site_counts(work.counts, work.policy);
     if (status == run_status::run_ok && work.counts.kept == 0) {
         if (reader.records == 0) {
             print_message(message_kind::tool, "%s\n",
                           absent_chromosome_message(reader.path, reader.requested_chromosome, reader.contigs_seen)
                               .c_str());
         } else {
-            print_message(message_kind::tool, "none of the %lld sites of chromosome %s in %s is a usable SNP\n",
-                          static_cast<long long>(reader.records), reader.chromosome.c_str(), reader.path.c_str());
+            const bool one = reader.records == 1;
+            const std::string which = one ? std::string("the one site") : "none of the " + std::to_string(reader.records) + " sites";
+            print_message(message_kind::tool, "%s of chromosome %s in %s is %sa usable SNP (%s)\n", which.c_str(),
+                          reader.chromosome.c_str(), reader.path.c_str(), one ? "not " : "",
+                          skipped_counts_text(work.counts, work.policy).c_str());
         }
         status = run_status::bad_input;
     }

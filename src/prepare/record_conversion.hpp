@@ -40,8 +40,8 @@ struct record_conversion {
 };
 
 // Reads every record of the chromosome: usable SNPs become a legend row and a table site, other
-// sites are counted or refused. The counts are printed at the end; a chromosome without a usable
-// SNP is bad_input (reported).
+// sites are counted or refused. A chromosome without a usable SNP is bad_input (reported, with the
+// counts of what was skipped); the counts of a conversion are printed once its outputs are written.
 run_status convert_records(record_conversion& work);
 
 }  // namespace corvane

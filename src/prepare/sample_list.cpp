@@ -30,15 +30,19 @@ run_status read_sample_list(const std::string& path, const std::string& vcf_path
         const line_result result = read_line(reader, line);
         if (result == line_result::read_error) return run_status::bad_input;
         if (result == line_result::end_of_file) break;
-        const size_t first = line.find_first_not_of(" \t\r");
-        if (first == std::string_view::npos) continue;
-        const size_t last = line.find_last_not_of(" \t\r");
-        id.assign(line.substr(first, last - first + 1));
+        // Only the line end is taken off: blanks at either end of an id are part of it, as they may
+        // be in a VCF header.
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (line.empty()) continue;
+        id.assign(line);
         const int index = bcf_hdr_id2int(header, BCF_DT_SAMPLE, id.c_str());
         const long long line_number = static_cast<long long>(reader.line_number);
         if (index < 0) {
-            print_message(message_kind::place, "%s:%lld: sample \"%s\" is not in %s\n", path.c_str(), line_number, id.c_str(),
-                          vcf_path.c_str());
+            const bool padded = std::string_view(" \t").find(id.front()) != std::string_view::npos ||
+                                std::string_view(" \t").find(id.back()) != std::string_view::npos;
+            print_message(message_kind::place, "%s:%lld: sample \"%s\" is not in %s%s\n", path.c_str(), line_number,
+                          id.c_str(), vcf_path.c_str(),
+                          padded ? " (blanks and tabs are part of an id: only the line end is taken off)" : "");
             return run_status::bad_input;
         }
         int64_t& seen = listed_on[static_cast<size_t>(index)];

@@ -121,15 +121,38 @@ bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency) {
     return static_cast<double>(minor) < min_frequency * static_cast<double>(haplotypes);
 }
 
+namespace {
+
+std::string below_min_maf_description(const site_policy& policy) {
+    char text[96];
+    std::snprintf(text, sizeof text, "sites with a minor allele frequency below %g", policy.min_minor_allele_frequency);
+    return text;
+}
+
+}  // namespace
+
 void report_site_counts(const site_counts& counts, const site_policy& policy) {
     for (const bad_site_kind kind : all_bad_site_kinds) {
         const std::string_view what = bad_site_description(kind);
         print_message(message_kind::note, "%.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
                       static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
-    print_message(message_kind::note, "sites with a minor allele frequency below %g skipped: %lld\n",
-                  policy.min_minor_allele_frequency, static_cast<long long>(counts.below_min_maf));
+    print_message(message_kind::note, "%s skipped: %lld\n", below_min_maf_description(policy).c_str(),
+                  static_cast<long long>(counts.below_min_maf));
     print_message(message_kind::note, "biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
+}
+
+std::string skipped_counts_text(const site_counts& counts, const site_policy& policy) {
+    std::string text;
+    const auto add = [&](std::string_view what, int64_t count) {
+        if (count == 0) return;
+        if (!text.empty()) text += "; ";
+        text += what;
+        text += " skipped: " + std::to_string(count);
+    };
+    for (const bad_site_kind kind : all_bad_site_kinds) add(bad_site_description(kind), counts.skipped[static_cast<int>(kind)]);
+    add(below_min_maf_description(policy), counts.below_min_maf);
+    return text;
 }
 
 }  // namespace corvane

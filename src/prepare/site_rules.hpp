@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -69,5 +70,9 @@ bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency);
 // One line per kind on standard error, zero counts included, then the sites below the minimum minor
 // allele frequency of `policy` and the count of SNPs kept.
 void report_site_counts(const site_counts& counts, const site_policy& policy);
+
+// The kinds with sites skipped, as "multi-allelic sites skipped: 2; ...", for a message about a
+// conversion that kept none.
+std::string skipped_counts_text(const site_counts& counts, const site_policy& policy);
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/counted.hpp"
 #include "common/message.hpp"
 #include "common/same_file.hpp"
 #include "common/staged_output.hpp"
@@ -19,10 +20,9 @@
 namespace corvane {
 
 run_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path, run_record& record) {
-    if (const run_status checked = check_output_is_not_an_input(output_path, {{"input", text_panel_path}});
-        checked != run_status::run_ok) {
-        return checked;
-    }
+    run_status checked = check_output_is_not_an_input(output_path, {{"input", text_panel_path}});
+    if (checked == run_status::run_ok) checked = check_output_target(output_path);
+    if (checked != run_status::run_ok) return checked;
     staged_output output;
     run_status status = open_staged(output, output_path);
     if (status != run_status::run_ok) return status;
@@ -69,8 +69,8 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
     end_work_progress(progress);
     if (status != run_status::run_ok) return status;
     record.outputs = {output_path};
-    print_message(message_kind::note, "wrote %s: %lld haplotypes x %lld SNPs\n", output_path.c_str(),
-                  static_cast<long long>(haplotypes), static_cast<long long>(snps));
+    print_message(message_kind::note, "wrote %s: %s x %s\n", output_path.c_str(),
+                  counted(haplotypes, "haplotype", "haplotypes").c_str(), counted(snps, "SNP", "SNPs").c_str());
     return run_status::run_ok;
 }
 

@@ -5,9 +5,10 @@
 
 namespace corvane {
 
-run_status lookup_legend_span(const std::string& path, region found, int32_t snp_count, region_row& row) {
+run_status lookup_legend_span(const std::string& path, region found, int32_t snp_count, region_row& row,
+                              bool first_lookup) {
     legend_span span;
-    const run_status status = read_legend_span(path, found.start, found.end, snp_count, span);
+    const run_status status = read_legend_span(path, found.start, found.end, snp_count, span, first_lookup);
     if (status == run_status::run_ok) row = region_row_of(span, found);
     return status;
 }

@@ -36,9 +36,9 @@ void format_progress(char* text, int size, int32_t next_focal, int32_t snp_count
     } else {
         std::snprintf(left, sizeof left, "?");
     }
-    std::snprintf(text, static_cast<size_t>(size), "%s: %.1f%% of %d SNPs, %lld regions, %s elapsed, about %s left%s%s",
-                  program_name(), 100.0 * clipped, snp_count, static_cast<long long>(regions), elapsed, left,
-                  *count_path != '\0' ? ", " : "", count_path);
+    std::snprintf(text, static_cast<size_t>(size), "%s: %.1f%% of %d SNP%s, %lld region%s, %s elapsed, about %s left%s%s",
+                  program_name(), 100.0 * clipped, snp_count, snp_count == 1 ? "" : "s", static_cast<long long>(regions),
+                  regions == 1 ? "" : "s", elapsed, left, *count_path != '\0' ? ", " : "", count_path);
 }
 
 void note_progress(scan_progress& progress, int32_t next_focal, int64_t regions) {

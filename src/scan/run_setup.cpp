@@ -46,6 +46,14 @@ run_status start_run(int argc, const char* const* argv, scan_settings& settings,
     run_status status = parse_command_line(argc, argv, settings);
     if (status == run_status::run_ok) status = check_output_of(settings);
     if (status != run_status::run_ok) return status;
+    if (settings.output_path.ends_with(".gz")) {
+        // The result is always text, flushed row by row; a name that promises gzip would mislead
+        // whoever reads it next.
+        print_message(message_kind::tool,
+                      "%s ends in .gz, but the result is written as plain text (compress it afterwards, e.g. with "
+                      "bgzip, or name it without .gz)\n",
+                      settings.output_path.c_str());
+    }
     status = create_output(output, settings.output_path);
     if (status != run_status::run_ok) return status;
     // An input that did not exist may have been created just now under the output's name (also at

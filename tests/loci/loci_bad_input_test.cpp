@@ -1,8 +1,11 @@
 // corvane-loci on bad input, one row each: a wrong or unreadable result table, a panel, legend or
-// sample list that does not belong to it, an output that names an input, a wrong command line; each
-// reported once, with no output left behind but the run record, which says how the run ended and why
-// (a wrong command line leaves none). A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
+// sample list that does not belong to it, a gene file that cannot be read, an output that names an
+// input or a folder, a wrong command line; each reported once, with no output left behind and older
+// outputs as they were, but the run record, which says how the run ended and why (a wrong command
+// line leaves none). A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -29,25 +32,38 @@ const std::string good_panel = panel_text(allele_rows(6, [] {
 const std::string good_result = result_header + "21\t10000\t17250\t3.625\t7250\t30\n";
 
 // Written in arguments and texts; each run replaces them with its scratch paths: {R} the result
-// table, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list, {O} the loci table,
-// {G} a gene file.
+// table, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list, {B} the BED, {O}
+// the loci table, {G} a gene file, {D} the scratch folder.
 struct loci_case {
     std::string name;
     std::string result_text = good_result;
     std::string legend_text = corvane::testing::legend_text(30);
+    std::string sample_text = "a\nb\n";
     std::string gene_file = "genes.gtf";  // the gene file's name, which may tell its format
     std::string gene_text = "";           // {G}, written when not empty
-    std::vector<std::string> arguments = {};  // after the panel, legend and BED; "-o {O}" added unless given
+    // After the panel and legend; "--bed {B}" and "-o {O}" added unless given.
+    std::vector<std::string> arguments = {};
     int status = 1;
     std::string err = "";  // standard error; for a wrong command line (status 2), its first line
-    bool output_is_the_legend = false;  // "-o {L}": the legend must be left as it was
-    std::string ended = "bad input";    // the word of the run record's status line
+    void (*setup)(const std::string& folder) = nullptr;  // older outputs and folders the case needs
+    std::string ended = "bad input";  // the word of the run record's status line
 };
 
 void PrintTo(const loci_case& row, std::ostream* stream) { *stream << row.name; }
 
 const std::string header_expected =
     "{R}:1: expected the result header line (tab-separated): chr startpos endpos genetic_dist physical_dist n.snp\n";
+
+// corvane-loci's older outputs, which a refused run must leave as they are, and a folder "adir".
+void older_outputs_and_a_folder(const std::string& folder) {
+    write_file(folder + "/loci.tsv", "older loci\n");
+    write_file(folder + "/l.bed", "older bed\n");
+    std::filesystem::create_directory(folder + "/adir");
+}
+
+const std::string not_a_scan_length =
+    " is no length corvane writes (it writes decimal numbers within single precision, inf, -inf or nan); is this "
+    "table a corvane scan's?\n";
 
 std::vector<loci_case> loci_cases() {
     return {
@@ -62,16 +78,40 @@ std::vector<loci_case> loci_cases() {
         {.name = "genetic_length_that_is_no_number",
          .result_text = result_header + "21\t10000\t17250\tlong\t7250\t30\n",
          .err = "{R}:2: genetic_dist is not a number: \"long\"\n"},
+        // The scan writes %g of a float: never hexadecimal, never beyond float's range.
+        {.name = "genetic_length_in_hexadecimal",
+         .result_text = result_header + "21\t10000\t17250\t0x1p3\t7250\t30\n",
+         .err = "{R}:2: genetic_dist 0x1p3" + not_a_scan_length},
+        {.name = "genetic_length_beyond_double_precision",
+         .result_text = result_header + "21\t10000\t17250\t1e999\t7250\t30\n",
+         .err = "{R}:2: genetic_dist 1e999" + not_a_scan_length},
+        {.name = "genetic_length_beyond_single_precision",
+         .result_text = result_header + "21\t10000\t17250\t3.5e+38\t7250\t30\n",
+         .err = "{R}:2: genetic_dist 3.5e+38" + not_a_scan_length},
+        {.name = "row_bp_beyond_32_bits",
+         .result_text = result_header + "21\t3000000000\t3000007250\t3.625\t7250\t30\n",
+         .err = "{R}:2: startpos 3000000000 is beyond 2147483647, the largest value corvane writes there (positions "
+                "are signed 32-bit)\n"},
+        {.name = "legend_bp_beyond_32_bits",
+         .legend_text = [] {
+             std::string legend = corvane::testing::legend_text(30);
+             return legend.replace(legend.rfind("17250"), 5, "3000000000");
+         }(),
+         .err = "{L}:31: bp 3000000000 is beyond the signed 32-bit range of positions corvane handles (-2147483648 to "
+                "2147483647)\n"},
         {.name = "row_bp_not_in_the_legend",
          .result_text = result_header + "21\t10001\t17250\t3.625\t7249\t30\n",
          .err = "{R}:2: startpos 10001 is not a position of chromosome 21 in the legend {L}\n"},
         {.name = "n_snp_that_does_not_reach_endpos",
          .result_text = result_header + "21\t10000\t17250\t3.625\t7250\t29\n",
          .err = "{R}:2: no run of 29 legend rows from bp 10000 to bp 17250 of chromosome 21 in the legend {L}\n"},
+        // A longer legend is warned of; the rows beyond the panel are refused.
         {.name = "row_beyond_the_panel",
          .result_text = result_header + "21\t10250\t17500\t3.625\t7250\t30\n",
          .legend_text = corvane::testing::legend_text(31),
-         .err = "{R}:2: the interval ends at SNP 31 of the legend {L}, beyond the 30 SNPs of the panel {P}\n"},
+         .err = "corvane-loci: {L}: 31 SNP rows after the header, but the genotype table has 30 SNPs; the last row is "
+                "not used: check that the legend belongs to this panel\n"
+                "{R}:2: the interval ends at SNP 31 of the legend {L}, beyond the 30 SNPs of the panel {P}\n"},
         {.name = "chromosome_no_legend_names",
          .result_text = result_header + "22\t10000\t17250\t3.625\t7250\t30\n",
          .err = "{R}:2: chromosome 22 is in none of the legends given with --legend\n"},
@@ -83,16 +123,24 @@ std::vector<loci_case> loci_cases() {
         {.name = "sample_list_of_the_wrong_length",
          .arguments = {"--samples", "{S}"},
          .err = "corvane-loci: {S}: 2 sample ids, but the panel {P} has 6 haplotypes (two per sample)\n"},
+        {.name = "sample_list_of_one_id",
+         .sample_text = "a\n",
+         .arguments = {"--samples", "{S}"},
+         .err = "corvane-loci: {S}: 1 sample id, but the panel {P} has 6 haplotypes (two per sample)\n"},
+        {.name = "sample_list_with_an_id_twice",
+         .sample_text = "a\nb\na\n",
+         .arguments = {"--samples", "{S}"},
+         .err = "{S}:3: sample \"a\" is listed again (first on line 1)\n"},
         {.name = "output_is_an_input",
          .arguments = {"-o", "{L}"},
          .err = "corvane-loci: output file {L} is the input file {L}; refusing to overwrite an input\n",
-         .output_is_the_legend = true,
          .ended = "output failed"},
-        {.name = "no_output_named", .arguments = {"-o"}, .status = 2, .err = "corvane-loci: -o needs a value\n"},
-        {.name = "carriers_without_samples",
-         .arguments = {"--carriers", "{C}"},
-         .status = 2,
-         .err = "corvane-loci: --carriers needs --samples (and --hap, --legend)\n"},
+        // A folder where the BED goes is found before any work, and the older outputs are kept.
+        {.name = "bed_output_is_a_folder",
+         .arguments = {"--bed", "{D}/adir"},
+         .err = "corvane-loci: cannot create output file {D}/adir: Is a directory\n",
+         .setup = older_outputs_and_a_folder,
+         .ended = "output failed"},
         // Gene files: the first line that cannot be read, in each format.
         {.name = "gene_line_with_a_field_too_few",
          .gene_text = "21\tx\tgene\t1\t100\t.\t+\t.\tgene_id \"A\";\n21\tx\tgene\t5\n",
@@ -120,6 +168,11 @@ std::vector<loci_case> loci_cases() {
         {.name = "gene_file_missing",
          .arguments = {"--genes", "{G}"},
          .err = "corvane-loci: {G}: cannot open: No such file or directory\n"},
+        {.name = "no_output_named", .arguments = {"-o"}, .status = 2, .err = "corvane-loci: -o needs a value\n"},
+        {.name = "carriers_without_samples",
+         .arguments = {"--carriers", "{C}"},
+         .status = 2,
+         .err = "corvane-loci: --carriers needs --samples (and --hap, --legend)\n"},
         {.name = "negative_gap",
          .arguments = {"--gap", "-5"},
          .status = 2,
@@ -132,10 +185,10 @@ class LociBadInput : public ::testing::TestWithParam<loci_case> {};
 TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const loci_case& row = GetParam();
     scratch_dir dir;
-    const std::pair<std::string, std::string> paths[] = {{"{R}", dir.file("r.tsv")},  {"{P}", dir.file("p.txt")},
-                                                         {"{L}", dir.file("l.txt")},  {"{S}", dir.file("s.txt")},
-                                                         {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")},
-                                                         {"{G}", dir.file(row.gene_file)}};
+    const std::pair<std::string, std::string> paths[] = {
+        {"{R}", dir.file("r.tsv")}, {"{P}", dir.file("p.txt")},    {"{L}", dir.file("l.txt")}, {"{S}", dir.file("s.txt")},
+        {"{C}", dir.file("c.tsv")}, {"{O}", dir.file("loci.tsv")}, {"{B}", dir.file("l.bed")}, {"{D}", dir.path},
+        {"{G}", dir.file(row.gene_file)}};
     const auto substitute = [&](std::string text) {
         for (const auto& [mark, path] : paths) {
             for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += path.size()) {
@@ -147,18 +200,18 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(substitute("{R}"), row.result_text);
     write_file(substitute("{P}"), good_panel);
     write_file(substitute("{L}"), row.legend_text);
-    write_file(substitute("{S}"), "a\nb\n");
+    write_file(substitute("{S}"), row.sample_text);
     if (!row.gene_text.empty()) write_file(substitute("{G}"), row.gene_text);
-    const auto names_before = directory_names(dir.path);
+    if (row.setup != nullptr) row.setup(dir.path);
+    const auto contents_before = directory_contents(dir.path);
 
-    std::vector<std::string> arguments = {substitute("{R}"), "--hap", substitute("{P}"), "--legend",
-                                          substitute("{L}"), "--bed", dir.file("l.bed")};
-    bool output_named = false;
-    for (const std::string& argument : row.arguments) {
-        arguments.push_back(substitute(argument));
-        output_named = output_named || argument == "-o";
-    }
-    if (!output_named) arguments.insert(arguments.end(), {"-o", substitute("{O}")});
+    std::vector<std::string> arguments = {substitute("{R}"), "--hap", substitute("{P}"), "--legend", substitute("{L}")};
+    const auto given = [&](const char* option) {
+        return std::find(row.arguments.begin(), row.arguments.end(), option) != row.arguments.end();
+    };
+    if (!given("--bed")) arguments.insert(arguments.end(), {"--bed", substitute("{B}")});
+    for (const std::string& argument : row.arguments) arguments.push_back(substitute(argument));
+    if (!given("-o")) arguments.insert(arguments.end(), {"-o", substitute("{O}")});
     const run_result ran = run_program(CORVANE_LOCI_EXE, arguments, {.seconds = 60});
     EXPECT_EQ(ran.status, row.status);
     const std::string expected = substitute(row.err);
@@ -167,20 +220,18 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     } else {
         EXPECT_EQ(ran.err, expected);
     }
-    std::vector<std::string> names_after = directory_names(dir.path);
+    auto contents_after = directory_contents(dir.path);
     if (row.status != 2) {
-        // The run record beside the loci table, LOCI.log, ends with the status and the message.
-        const std::string record_path = substitute(row.output_is_the_legend ? "{L}" : "{O}") + ".log";
+        // The run record beside the loci table, LOCI.log, ends with the status and the last message.
+        const std::string record_path = arguments[static_cast<size_t>(std::find(arguments.begin(), arguments.end(), "-o") -
+                                                                      arguments.begin()) + 1] + ".log";
         const std::string record = read_file(record_path);
-        EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + expected.substr(0, expected.size() - 1) +
-                                     "\n"))
-            << record;
-        std::erase(names_after, record_path.substr(dir.path.size() + 1));
+        const std::string last_message = expected.substr(expected.rfind('\n', expected.size() - 2) + 1);
+        EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + last_message)) << record;
+        contents_after.erase(record_path.substr(dir.path.size() + 1));
     }
-    EXPECT_EQ(names_after, names_before) << "a refused run left a file";
-    if (row.output_is_the_legend) {
-        EXPECT_EQ(read_file(substitute("{L}")), row.legend_text);
-    }
+    // Nothing left but the run record, the older outputs and the inputs as they were.
+    EXPECT_EQ(contents_after, contents_before) << "a refused run changed the folder";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LociBadInput, ::testing::ValuesIn(loci_cases()),
@@ -199,6 +250,44 @@ TEST(LociGoodInput, GivesOneLocusOfSixCarriers) {
     EXPECT_EQ(read_file(dir.file("loci.tsv")), loci_header + "\tcarriers\tcarrier_frequency\tcore\n" +
                                                     "21:1\t21\t10000\t17250\t1\t10000\t17250\t3.625\t30\t1\t1\t6\t1\t"
                                                     "011111111111111111111111111111\n");
+}
+
+// Every genetic length the scan writes (%g of a float: negative where the legend's cM decrease,
+// inf, nan) is taken and copied out as written.
+TEST(LociGoodInput, TakesEveryLengthTheScanWrites) {
+    for (const char* length : {"-3", "inf", "-inf", "nan", "-nan", "1.4013e-45", "3.40282e+38"}) {
+        SCOPED_TRACE(length);
+        scratch_dir dir;
+        write_file(dir.file("r.tsv"), result_header + "21\t10000\t17250\t" + length + "\t7250\t30\n");
+        const run_result ran = run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "-o", dir.file("loci.tsv")});
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(read_file(dir.file("loci.tsv")),
+                  loci_header + "\n21:1\t21\t10000\t17250\t1\t10000\t17250\t" + length + "\t30\t1\t1\n");
+    }
+}
+
+// Outputs named .gz are written compressed, each the plain output's bytes.
+TEST(LociGoodInput, OutputsNamedGzAreCompressed) {
+    scratch_dir dir;
+    write_file(dir.file("r.tsv"), good_result);
+    write_file(dir.file("p.txt"), good_panel);
+    write_file(dir.file("l.txt"), legend_text(30));
+    write_file(dir.file("s.txt"), "a\nb\nc\n");
+    const auto run_with = [&](const std::string& suffix) {
+        return run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "--hap", dir.file("p.txt"), "--legend", dir.file("l.txt"),
+                                              "--samples", dir.file("s.txt"), "--carriers", dir.file("c.tsv" + suffix),
+                                              "--bed", dir.file("l.bed" + suffix), "-o", dir.file("loci.tsv" + suffix)},
+                           {.seconds = 60});
+    };
+    ASSERT_EQ(run_with("").status, 0);
+    const run_result packed = run_with(".gz");
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    for (const char* name : {"loci.tsv", "l.bed", "c.tsv"}) {
+        SCOPED_TRACE(name);
+        const std::string compressed = dir.file(std::string(name) + ".gz");
+        EXPECT_EQ(read_file(compressed).substr(0, 2), "\x1f\x8b");
+        EXPECT_EQ(read_gzip_file(compressed), read_file(dir.file(name)));
+    }
 }
 
 // A legend whose header names its allele columns (here in another order, after an extra one) gives the

@@ -185,8 +185,8 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     const std::vector<std::string> all = split_lines(bit_panel_text(dir.file("all.hapbits")));
     ASSERT_EQ(all.size(), 758u);
 
-    // Samples 3 and 1 of the VCF, listed out of order, with a blank line and a CR.
-    write_file(dir.file("samples.txt"), "3_HG00099\r\n\n  1_HG00096\n");
+    // Samples 3 and 1 of the VCF, listed out of order, with an empty line and a CR.
+    write_file(dir.file("samples.txt"), "3_HG00099\r\n\n1_HG00096\n");
     const run_result result = convert(example_vcf, dir.file("some"), {"--samples", dir.file("samples.txt")});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(split_lines(bit_panel_text(dir.file("some.hapbits"))),
@@ -198,6 +198,11 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     const run_result unknown = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("unknown.txt")});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.err.find("unknown.txt:2: sample \"NA99999\" is not in"), std::string::npos) << unknown.err;
+    // An id is the whole line: blanks around it are part of it.
+    write_file(dir.file("padded.txt"), "  1_HG00096\n");
+    const run_result padded = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("padded.txt")});
+    EXPECT_EQ(padded.status, 1);
+    EXPECT_NE(padded.err.find("padded.txt:1: sample \"  1_HG00096\" is not in"), std::string::npos) << padded.err;
 
     write_file(dir.file("twice.txt"), "1_HG00096\n1_HG00096\n");
     const run_result twice = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("twice.txt")});

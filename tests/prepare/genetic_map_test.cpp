@@ -68,24 +68,29 @@ TEST(GeneticMap, ConversionExtrapolatesBeyondBothEndsOfTheMap) {
     EXPECT_EQ(bit_panel_text(dir.file("out.hapbits")), "0\t1\t0\n1\t1\t0\n");
 }
 
-// The shipped map rewritten as a PLINK map (with rows of another chromosome around it) and as a
-// HapMap file (naming the chromosome "chr21") gives the same legend as the original layout.
+// The shipped map rewritten as a PLINK map (with rows of another chromosome around it), as a
+// HapMap file (naming the chromosome "chr21") and as a SHAPEIT/IMPUTE map (one chromosome, no
+// chromosome column, some rates equal to the chromosome's name) gives the same legend as the
+// original layout.
 TEST(GeneticMap, EveryMapLayoutGivesTheSameLegend) {
     scratch_dir dir;
     const std::vector<std::string> rows = split_lines(read_gzip_file(CORVANE_EXAMPLES "/chr21.b37.gmap.gz"));
     ASSERT_GT(rows.size(), 2u);
     std::string plink = "20\trs_a\t0.5\t1000\n20\trs_b\t0.7\t2000\n";
     std::string hapmap = "Chromosome\tPosition(bp)\tRate(cM/Mb)\tMap(cM)\n";
+    std::string shapeit = "position COMBINED_rate(cM/Mb) Genetic_Map(cM)\n";
     for (size_t i = 1; i < rows.size(); ++i) {
         const std::vector<std::string_view> words = split_words(rows[i]);
         const std::vector<std::string> fields(words.begin(), words.end());
         ASSERT_EQ(fields.size(), 3u) << rows[i];
         plink += fields[1] + "\tsnp" + std::to_string(i) + "\t" + fields[2] + "\t" + fields[0] + "\n";
         hapmap += "chr" + fields[1] + " " + fields[0] + " 1.25 " + fields[2] + "\n";
+        shapeit += fields[0] + (i % 3 == 0 ? " 21 " : " 1.25 ") + fields[2] + "\n";
     }
     plink += "22\trs_c\t0.1\t5000\n";
     write_file(dir.file("plink.map"), plink);
     write_file(dir.file("hapmap.txt"), hapmap);
+    write_file(dir.file("shapeit.txt"), shapeit);
 
     const std::string vcf = CORVANE_EXAMPLES "/chr21.phased.vcf.gz";
     run_result result = run_prepare({"--vcf", vcf, "--chr", "21", "--map", CORVANE_EXAMPLES "/chr21.b37.gmap.gz",
@@ -94,9 +99,9 @@ TEST(GeneticMap, EveryMapLayoutGivesTheSameLegend) {
     const std::string expected = read_file(dir.file("three.legend"));
     ASSERT_EQ(split_lines(expected).size(), 1814u);
 
-    for (const char* layout : {"plink", "hapmap"}) {
+    for (const char* layout : {"plink", "hapmap", "shapeit"}) {
         SCOPED_TRACE(layout);
-        const std::string map = dir.file(std::string(layout) == "plink" ? "plink.map" : "hapmap.txt");
+        const std::string map = dir.file(std::string(layout) == "plink" ? "plink.map" : std::string(layout) + ".txt");
         for (const char* chosen : {"auto", layout}) {
             const std::string out = dir.file(std::string(layout) + "-" + chosen);
             result = run_prepare({"--vcf", vcf, "--chr", "21", "--map", map, "--map-layout", chosen, "--out", out});

@@ -1,9 +1,10 @@
 // corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
 // disordered VCF, a bad genetic map or INFO tag, an output that names an input, a text panel that
-// cannot be a bit panel. Each fault is reported once and leaves no output but the run record, which
-// says how the run ended and why (a wrong command line leaves none). A row runs alone as
-// ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+// cannot be a bit panel. Each fault is reported once, with no counts, and leaves no output (older
+// outputs as they were) but the run record, which says how the run ended and why (a wrong command
+// line leaves none). A row runs alone as ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -38,6 +39,7 @@ struct prepare_case {
     std::vector<std::string> arguments = vcf_arguments();
     int status = 1;
     std::string message;  // a line standing once on standard error
+    void (*setup)(const std::string& folder) = nullptr;  // older outputs and folders the case needs
     std::string ended = "bad input";  // the word of the run record's status line
 };
 
@@ -67,6 +69,19 @@ prepare_case cm_tag_fault(const std::string& name, std::vector<std::string> reco
             .message = message};
 }
 
+// Older outputs of the prefix {O} that a refused run must leave as they are, and a folder where
+// the output `folder_name` goes.
+template <const char* folder_name>
+void older_outputs_and_a_folder(const std::string& folder) {
+    write_file(folder + "/out.hapbits", "older panel\n");
+    write_file(folder + "/out.legend", "older legend\n");
+    write_file(folder + "/out.samples", "older samples\n");
+    std::filesystem::remove(folder + "/" + folder_name);
+    std::filesystem::create_directory(folder + "/" + folder_name);
+}
+constexpr char samples_output[] = "out.samples";
+constexpr char legend_output[] = "out.legend";
+
 std::vector<prepare_case> prepare_cases() {
     return {
         // The command line, checked before anything is read.
@@ -87,8 +102,20 @@ std::vector<prepare_case> prepare_cases() {
         wrong_command_line("unknown_site_kind", vcf_arguments({"--on-bad-site", "snp=skip"}),
                            "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
                            "indel, missing, unphased; got \"snp=skip\""),
+        wrong_command_line("site_action_without_its_kind", vcf_arguments({"--on-bad-site", "=skip"}),
+                           "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, "
+                           "indel, missing, unphased; got \"=skip\""),
         wrong_command_line("unknown_map_layout", vcf_arguments({"--map-layout", "csv"}),
-                           "unknown map layout \"csv\" (use auto, pos-chr-cm, plink or hapmap)"),
+                           "unknown map layout \"csv\" (use auto, pos-chr-cm, shapeit, plink or hapmap)"),
+        // A prefix naming a folder would hide the outputs in it (dir/.hapbits) or put them beside it.
+        wrong_command_line("output_prefix_ending_in_a_slash",
+                           {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{D}/"},
+                           "--out takes a prefix of file names, but \"{D}/\" names a folder; give a prefix inside "
+                           "it, such as {D}/NAME"),
+        wrong_command_line("output_prefix_naming_a_folder",
+                           {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{D}"},
+                           "--out takes a prefix of file names, but \"{D}\" names a folder; give a prefix inside "
+                           "it, such as {D}/NAME"),
         wrong_command_line("map_layout_without_map",
                            {"--vcf", "a.vcf", "--chr", "1", "--cm-tag", "CM", "--out", "o", "--map-layout", "plink"},
                            "--map-layout needs --map"),
@@ -146,7 +173,12 @@ std::vector<prepare_case> prepare_cases() {
                     "bcftools sort)"},
         {.name = "no_usable_snp",
          .records = {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1"},
-         .message = "corvane-prepare: none of the 1 sites of chromosome 1 in {V} is a usable SNP"},
+         .message = "corvane-prepare: the one site of chromosome 1 in {V} is not a usable SNP (indels and other "
+                    "sites that are not SNPs skipped: 1)"},
+        {.name = "no_usable_snp_of_several",
+         .records = {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\t.\tGT\t0/1"},
+         .message = "corvane-prepare: none of the 2 sites of chromosome 1 in {V} is a usable SNP (indels and other "
+                    "sites that are not SNPs skipped: 1; sites with an unphased genotype skipped: 1)"},
         {.name = "chromosome_absent",
          .records = {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"},
          .message = "corvane-prepare: {V} has no records of chromosome 1 (nor of chr1); its records are of 2"},
@@ -167,7 +199,39 @@ std::vector<prepare_case> prepare_cases() {
         bad_map("map_cm_going_down", "pos chr cM\n100 1 0.3\n200 1 0.2\n",
                 "{M}:3: cM 0.2 is below the 0.3 of the row before; cM must not decrease"),
         bad_map("map_without_the_chromosome", "pos chr cM\n100 2 0.1\n200 2 0.2\n",
-                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others)"),
+                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others, such as \"2\"); the "
+                "layout may be wrong: it was read as pos chr cM (told from the first line), with the chromosome in "
+                "column 2; set it with --map-layout pos-chr-cm, shapeit, plink or hapmap"),
+        bad_map("map_of_one_row", "pos chr cM\n100 1 0.5\n",
+                "corvane-prepare: genetic map {M} has one row for chromosome 1; a map needs at least two positions of "
+                "different cM"),
+        // A PLINK map of chr, id and bp (no cM), read as pos chr cM: no row names the chromosome.
+        bad_map("plink_map_of_three_columns", "1 rs1 100\n1 rs2 200\n",
+                "corvane-prepare: genetic map {M} has no rows for chromosome 1 (2 rows of others, such as \"rs1\"); "
+                "the layout may be wrong: it was read as pos chr cM (told from the first line), with the chromosome "
+                "in column 2; set it with --map-layout pos-chr-cm, shapeit, plink or hapmap"),
+        // A SHAPEIT/IMPUTE map (position rate cM) read as pos chr cM: a row whose rate is 1 would be
+        // taken as a row of chromosome 1.
+        {.name = "rate_column_read_as_the_chromosome",
+         .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .map = "position COMBINED_rate(cM/Mb) Genetic_Map(cM)\n100 1 0.1\n200 0.5 0.2\n300 1 0.3\n",
+         .arguments = vcf_arguments({"--map-layout", "pos-chr-cm"}),
+         .message = "{M}:3: the chromosome column of pos chr cM holds the number 0.5: the layout may be wrong (as "
+                    "--map-layout says); set it with --map-layout pos-chr-cm, shapeit, plink or hapmap (shapeit: "
+                    "position rate cM, as SHAPEIT and IMPUTE maps have)"},
+        // Genetic positions that the scan, reading cM in single precision, would read as infinite,
+        // or whose interpolation overflows.
+        bad_map("map_cm_beyond_single_precision", "pos chr cM\n100 1 0\n200 1 1e300\n",
+                "{M}:3: the cM position is beyond 3.40282e+38, the largest genetic position corvane reads (single "
+                "precision)"),
+        bad_map("map_interpolation_overflowing", "pos chr cM\n100 1 -1.7e308\n200 1 1.7e308\n",
+                "{M}:2: the cM position is beyond 3.40282e+38, the largest genetic position corvane reads (single "
+                "precision)"),
+        {.name = "map_extrapolated_beyond_single_precision",
+         .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1", "1\t1000\ty\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .map = "pos chr cM\n100 1 0\n200 1 3e38\n",
+         .message = "{V}: 1:1000: the genetic map gives this SNP a cM of 2.7e+39, beyond 3.40282e+38, the largest "
+                    "genetic position corvane reads (single precision); is the map of this chromosome and in cM?"},
 
         // Genetic positions from an INFO tag that cannot give them.
         cm_tag_fault("site_without_the_cm_tag",
@@ -184,6 +248,16 @@ std::vector<prepare_case> prepare_cases() {
          .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
          .message = "corvane-prepare: output file {D}/x.legend is the input file {D}/x.legend; refusing to "
                     "overwrite an input",
+         .ended = "output failed"},
+        // An output name where a folder stands is found before the conversion, and the older
+        // outputs stay as they were.
+        {.name = "samples_output_is_a_folder",
+         .message = "corvane-prepare: cannot create output file {O}.samples: Is a directory",
+         .setup = older_outputs_and_a_folder<samples_output>,
+         .ended = "output failed"},
+        {.name = "legend_output_is_a_folder",
+         .message = "corvane-prepare: cannot create output file {O}.legend: Is a directory",
+         .setup = older_outputs_and_a_folder<legend_output>,
          .ended = "output failed"},
         {.name = "text_panel_with_other_alleles",
          .text_panel = "0 1 1\n1 0 9\n",
@@ -215,7 +289,8 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(dir.file("map.txt"), row.map);
     write_file(dir.file("x.legend"), row.map);
     if (!row.text_panel.empty()) write_file(dir.file("in.hap"), row.text_panel);
-    const auto names_before = directory_names(dir.path);
+    if (row.setup != nullptr) row.setup(dir.path);
+    const auto contents_before = directory_contents(dir.path);
     std::vector<std::string> arguments;
     for (const std::string& argument : row.arguments) arguments.push_back(substitute(argument));
 
@@ -228,7 +303,7 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     if (row.status == 2) {
         EXPECT_NE(ran.err.find("Try 'corvane-prepare --help' for the options."), std::string::npos);
     }
-    std::vector<std::string> names_after = directory_names(dir.path);
+    auto contents_after = directory_contents(dir.path);
     if (row.status != 2) {
         // The run record beside the outputs, PREFIX.log, ends with the status and the message.
         const auto out = std::find(arguments.begin(), arguments.end(), "--out");
@@ -237,10 +312,12 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
         const std::string record = read_file(record_path);
         EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + substitute(row.message) + "\n"))
             << record;
-        std::erase(names_after, record_path.substr(dir.path.size() + 1));
+        contents_after.erase(record_path.substr(dir.path.size() + 1));
     }
-    EXPECT_EQ(names_after, names_before) << "a refused run left a file";
-    EXPECT_EQ(read_file(dir.file("x.legend")), row.map);
+    // Nothing left but the run record, the older outputs and the inputs as they were.
+    EXPECT_EQ(contents_after, contents_before) << "a refused run changed the folder";
+    // Counts printed after a refusal would read like a result.
+    EXPECT_EQ(ran.err.find("SNPs kept:"), std::string::npos) << ran.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PrepareBadInput, ::testing::ValuesIn(prepare_cases()),

@@ -176,6 +176,20 @@ TEST(SiteRules, UndeclaredContigAndGtAreAccepted) {
         {"--vcf", dir.file("bare.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("bare")});
     EXPECT_EQ(bare.status, 0) << bare.err;
     EXPECT_EQ(bit_panel_text(dir.file("bare.hapbits")), "0\n1\n");
+    EXPECT_NE(bare.err.find(": 1 SNP, 2 haplotypes of 1 sample\n"), std::string::npos) << bare.err;
+}
+
+// A sample list line is the id whole, but for its line end: blanks at its ends are part of it.
+TEST(SiteRules, ASampleNamedWithBlanksAtItsEndsCanBeChosen) {
+    scratch_dir dir;
+    write_file(dir.file("in.vcf"), small_vcf({"s1", " s1 "}, {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|0\t1|0"}));
+    write_file(dir.file("map.txt"), two_point_map);
+    write_file(dir.file("list.txt"), " s1 \r\n");
+    const run_result chosen = run_prepare({"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("map.txt"),
+                                           "--samples", dir.file("list.txt"), "--out", dir.file("out")});
+    ASSERT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_EQ(read_file(dir.file("out.samples")), " s1 \n");
+    EXPECT_EQ(bit_panel_text(dir.file("out.hapbits")), "1\n0\n");
 }
 
 TEST(SiteRules, RecordsOfOtherChromosomesArePassedOver) {

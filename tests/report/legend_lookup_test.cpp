@@ -35,7 +35,7 @@ lookup_result lookup(const std::string& path, region found, int32_t snp_count) {
     lookup_result result;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    result.status = lookup_legend_span(path, found, snp_count, result.row);
+    result.status = lookup_legend_span(path, found, snp_count, result.row, true);
     result.out = ::testing::internal::GetCapturedStdout();
     result.err = ::testing::internal::GetCapturedStderr();
     return result;

@@ -86,6 +86,25 @@ std::string legend_with_last_position(const std::string& text) {
     return legend.replace(legend.rfind("3.625000"), 8, text);
 }
 
+// The good legend with the bp of SNP `snp` (10000 + 250 x snp) written as `text`.
+std::string legend_with_bp(int32_t snp, const std::string& text) {
+    const std::string bp = std::to_string(10000 + 250 * snp);
+    const size_t at = good_legend.find("\t" + bp + "\n") + 1;
+    return good_legend.substr(0, at) + text + good_legend.substr(at + bp.size());
+}
+
+// A VCF, as the scan's panel by mistake.
+const std::string small_vcf_text =
+    "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ts1\n"
+    "21\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\n";
+std::string variant_file_fault(const std::string& format) {
+    return " a " + format + " file, not a genotype file; convert it first with corvane-prepare --vcf {G} --chr NAME "
+           "--map MAP --out PREFIX, which writes PREFIX.hapbits and PREFIX.legend";
+}
+
+const std::string bp_beyond_range = " is beyond the signed 32-bit range of positions corvane handles (-2147483648 to "
+                                    "2147483647)\n";
+
 // The good genotypes with the alleles of lines 2 to 5 separated by `separators[i]` and ended by `ends[i]`.
 std::string genotypes_separated_by(const std::vector<std::string>& separators, const std::vector<std::string>& ends) {
     const allele_rows one_row = identical_rows(1, snps);
@@ -170,7 +189,7 @@ std::vector<input_case> input_cases() {
         accepted("other_white_space_between_alleles",
                  genotypes_separated_by({"\v", "\f", " \r ", "\t\v "}, {"\n", "\r\n", "\n", "\r\r\n"}), good_legend,
                  "0.5", whole_table_row),
-        genotype_fault("first_line_split_by_vertical_tabs", "0\v1\v1\n0\v1\v1\n", "1: expected 1 alleles, found 3"),
+        genotype_fault("first_line_split_by_vertical_tabs", "0\v1\v1\n0\v1\v1\n", "1: expected 1 allele, found 3"),
         // The control bytes beside tab to CR (0x09 to 0x0d) separate nothing.
         genotype_fault("backspace_between_alleles", "0\t1\n0\b1\n", "2: allele 1 is not an integer: \"0\\x081\""),
         genotype_fault("shift_out_between_alleles", "0\t1\n0\x0e" "1\n", "2: allele 1 is not an integer: \"0\\x0e1\""),
@@ -211,6 +230,14 @@ std::vector<input_case> input_cases() {
         {.name = "no_line_end_in_256_MiB", .genotypes = absent, .legend = good_legend,
          .arguments = scan_arguments("/dev/zero", "{L}", "0.5", "{O}"),
          .err = "/dev/zero:1: line longer than 256 MiB; is this a text file?\n", .output = result_header},
+        // A VCF or BCF (plain, or decompressed from gzip or BGZF) is named as such.
+        genotype_fault("vcf_as_genotypes", small_vcf_text, variant_file_fault("VCF")),
+        genotype_fault("compressed_vcf_as_genotypes", gzip_bytes(small_vcf_text) + bgzf_end_of_file_block,
+                       variant_file_fault("VCF")),
+        genotype_fault("bcf_as_genotypes", gzip_bytes(std::string("BCF\x02\x02\x10\0\0\0", 9) + small_vcf_text),
+                       variant_file_fault("BCF")),
+        genotype_fault("uncompressed_bcf_as_genotypes", std::string("BCF\x02\x02\x10\0\0\0", 9) + small_vcf_text,
+                       variant_file_fault("BCF")),
         {.name = "legend_given_as_genotypes", .genotypes = good_genotypes, .legend = good_legend,
          .arguments = scan_arguments("{L}", "{G}", "0.5", "{O}"),
          .err = "{L}:1: allele 1 is not an integer: \"chr\"\n", .output = result_header},
@@ -237,6 +264,23 @@ std::vector<input_case> input_cases() {
         legend_fault("short_last_row", with_short_row(good_legend, snps - 1),
                      "{L}:31: expected at least 4 fields (chr, id, cM, bp), found 3\n"),
         accepted("short_row_no_region_uses", good_genotypes, with_short_row(good_legend, 12), "0.5", whole_table_row),
+        legend_fault("legend_of_one_row", legend_text(1),
+                     "corvane: {L}: 1 SNP row after the header, but the genotype table has 30 SNPs\n"),
+        // A longer legend is warned of; the rows, the output and the status stay.
+        {.name = "legend_longer_than_the_panel", .genotypes = good_genotypes, .legend = legend_text(snps + 2),
+         .status = 0,
+         .err = "corvane: {L}: 32 SNP rows after the header, but the genotype table has 30 SNPs; the last 2 rows are "
+                "not used: check that the legend belongs to this panel\n",
+         .output = result_header + whole_table_row},
+        // Physical positions beyond 32 bits are refused where a region uses their row, never wrapped.
+        legend_fault("legend_bp_beyond_32_bits", legend_with_bp(snps - 1, "3000000000"), "{L}:31: bp 3000000000" + bp_beyond_range),
+        legend_fault("legend_bp_below_32_bits", legend_with_bp(0, "-2147483649"), "{L}:2: bp -2147483649" + bp_beyond_range),
+        legend_fault("legend_bp_beyond_64_bits", legend_with_bp(0, " +123456789012345678901234567890xyz"),
+                     "{L}:2: bp +123456789012345678901234567890" + bp_beyond_range),
+        accepted("legend_bp_beyond_32_bits_in_a_row_no_region_uses", good_genotypes, legend_with_bp(12, "3000000000"),
+                 "0.5", whole_table_row),
+        accepted("legend_bp_at_the_32_bit_limits", good_genotypes,
+                 legend_with_bp(snps - 1, "2147483647"), "0.5", "21\t10000\t2147483647\t3.625\t2147473647\t30\n"),
         accepted("legend_without_final_newline", good_genotypes, good_legend.substr(0, good_legend.size() - 1), "0.5",
                  whole_table_row),
         // atof narrowed to float as a C cast does: up to half a float step above FLT_MAX rounds to FLT_MAX,
@@ -257,6 +301,12 @@ std::vector<input_case> input_cases() {
         {.name = "output_on_a_full_device", .genotypes = good_genotypes, .legend = good_legend,
          .arguments = scan_arguments("{G}", "{L}", "0.5", "/dev/full"),
          .err = "corvane: /dev/full: cannot write: No space left on device\n", .output = untouched},
+        // The result is text, whatever its name says; a name ending in .gz is warned of.
+        {.name = "output_named_gz", .genotypes = good_genotypes, .legend = good_legend,
+         .arguments = scan_arguments("{G}", "{L}", "0.5", "{D}/out.tsv.gz"), .status = 0,
+         .err = "corvane: {D}/out.tsv.gz ends in .gz, but the result is written as plain text (compress it afterwards, "
+                "e.g. with bgzip, or name it without .gz)\n",
+         .output = result_header + whole_table_row},
         output_refused("output_is_the_genotype_file", "{G}", "genotype file {G}"),
         output_refused("output_is_the_legend_file", "{L}", "legend file {L}"),
         output_refused("output_is_the_genotype_file_by_another_name", "{D}/./g.txt", "genotype file {G}"),

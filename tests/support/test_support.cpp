@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -56,6 +57,14 @@ std::vector<std::string> directory_names(const std::string& directory) {
     return names;
 }
 
+std::map<std::string, std::string> directory_contents(const std::string& directory) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        contents[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : read_file(entry.path().string());
+    }
+    return contents;
+}
+
 std::vector<std::string> names_starting_with(const std::string& directory, const std::string& prefix) {
     std::vector<std::string> names;
     for (const std::string& name : directory_names(directory)) {
@@ -75,11 +84,11 @@ std::string read_gzip_file(const std::string& path) {
     return bytes;
 }
 
+namespace {
+
 // fork + exec with the limits applied in the child, so the test process itself stays unlimited.
-run_result run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const run_limits& limits) {
-    scratch_dir streams;
-    const std::string out_path = streams.file("stdout"), err_path = streams.file("stderr");
+pid_t start_program(const std::string& program, const std::vector<std::string>& arguments, const run_limits& limits,
+                    const std::string& out_path, const std::string& err_path) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -99,11 +108,17 @@ run_result run_program(const std::string& program, const std::vector<std::string
             const struct rlimit ceiling = {bytes, bytes};
             if (setrlimit(RLIMIT_AS, &ceiling) != 0) _exit(126);
         }
+        // The tools start as from a shell, whatever the test runner ignores.
+        for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) signal(signal_number, SIG_DFL);
         signal(SIGALRM, SIG_DFL);
         alarm(limits.seconds);  // survives exec: the default action ends the program
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    return child;
+}
+
+run_result wait_for_program(pid_t child, const std::string& out_path, const std::string& err_path) {
     int wait_status = 0;
     while (waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
     }
@@ -117,6 +132,34 @@ run_result run_program(const std::string& program, const std::vector<std::string
     result.out = read_file(out_path);
     result.err = read_file(err_path);
     return result;
+}
+
+}  // namespace
+
+run_result run_program(const std::string& program, const std::vector<std::string>& arguments,
+                       const run_limits& limits) {
+    scratch_dir streams;
+    const std::string out_path = streams.file("stdout"), err_path = streams.file("stderr");
+    return wait_for_program(start_program(program, arguments, limits, out_path, err_path), out_path, err_path);
+}
+
+run_result run_program_until_signalled(const std::string& program, const std::vector<std::string>& arguments,
+                                       int signal_number, const std::function<bool()>& ready,
+                                       const run_limits& limits) {
+    scratch_dir streams;
+    const std::string out_path = streams.file("stdout"), err_path = streams.file("stderr");
+    const pid_t child = start_program(program, arguments, limits, out_path, err_path);
+    // Asked until it holds or the child has ended; the child's own deadline bounds the wait.
+    for (;;) {
+        if (ready()) {
+            kill(child, signal_number);
+            break;
+        }
+        siginfo_t ended = {};
+        if (waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == child) break;
+        usleep(10000);
+    }
+    return wait_for_program(child, out_path, err_path);
 }
 
 run_result run_scan_tool(const std::string& program, const std::string& genotypes, const std::string& legend,

@@ -55,7 +55,9 @@ run_status read_legend_snp_texts(const std::string& path, const std::vector<int3
         legend_snp_texts& row = texts[next];
         row.id = fields[1];
         row.cm = fields[2];
-        row.bp = legend_physical_position(fields[3]);
+        if (!legend_physical_position(fields[3], row.bp)) {
+            return report_legend_bp_too_large(path, reader.line_number, fields[3]);
+        }
         if (ref_column < fields.size()) row.ref = fields[ref_column];
         if (alt_column < fields.size()) row.alt = fields[alt_column];
         // A SNP named twice takes the same row.

@@ -29,10 +29,12 @@ run_status read_legend_index(const std::string& path, legend_index& legend) {
         split_line(fields, line);
         const run_status checked = check_legend_row(path, reader.line_number, fields.size());
         if (checked != run_status::run_ok) return checked;
+        int32_t bp = 0;
+        if (!legend_physical_position(fields[3], bp)) return report_legend_bp_too_large(path, reader.line_number, fields[3]);
         const auto [entry, added] = legend.chr_index.emplace(fields[0], static_cast<uint32_t>(legend.chr_index.size()));
         const int32_t snp = static_cast<int32_t>(legend.bp.size());
         legend.chr.push_back(entry->second);
-        legend.bp.push_back(legend_physical_position(fields[3]));
+        legend.bp.push_back(bp);
         legend.sorted.emplace_back(entry->second, legend.bp.back(), snp);
     }
     if (got == line_result::read_error) return run_status::input_unreadable;

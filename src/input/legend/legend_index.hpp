@@ -21,7 +21,8 @@ struct legend_index {
 };
 
 // Reads every SNP row of the legend (a header line, then chr, id, cM, bp, ...). A row with fewer
-// than four fields is reported as "LEGEND:LINE: ..." (legend_row_short).
+// than four fields (legend_row_short) or a bp beyond the signed 32-bit range (legend_bp_too_large)
+// is reported as "LEGEND:LINE: ...".
 run_status read_legend_index(const std::string& path, legend_index& legend);
 
 // True when the legend names chromosome `chr`.

@@ -1,11 +1,14 @@
 // Legend row conversions and checks, for every legend reader.
 #include "input/legend/legend_rows.hpp"
 
+#include <cctype>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/counted.hpp"
 #include "common/line_reader.hpp"
 #include "common/message.hpp"
 
@@ -30,9 +33,13 @@ float legend_genetic_position(const std::string& field) {
     return static_cast<float>(value);
 }
 
-int32_t legend_physical_position(const std::string& field) {
-    // atoi without its undefined behaviour out of range: strtol, then the low 32 bits.
-    return static_cast<int32_t>(std::strtol(field.c_str(), nullptr, 10));
+bool legend_physical_position(const std::string& field, int32_t& physical) {
+    // atoi without its undefined behaviour out of range: strtol, whose value (or ERANGE) shows it.
+    errno = 0;
+    const long value = std::strtol(field.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < INT32_MIN || value > INT32_MAX) return false;
+    physical = static_cast<int32_t>(value);
+    return true;
 }
 
 run_status check_legend_row(const std::string& path, int64_t line_number, size_t field_count) {
@@ -42,11 +49,35 @@ run_status check_legend_row(const std::string& path, int64_t line_number, size_t
     return run_status::legend_row_short;
 }
 
+run_status report_legend_bp_too_large(const std::string& path, int64_t line_number, const std::string& field) {
+    // The number as atoi reads it: white space, a sign, the digits.
+    size_t start = 0;
+    while (start < field.size() && std::isspace(static_cast<unsigned char>(field[start]))) ++start;
+    size_t end = start;
+    if (end < field.size() && (field[end] == '-' || field[end] == '+')) ++end;
+    while (end < field.size() && std::isdigit(static_cast<unsigned char>(field[end]))) ++end;
+    const std::string number = field.substr(start, end - start);
+    print_message(message_kind::place,
+                  "%s:%lld: bp %.40s%s is beyond the signed 32-bit range of positions corvane handles (-2147483648 to "
+                  "2147483647)\n",
+                  path.c_str(), static_cast<long long>(line_number), number.c_str(), number.size() > 40 ? "..." : "");
+    return run_status::legend_bp_too_large;
+}
+
 run_status check_legend_row_count(const std::string& path, int64_t row_count, int32_t snp_count) {
     if (row_count >= snp_count) return run_status::run_ok;
-    print_message(message_kind::tool, "%s: %lld SNP rows after the header, but the genotype table has %d SNPs\n",
-                  path.c_str(), static_cast<long long>(row_count), snp_count);
+    print_message(message_kind::tool, "%s: %s after the header, but the genotype table has %s\n", path.c_str(),
+                  counted(row_count, "SNP row", "SNP rows").c_str(), counted(snp_count, "SNP", "SNPs").c_str());
     return run_status::legend_too_short;
+}
+
+void note_longer_legend(const std::string& path, int64_t row_count, int32_t snp_count) {
+    if (row_count <= snp_count) return;
+    print_message(message_kind::tool,
+                  "%s: %s after the header, but the genotype table has %s; the last %s not used: check that the "
+                  "legend belongs to this panel\n",
+                  path.c_str(), counted(row_count, "SNP row", "SNP rows").c_str(), counted(snp_count, "SNP", "SNPs").c_str(),
+                  row_count - snp_count == 1 ? "row is" : (std::to_string(row_count - snp_count) + " rows are").c_str());
 }
 
 }  // namespace corvane

@@ -10,14 +10,21 @@ namespace corvane {
 
 namespace {
 
-legend_position position_of(const field_list& fields) {
-    return {legend_genetic_position(fields[2]), legend_physical_position(fields[3])};
+// The checks of one row a region uses, then its positions.
+run_status take_row(const std::string& path, int64_t line_number, const field_list& fields, legend_position& position) {
+    const run_status checked = check_legend_row(path, line_number, fields.size());
+    if (checked != run_status::run_ok) return checked;
+    if (!legend_physical_position(fields[3], position.physical)) {
+        return report_legend_bp_too_large(path, line_number, fields[3]);
+    }
+    position.genetic = legend_genetic_position(fields[2]);
+    return run_status::run_ok;
 }
 
 }  // namespace
 
 run_status read_legend_span(const std::string& path, int32_t first, int32_t last, int32_t snp_count,
-                            legend_span& span) {
+                            legend_span& span, bool note_longer) {
     line_reader reader;
     if (const run_status opened = open_legend(reader, path); opened != run_status::run_ok) return opened;
     std::string_view line;
@@ -41,9 +48,11 @@ run_status read_legend_span(const std::string& path, int32_t first, int32_t last
     if (got == line_result::read_error) return run_status::input_unreadable;
 
     run_status status = check_legend_row_count(path, row_count, snp_count);
-    if (status == run_status::run_ok) status = check_legend_row(path, first_line, first_fields.size());
-    if (status == run_status::run_ok) status = check_legend_row(path, last_line, last_fields.size());
-    if (status == run_status::run_ok) span = {last_fields[0], position_of(first_fields), position_of(last_fields)};
+    if (note_longer) note_longer_legend(path, row_count, snp_count);
+    legend_position start, end;
+    if (status == run_status::run_ok) status = take_row(path, first_line, first_fields, start);
+    if (status == run_status::run_ok) status = take_row(path, last_line, last_fields, end);
+    if (status == run_status::run_ok) span = {last_fields[0], start, end};
     return status;
 }
 

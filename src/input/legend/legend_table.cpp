@@ -11,7 +11,10 @@ namespace corvane {
 namespace {
 
 run_status check_entry(const legend_table& table, int32_t snp) {
-    return check_legend_row(table.path, legend_line_of_snp(snp), table.entries[static_cast<size_t>(snp)].field_count);
+    const legend_entry& entry = table.entries[static_cast<size_t>(snp)];
+    const run_status checked = check_legend_row(table.path, legend_line_of_snp(snp), entry.field_count);
+    if (checked != run_status::run_ok || !entry.bp_too_large) return checked;
+    return report_legend_bp_too_large(table.path, legend_line_of_snp(snp), table.bp_beyond_range.at(snp));
 }
 
 }  // namespace
@@ -36,13 +39,17 @@ run_status read_legend_table(const std::string& path, int32_t snp_count, legend_
                 if (table.chr_names.empty() || table.chr_names.back() != fields[0]) table.chr_names.push_back(fields[0]);
                 entry.chr = static_cast<uint32_t>(table.chr_names.size() - 1);
                 entry.genetic = legend_genetic_position(fields[2]);
-                entry.physical = legend_physical_position(fields[3]);
+                if (!legend_physical_position(fields[3], entry.physical)) {
+                    entry.bp_too_large = true;
+                    table.bp_beyond_range.emplace(static_cast<int32_t>(row_count), fields[3]);
+                }
             }
             table.entries.push_back(entry);
         }
         ++row_count;
     }
     if (got == line_result::read_error) return run_status::input_unreadable;
+    note_longer_legend(path, row_count, snp_count);
     return check_legend_row_count(path, row_count, snp_count);
 }
 
