@@ -6,9 +6,10 @@ Set CORVANE_BENCH_SMALL_ONLY=1 to run the 600 x 25,000 panels alone, CORVANE_BEN
 the VCF road alone, and CORVANE_BENCH_GENOME=1 to add the whole-genome-density road (5,008 x 2,000,000:
 about 2 GB of BCF and 1.3 GB of bit panel under WORK_DIR, and several minutes to generate).
 
-The VCF road: the panel written as phased VCF.gz and BCF through htslib (corvane-vcf-gen), then, on
-the same files, `bcftools view -Ou FILE -o /dev/null`, corvane-prepare to a bit panel, corvane's load
-of the bit panel alone and the whole scan from it, each figure with its ratio.
+The VCF road: the panel written as phased VCF.gz and BCF through htslib (corvane-vcf-gen) and indexed
+(bcftools index), then, on the same files, `bcftools view -Ou FILE -o /dev/null`, corvane-prepare to a
+bit panel with 0, 1 and 2 threads, five populations from one pass against one population's --samples
+pass, corvane's load of the bit panel alone and the whole scan from it, each figure with its ratio.
 
 Generates the panels under WORK_DIR (never in the repository), then for each panel and frequency runs
 corvane and corvane-reference side by side and a load-only pass of the genotype file, all under
@@ -95,53 +96,114 @@ def generate_road_files(name, haplotypes, snps, kinds):
     return base
 
 
-def vcf_road(name, haplotypes, snps, repeat, kinds=("vcf.gz", "bcf")):
-    """Times the road from VCF.gz and BCF to scan rows on the same files; the shortest of `repeat`
-    interleaved runs of each step is kept, the peak RSS is the largest seen."""
+def index_road_files(base, kinds):
+    """The index beside each VCF kind (.tbi for the VCF.gz, .csi for the BCF), made once, so that
+    --threads reads the chromosome in ranges."""
+    for kind in kinds:
+        source = f"{base}.{kind}"
+        index = source + (".tbi" if kind == "vcf.gz" else ".csi")
+        if not os.path.exists(index) or os.path.getmtime(index) < os.path.getmtime(source):
+            subprocess.run(["bcftools", "index", "-f"] + (["-t"] if kind == "vcf.gz" else []) + [source], check=True)
+
+
+def population_files(base, samples, populations=5):
+    """A population file putting sample i (s1, s2, ... as corvane-vcf-gen names them) into population
+    P(i mod 5), the samples of a population spread over the file as in real panels, and the sample
+    list of the first population, for the --samples run it is set against."""
+    path, first = base + ".pops.txt", base + ".pop0.txt"
+    with open(path, "w") as pops, open(first, "w") as listed:
+        pops.write("sample\tpopulation\n")
+        for i in range(1, samples + 1):
+            pops.write(f"s{i}\tP{i % populations}\n")
+            if i % populations == 0:
+                listed.write(f"s{i}\n")
+    return path, first
+
+
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def vcf_road(name, haplotypes, snps, repeat, kinds=("vcf.gz", "bcf"), threads=("0", "1", "2")):
+    """Times the road from VCF.gz and BCF to scan rows on the same files: bcftools view -Ou, the
+    conversion with each thread count (the files indexed, so threads read ranges side by side), five
+    populations from one pass against one population's --samples pass, the load and the scan. The
+    runs of all steps take turns `repeat` times; each figure is the median of its runs, the peak RSS
+    the largest seen."""
     base = generate_road_files(name, haplotypes, snps, kinds)
+    index_road_files(base, kinds)
+    pops, first_population = population_files(base, haplotypes // 2)
     out = os.path.join(WORK, name + ".road")
-    steps = {}
+    runs = {}
 
     def keep(step, command):
         wall, rss, _, cpu = timed(command, with_cpu=True)
-        best_wall, best_rss, best_cpu = steps.get(step, (wall, rss, cpu))
-        steps[step] = (min(wall, best_wall), max(rss, best_rss), min(cpu, best_cpu))
+        walls, rsses, cpus = runs.setdefault(step, ([], [], []))
+        walls.append(wall), rsses.append(rss), cpus.append(cpu)
+
+    def prepare(kind, tail, extra):
+        return [tool("corvane-prepare"), "--vcf", f"{base}.{kind}", "--chr", "20", "--cm-tag", "CM", "--out",
+                f"{out}-{kind}{tail}"] + extra
 
     for _ in range(repeat):
         for kind in kinds:
             source = f"{base}.{kind}"
             keep(f"bcftools view -Ou {kind}", ["bcftools", "view", "-Ou", source, "-o", "/dev/null"])
-            for threads in ("0", "1"):
-                keep(f"prepare {kind} -> bits, --threads {threads}",
-                     [tool("corvane-prepare"), "--vcf", source, "--chr", "20", "--cm-tag", "CM", "--out",
-                      f"{out}-{kind}", "--threads", threads])
-        keep("load of the bit panel", [tool("corvane-load-bench"), f"{out}-bcf.hapbits"])
+            for count in threads:
+                keep(f"prepare {kind} -> bits, --threads {count}", prepare(kind, f"-t{count}", ["--threads", count]))
+            for count in ("0", "2"):
+                keep(f"prepare {kind}, 5 populations, --threads {count}",
+                     prepare(kind, f"-pops-t{count}", ["--populations", pops, "--threads", count]))
+                keep(f"prepare {kind}, 1 population (--samples), --threads {count}",
+                     prepare(kind, f"-pop0-t{count}", ["--samples", first_population, "--threads", count]))
+        keep("load of the bit panel", [tool("corvane-load-bench"), f"{out}-bcf-t0.hapbits"])
         keep("scan from the bit panel, freq 0.2",
-             [tool("corvane"), "-hap", f"{out}-bcf.hapbits", "-legend", f"{out}-bcf.legend", "-freq", "0.2",
+             [tool("corvane"), "-hap", f"{out}-bcf-t0.hapbits", "-legend", f"{out}-bcf-t0.legend", "-freq", "0.2",
               "-out", f"{out}.scan.tsv"])
-    # The road must give what the generated panel gives, and both VCF kinds the same panel.
+    steps = {step: (median(w), max(r), median(c)) for step, (w, r, c) in runs.items()}
+    # The road must give what the generated panel gives, every thread count the files of one pass, and
+    # each population's panel what its sample list gives. (The generator writes the cM of the VCF.gz
+    # rounded to %g, those of the BCF as floats: the legends of the two kinds differ in the last digits.)
     for kind in kinds:
-        if not filecmp.cmp(f"{out}-{kind}.hapbits", base + ".road.bits", shallow=False):
+        for count in threads:
+            for suffix in (".hapbits", ".legend", ".samples"):
+                if not filecmp.cmp(f"{out}-{kind}-t{count}{suffix}", f"{out}-{kind}-t0{suffix}", shallow=False):
+                    sys.exit(f"bench: {suffix} from {kind} with --threads {count} differs from one pass")
+        if not filecmp.cmp(f"{out}-{kind}-t0.hapbits", base + ".road.bits", shallow=False):
             sys.exit(f"bench: the bit panel converted from {kind} differs from the generated panel")
+        for count in ("0", "2"):
+            for suffix in (".hapbits", ".legend", ".samples"):
+                if not filecmp.cmp(f"{out}-{kind}-pops-t{count}.P0{suffix}", f"{out}-{kind}-pop0-t{count}{suffix}",
+                                   shallow=False):
+                    sys.exit(f"bench: population P0's {suffix} from {kind} differs from its --samples run")
     table_mb = haplotypes * ((snps + 63) // 64 + 1) * 8 / 2**20  # MiB, as RSS is counted
     sizes = {kind: os.path.getsize(f"{base}.{kind}") / 1e6 if kind in kinds else 0 for kind in ("vcf.gz", "bcf")}
-    bits_mb = os.path.getsize(f"{out}-bcf.hapbits") / 1e6
+    bits_mb = os.path.getsize(f"{out}-{kinds[0]}-t0.hapbits") / 1e6
     rows = sum(1 for _ in open(f"{out}.scan.tsv")) - 1
     print(f"\nVCF road, {name}: {haplotypes} haplotypes x {snps} SNPs; VCF.gz {sizes['vcf.gz']:.0f} MB, BCF "
-          f"{sizes['bcf']:.0f} MB, bit panel {bits_mb:.0f} MB (in memory with the zero word per row: "
-          f"{table_mb:.0f} MiB), {rows} rows at 0.2")
-    print("wall s and processor s (user + system): the least of the runs; RSS and table in MiB")
+          f"{sizes['bcf']:.0f} MB (each with its index), bit panel {bits_mb:.0f} MB (in memory with the zero word "
+          f"per row: {table_mb:.0f} MiB), {rows} rows at 0.2; {repeat} interleaved runs of each step")
+    print("wall s and processor s (user + system): the medians of the runs; RSS and table in MiB")
     print("| step | wall s | processor s | peak RSS MB | ratio |")
     print("|---|---|---|---|---|")
     for step, (wall, rss, cpu) in steps.items():
         ratio = "-"
         for kind in ("vcf.gz", "bcf"):
-            if step.startswith(f"prepare {kind}"):
-                ratio = f"{wall / steps[f'bcftools view -Ou {kind}'][0]:.2f} x bcftools view -Ou"
+            if step.startswith(f"prepare {kind} -> bits, --threads"):
+                count = int(step.rsplit(" ", 1)[1])
+                ratio = (f"{wall / steps[f'bcftools view -Ou {kind}'][0]:.2f} x bcftools view -Ou, "
+                         f"{wall / steps[f'prepare {kind} -> bits, --threads 0'][0]:.2f} x --threads 0, "
+                         f"RSS - table: {rss - table_mb:.0f} MB ({(rss - table_mb) / max(count, 1):.0f} per thread)")
+            if step.startswith(f"prepare {kind}, 5 populations"):
+                count = step.rsplit(" ", 1)[1]
+                alone = steps[f"prepare {kind}, 1 population (--samples), --threads {count}"][0]
+                ratio = f"{wall / alone:.2f} x one --samples pass, RSS - 5 tables: {rss - table_mb:.0f} MB"
         if step == "load of the bit panel":
             ratio = f"RSS - table: {rss - table_mb:.0f} MB"
         print(f"| {step} | {wall:.2f} | {cpu:.2f} | {rss:.0f} | {ratio} |", flush=True)
-    best_prepare = min(steps[f"prepare bcf -> bits, --threads {t}"][0] for t in ("0", "1"))
+    best_prepare = min(steps[f"prepare bcf -> bits, --threads {t}"][0] for t in threads)
     scan = steps["scan from the bit panel, freq 0.2"][0]
     print(f"BCF -> result rows (best prepare + scan): {best_prepare + scan:.2f} s")
 
@@ -150,9 +212,9 @@ def main():
     os.makedirs(WORK, exist_ok=True)
     print(f"machine: {machine()}")
     if os.environ.get("CORVANE_BENCH_ROAD_ONLY"):
-        vcf_road("panel-5000x200k", 5000, 200000, 3)
+        vcf_road("panel-5000x200k", 5000, 200000, int(os.environ.get("CORVANE_BENCH_ROAD_RUNS", "3")))
         if os.environ.get("CORVANE_BENCH_GENOME"):
-            vcf_road("panel-5008x2m", 5008, 2000000, 1, ("bcf",))
+            vcf_road("panel-5008x2m", 5008, 2000000, 1, ("bcf",), ("0", "2"))
         return
     print("times are wall clock seconds (fast path: shortest of several runs); scan = total - load-only;"
           " RSS = peak resident memory")
@@ -216,7 +278,7 @@ def main():
     if not os.environ.get("CORVANE_BENCH_SMALL_ONLY"):
         vcf_road("panel-5000x200k", 5000, 200000, 3)
         if os.environ.get("CORVANE_BENCH_GENOME"):
-            vcf_road("panel-5008x2m", 5008, 2000000, 1, ("bcf",))
+            vcf_road("panel-5008x2m", 5008, 2000000, 1, ("bcf",), ("0", "2"))
 
 
 if __name__ == "__main__":

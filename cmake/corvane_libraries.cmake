@@ -50,7 +50,7 @@ set(corvane_input_sources
   input/legend/legend_alleles.cpp
   input/gene_file.cpp
 )
-set(corvane_input_uses corvane_common)
+set(corvane_input_uses corvane_common Threads::Threads)
 
 set(corvane_search_sources
   search/window_count.cpp
@@ -93,13 +93,21 @@ set(corvane_prepare_sources
   prepare/text_input.cpp
   prepare/map_file.cpp
   prepare/sample_list.cpp
+  prepare/population_file.cpp
   prepare/site_rules.cpp
   prepare/phased_gt.cpp
+  prepare/panel_gather.cpp
   prepare/chromosome_name.cpp
+  prepare/htslib_messages.cpp
+  prepare/vcf_index.cpp
+  prepare/vcf_header_fault.cpp
   prepare/vcf_reader.cpp
   prepare/text_panel_conversion.cpp
   prepare/cm_source.cpp
   prepare/record_conversion.cpp
+  prepare/vcf_ranges.cpp
+  prepare/chromosome_conversion.cpp
+  prepare/dropped_samples.cpp
   prepare/prepare_run.cpp
 )
 set(corvane_prepare_uses corvane_report)

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace corvane {
@@ -26,6 +27,31 @@ void clear_progress_line_locked() {
 }
 
 std::string last_reason;
+
+thread_local std::vector<captured_message>* captured = nullptr;
+
+std::mutex once_lock;
+std::set<std::string> once_printed;  // the keys of print_message_once's messages printed so far
+
+// Whether no message of `key` was printed yet; from now on one was.
+bool first_of_key(const std::string& key) {
+    const std::lock_guard<std::mutex> held(once_lock);
+    return once_printed.insert(key).second;
+}
+
+// Writes a whole message to its stream.
+void write_message(message_kind kind, const std::string& text) {
+    const std::lock_guard<std::mutex> held(stderr_lock);
+    if (kind == message_kind::tool || kind == message_kind::place) {
+        last_reason.assign(text, 0, !text.empty() && text.back() == '\n' ? text.size() - 1 : text.size());
+    }
+    clear_progress_line_locked();
+    // One write per message, so messages of tools sharing a log stay whole lines.
+    std::FILE* stream = kind == message_kind::notice ? stdout : stderr;
+    std::fwrite(text.data(), 1, text.size(), stream);
+    // A notice stands before anything printed on standard error after it, as it does on a terminal.
+    if (kind == message_kind::notice) std::fflush(stream);
+}
 
 }  // namespace
 
@@ -51,16 +77,28 @@ void print_message(message_kind kind, const char* format, ...) {
         text.resize(prefix + static_cast<size_t>(length));
     }
     va_end(again);
-    const std::lock_guard<std::mutex> held(stderr_lock);
-    if (kind == message_kind::tool || kind == message_kind::place) {
-        last_reason.assign(text, 0, !text.empty() && text.back() == '\n' ? text.size() - 1 : text.size());
+    if (captured != nullptr) {
+        captured->push_back({kind, std::move(text)});
+        return;
     }
-    clear_progress_line_locked();
-    // One write per message, so messages of tools sharing a log stay whole lines.
-    std::FILE* stream = kind == message_kind::notice ? stdout : stderr;
-    std::fwrite(text.data(), 1, text.size(), stream);
-    // A notice stands before anything printed on standard error after it, as it does on a terminal.
-    if (kind == message_kind::notice) std::fflush(stream);
+    write_message(kind, text);
+}
+
+void print_message_once(const std::string& key, const std::string& text) {
+    std::string whole = std::string(current_name) + ": " + text;
+    if (captured != nullptr) {
+        captured->push_back({message_kind::tool, std::move(whole), key});
+        return;
+    }
+    if (first_of_key(key)) write_message(message_kind::tool, whole);
+}
+
+void capture_messages(std::vector<captured_message>* into) { captured = into; }
+
+void print_captured(std::span<const captured_message> messages) {
+    for (const captured_message& message : messages) {
+        if (message.once_key.empty() || first_of_key(message.once_key)) write_message(message.kind, message.text);
+    }
 }
 
 void show_progress_line(const char* text) {

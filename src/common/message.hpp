@@ -2,7 +2,9 @@
 // and a progress line standing on the terminal cleared first.
 #pragma once
 
+#include <span>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -27,6 +29,26 @@ void print_message(message_kind kind, const char* format, ...) __attribute__((fo
 // The last message of kind tool or place printed so far, without its final newline: the reason a
 // failed run gave, for its run record. Empty when there was none.
 const std::string& last_message();
+
+// Prints `text` (one whole message, its line end included) after "TOOL: ", unless a message of the
+// same `key` was printed before in this process: for messages that would otherwise repeat.
+void print_message_once(const std::string& key, const std::string& text);
+
+// A message kept back by capture_messages, whole as print_message would have written it; `once_key`
+// is set for a message of print_message_once, which is left out if printed before when it is replayed.
+struct captured_message {
+    message_kind kind;
+    std::string text;
+    std::string once_key = "";
+};
+
+// While `into` is set, the calling thread's messages are appended to it instead of printed, so that
+// work done in threads can give its messages in the order one thread would have (print_captured);
+// nullptr prints again. Only the calling thread is affected.
+void capture_messages(std::vector<captured_message>* into);
+
+// Prints `messages` in order, as print_message does.
+void print_captured(std::span<const captured_message> messages);
 
 // Draws `text` as the progress line on standard error, the cursor left at its start, where the next
 // message (or clear_progress_line) clears it.

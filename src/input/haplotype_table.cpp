@@ -58,6 +58,45 @@ run_status add_site_words(haplotype_table& table, std::span<const uint64_t> word
     return run_status::run_ok;
 }
 
+run_status append_sites(haplotype_table& into, haplotype_table& from) {
+    assert(into.haplotype_count == from.haplotype_count);
+    constexpr int64_t block_sites = haplotype_table::sites_per_block;
+    const size_t words = static_cast<size_t>(from.words_per_site);
+    const int64_t used = into.site_count % block_sites;
+    // The sites that fill the last block of `into`; each block of `from` then shifts down in place by
+    // as many sites and takes the first ones of the block after it, and becomes a block of `into`.
+    const int64_t filling = used == 0 ? 0 : std::min(block_sites - used, from.site_count);
+    if (filling > 0) {
+        std::copy_n(from.blocks[0].data(), static_cast<size_t>(filling) * words,
+                    into.blocks.back().data() + static_cast<size_t>(used) * words);
+    }
+    const int64_t moved = from.site_count - filling;
+    const size_t new_blocks = static_cast<size_t>((moved + block_sites - 1) / block_sites);
+    try {
+        into.blocks.reserve(into.blocks.size() + new_blocks);
+    } catch (const std::bad_alloc&) {
+        print_message(message_kind::tool, "not enough memory for the haplotype table (%lld haplotypes, %lld SNPs "
+                      "so far)\n", static_cast<long long>(into.haplotype_count), static_cast<long long>(into.site_count));
+        return run_status::out_of_memory;
+    }
+    const size_t shift = static_cast<size_t>(filling) * words;
+    const size_t block_words = static_cast<size_t>(block_sites) * words;
+    for (size_t b = 0; b < new_blocks; ++b) {
+        std::vector<uint64_t>& block = from.blocks[b];
+        if (shift > 0) {
+            std::copy(block.begin() + static_cast<std::ptrdiff_t>(shift), block.end(), block.begin());
+            if (b + 1 < from.blocks.size()) {
+                std::copy_n(from.blocks[b + 1].data(), shift, block.data() + (block_words - shift));
+            }
+        }
+        into.blocks.push_back(std::move(block));
+    }
+    into.site_count += from.site_count;
+    from.blocks.clear();
+    from.site_count = 0;
+    return run_status::run_ok;
+}
+
 run_status write_haplotype_lines(const haplotype_table& table, staged_output& target) {
     const size_t sites = static_cast<size_t>(table.site_count);
     std::vector<uint64_t> column;

@@ -36,6 +36,12 @@ run_status add_site(haplotype_table& table, std::span<const uint8_t> alleles);
 // (reported) when memory runs out.
 run_status add_site_words(haplotype_table& table, std::span<const uint64_t> words);
 
+// Moves every site of `from` to the end of `into` (both of one haplotype count), leaving `from` empty.
+// Its blocks are taken over: when `into` does not end on a block boundary, the first sites of `from`
+// fill its last block and each block of `from` is shifted down in place by as many sites first, so
+// nothing is allocated or held twice. out_of_memory (reported) when memory runs out.
+run_status append_sites(haplotype_table& into, haplotype_table& from);
+
 // Writes one line per haplotype: its alleles in site order, tab-separated, newline-terminated.
 // out_of_memory or output_failed, reported, when memory runs out or a write fails.
 run_status write_haplotype_lines(const haplotype_table& table, staged_output& target);

@@ -200,6 +200,14 @@ std::vector<command_option<prepare_options>> option_table() {
              return take_text(into.samples_path, name, value);
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {from.samples_path}; }},
+        {.name = "--populations",
+         .help = "  --populations FILE  one panel per population from one pass: FILE has a sample id and its\n"
+                 "                      population per line (a header line allowed); writes PREFIX.POP.hapbits,\n"
+                 "                      PREFIX.POP.legend and PREFIX.POP.samples for each population POP\n",
+         .take = [](options& into, std::string_view name, std::string_view value) {
+             return take_text(into.populations_path, name, value);
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.populations_path}; }},
         {.name = "--format",
          .repeats = option_repeats::allowed,
          .help = "  --format F          bits (default): PREFIX.hapbits, one bit per allele, and PREFIX.legend;\n"
@@ -221,12 +229,24 @@ std::vector<command_option<prepare_options>> option_table() {
          .shown = [](const options& from) -> std::vector<std::string> { return {from.format == panel_format::gzip ? "yes" : "no"}; }},
         {.name = "--threads",
          .repeats = option_repeats::allowed,
-         .help = "  --threads N         N extra threads for htslib's BGZF decompression and compression (default 0)\n",
+         .help = "  --threads N         N threads besides the main one (default 0): with an index (.tbi or .csi)\n"
+                 "                      they read the chromosome in ranges side by side; without one they\n"
+                 "                      decompress it; they also compress --format gzip output and turn the\n"
+                 "                      bit panel\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_threads(value, into.threads)) return {};
              return "--threads takes a whole number from 0 to 256, got " + quoted(value);
          },
          .shown = [](const options& from) -> std::vector<std::string> { return {std::to_string(from.threads)}; }},
+        {.name = "--no-index",
+         .takes_value = false,
+         .help = "  --no-index          read the VCF/BCF from its start to its end without its index (for an\n"
+                 "                      index that is older than the file or does not fit it)\n",
+         .take = [](options& into, std::string_view, std::string_view) {
+             into.use_index = false;
+             return option_fault{};
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.use_index ? "no" : "yes"}; }},
         {.name = "--hap",
          .help = "  --hap GENOTYPES     convert this text genotype file instead of a VCF (no --chr, --map)\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
@@ -288,7 +308,8 @@ run_status check_prepare_options(const prepare_options& options, const command_l
         if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
         if (options.format != panel_format::bits) return refuse("--hap converts a text panel into a bit panel only");
         if (!options.chromosome.empty() || !options.map_path.empty() || !options.cm_tag.empty() ||
-            !options.samples_path.empty() || layout_given || was_given(read, "--min-maf")) {
+            !options.samples_path.empty() || !options.populations_path.empty() || layout_given ||
+            was_given(read, "--min-maf") || !options.use_index) {
             return refuse("--hap takes only --out (and --threads): the panel is converted as it is");
         }
         return run_status::run_ok;
@@ -299,6 +320,9 @@ run_status check_prepare_options(const prepare_options& options, const command_l
     if (const std::string fault = prefix_fault(options.out_prefix); !fault.empty()) return refuse(fault);
     if (options.map_path.empty() == options.cm_tag.empty()) return refuse("give exactly one of --map FILE and --cm-tag TAG");
     if (layout_given && options.map_path.empty()) return refuse("--map-layout needs --map");
+    if (!options.samples_path.empty() && !options.populations_path.empty()) {
+        return refuse("give one of --samples FILE and --populations FILE, not both");
+    }
     return run_status::run_ok;
 }
 
@@ -315,20 +339,28 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
     return check_prepare_options(options, read, text);
 }
 
-std::string haplotype_output_path(const prepare_options& options) {
+std::string haplotype_output_path(const prepare_options& options, const std::string& prefix) {
     switch (options.format) {
-        case panel_format::bits: return options.out_prefix + ".hapbits";
-        case panel_format::text: return options.out_prefix + ".hap";
-        case panel_format::gzip: return options.out_prefix + ".hap.gz";
+        case panel_format::bits: return prefix + ".hapbits";
+        case panel_format::text: return prefix + ".hap";
+        case panel_format::gzip: return prefix + ".hap.gz";
     }
     return "";
 }
 
-std::string legend_output_path(const prepare_options& options) {
-    return options.out_prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
+std::string legend_output_path(const prepare_options& options, const std::string& prefix) {
+    return prefix + (options.format == panel_format::gzip ? ".legend.gz" : ".legend");
 }
 
-std::string samples_output_path(const prepare_options& options) { return options.out_prefix + ".samples"; }
+std::string samples_output_path(const std::string& prefix) { return prefix + ".samples"; }
+
+std::string haplotype_output_path(const prepare_options& options) {
+    return haplotype_output_path(options, options.out_prefix);
+}
+
+std::string legend_output_path(const prepare_options& options) { return legend_output_path(options, options.out_prefix); }
+
+std::string samples_output_path(const prepare_options& options) { return samples_output_path(options.out_prefix); }
 
 std::string record_path(const prepare_options& options) { return options.out_prefix + ".log"; }
 

@@ -22,8 +22,10 @@ struct prepare_options {
     map_layout layout = map_layout::automatic;
     std::string out_prefix;
     std::string samples_path;  // empty: every sample of the VCF
+    std::string populations_path;  // --populations: one panel per population of this file
     panel_format format = panel_format::bits;
     int threads = 0;               // htslib's BGZF worker threads; 0: none
+    bool use_index = true;         // --no-index: read the VCF/BCF from its start, without its index
     std::string text_panel_path;   // --hap: convert this genotype file into a bit panel instead of a VCF
     site_policy policy;
 };
@@ -40,6 +42,10 @@ run_status parse_prepare_options(int argc, const char* const* argv, prepare_opti
 std::string haplotype_output_path(const prepare_options& options);
 std::string legend_output_path(const prepare_options& options);
 std::string samples_output_path(const prepare_options& options);
+// The same for the outputs named after `prefix` (PREFIX.POP for a population's panel).
+std::string haplotype_output_path(const prepare_options& options, const std::string& prefix);
+std::string legend_output_path(const prepare_options& options, const std::string& prefix);
+std::string samples_output_path(const std::string& prefix);
 // PREFIX.log, the run record.
 std::string record_path(const prepare_options& options);
 

@@ -1,18 +1,16 @@
 // corvane-prepare: the entry point of the VCF/BCF converter.
-#include <htslib/hts_log.h>
-
 #include "common/message.hpp"
 #include "common/run_record.hpp"
 #include "common/signal_cleanup.hpp"
+#include "prepare/htslib_messages.hpp"
 #include "prepare/options.hpp"
 #include "prepare/prepare_run.hpp"
 #include "prepare/text_panel_conversion.hpp"
 
 int main(int argc, char** argv) {
-    // Every failure is reported once, by the program; htslib's own messages would repeat or precede it.
-    hts_set_log_level(HTS_LOG_OFF);
     corvane::set_program_name("corvane-prepare");
     corvane::run_record record = corvane::start_run_record(argc, argv);
+    corvane::report_htslib_messages();
     corvane::remove_temporaries_on_signals();
     corvane::prepare_options options;
     corvane::run_status status = corvane::parse_prepare_options(argc, argv, options, record.parameters);

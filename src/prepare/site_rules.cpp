@@ -110,6 +110,26 @@ site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::spa
     return site_check{};
 }
 
+void count_faulty_calls(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples, bad_site_kind kind,
+                        int32_t*& gt_buffer, int& gt_capacity, std::vector<int64_t>& per_sample) {
+    const int sample_count = bcf_hdr_nsamples(header);
+    const int values = bcf_get_genotypes(header, record, &gt_buffer, &gt_capacity);
+    if (values <= 0 || sample_count == 0 || values % sample_count != 0) return;
+    const int ploidy = values / sample_count;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const int32_t* genotype = gt_buffer + static_cast<ptrdiff_t>(ploidy) * samples[i];
+        int present = 0;
+        bool missing = false;
+        while (present < ploidy && genotype[present] != bcf_int32_vector_end) {
+            missing |= bcf_gt_is_missing(genotype[present]) != 0;
+            ++present;
+        }
+        const bool unphased = !missing && present == 2 && !bcf_gt_is_phased(genotype[1]) &&
+                              bcf_gt_allele(genotype[0]) != bcf_gt_allele(genotype[1]);
+        if (kind == bad_site_kind::missing ? missing : kind == bad_site_kind::unphased && unphased) ++per_sample[i];
+    }
+}
+
 bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency) {
     int64_t ones = 0;
     for (const uint8_t allele : alleles) ones += allele;
@@ -131,15 +151,21 @@ std::string below_min_maf_description(const site_policy& policy) {
 
 }  // namespace
 
-void report_site_counts(const site_counts& counts, const site_policy& policy) {
+void report_site_counts(const site_counts& counts, const site_policy& policy, const std::string& panel_name) {
+    const std::string panel = panel_name.empty() ? "" : panel_name + ": ";
     for (const bad_site_kind kind : all_bad_site_kinds) {
         const std::string_view what = bad_site_description(kind);
-        print_message(message_kind::note, "%.*s skipped: %lld\n", static_cast<int>(what.size()), what.data(),
-                      static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
+        print_message(message_kind::note, "%s%.*s skipped: %lld\n", panel.c_str(), static_cast<int>(what.size()),
+                      what.data(), static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
-    print_message(message_kind::note, "%s skipped: %lld\n", below_min_maf_description(policy).c_str(),
+    if (counts.duplicates > 0) {
+        print_message(message_kind::note, "%sduplicate records of a SNP (same position, alleles and genotypes) read as "
+                      "one: %lld\n", panel.c_str(), static_cast<long long>(counts.duplicates));
+    }
+    print_message(message_kind::note, "%s%s skipped: %lld\n", panel.c_str(), below_min_maf_description(policy).c_str(),
                   static_cast<long long>(counts.below_min_maf));
-    print_message(message_kind::note, "biallelic phased SNPs kept: %lld\n", static_cast<long long>(counts.kept));
+    print_message(message_kind::note, "%sbiallelic phased SNPs kept: %lld\n", panel.c_str(),
+                  static_cast<long long>(counts.kept));
 }
 
 std::string skipped_counts_text(const site_counts& counts, const site_policy& policy) {

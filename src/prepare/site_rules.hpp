@@ -35,6 +35,7 @@ struct site_counts {
     int64_t kept = 0;
     std::array<int64_t, bad_site_kind_count> skipped{};
     int64_t below_min_maf = 0;
+    int64_t duplicates = 0;  // further records of a SNP with the same calls, passed over
 };
 
 enum class site_verdict { usable, bad, malformed };
@@ -62,14 +63,21 @@ bool is_snp_or_multiallelic(const site_check& alleles_check);
 site_check read_phased_alleles(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples,
                                int32_t*& gt_buffer, int& gt_capacity, std::vector<uint8_t>& alleles);
 
+// Adds 1 to per_sample[i] for each sample samples[i] whose call at `record` is of `kind`, missing (in
+// whole or in part) or unphased (a heterozygote without phase): the calls that have a site skipped
+// for that kind. `gt_buffer`/`gt_capacity` are htslib's reusable buffer.
+void count_faulty_calls(const bcf_hdr_t* header, bcf1_t* record, std::span<const int> samples, bad_site_kind kind,
+                        int32_t*& gt_buffer, int& gt_capacity, std::vector<int64_t>& per_sample);
+
 // True when the minor allele (0 or 1) is carried by fewer than `min_frequency` of `alleles`.
 bool below_min_maf(std::span<const uint8_t> alleles, double min_frequency);
 // The same for a site of `haplotypes` alleles of which `ones` are 1.
 bool below_min_maf(int64_t ones, int64_t haplotypes, double min_frequency);
 
-// One line per kind on standard error, zero counts included, then the sites below the minimum minor
-// allele frequency of `policy` and the count of SNPs kept.
-void report_site_counts(const site_counts& counts, const site_policy& policy);
+// One line per kind on standard error, zero counts included, the duplicates when there were any, then
+// the sites below the minimum minor allele frequency of `policy` and the count of SNPs kept; each line
+// after "PANEL: " when the counts are of the panel of population `panel_name`.
+void report_site_counts(const site_counts& counts, const site_policy& policy, const std::string& panel_name);
 
 // The kinds with sites skipped, as "multi-allelic sites skipped: 2; ...", for a message about a
 // conversion that kept none.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/prepare_support.hpp"
@@ -94,13 +95,14 @@ TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
     EXPECT_TRUE(record[6].starts_with("input\t" + example_map + "\tbytes=")) << record[6];
     for (const std::string& line : std::vector<std::string>{
              "parameter\t--chr\t21\tgiven", "parameter\t--min-maf\t0\tdefault", "parameter\t--samples\t\tdefault",
+             "parameter\t--populations\t\tdefault", "parameter\t--no-index\tno\tdefault",
           "parameter\t--on-bad-site\tmultiallelic=skip\tindel=skip\tmissing=skip\tunphased=skip\tdefault",
           "count\tsnps\t1813", "count\thaplotypes\t758", "count\tskipped_unphased\t0",
           "output\t" + dir.file("chr21.legend"), "status\t0\tdone"}) {
         EXPECT_TRUE(has_line(line)) << line;
     }
     EXPECT_EQ(std::count_if(record.begin(), record.end(), [](const std::string& line) { return line.starts_with("parameter\t"); }),
-              13);
+              15);
 }
 
 // Plain, bgzipped and BCF inputs, each with and without an index, give the same files. The
@@ -142,6 +144,17 @@ TEST(ExampleConversion, PlainBgzippedAndBcfInputsGiveIdenticalFiles) {
             ASSERT_EQ(result.status, 0) << result.err;
             EXPECT_EQ(bit_panel_text(base + "-converted.hapbits"), hap);
             EXPECT_EQ(read_file(base + "-converted.legend"), legend);
+            // Threads read an indexed file in ranges; without an index the run says what one would give.
+            const run_result threaded = convert(base + variant, base + "-threaded", {"--threads", "3"});
+            ASSERT_EQ(threaded.status, 0) << threaded.err;
+            EXPECT_EQ(bit_panel_text(base + "-threaded.hapbits"), hap);
+            EXPECT_EQ(read_file(base + "-threaded.legend"), legend);
+            const bool indexed = std::string(variant).starts_with(".indexed");
+            EXPECT_EQ(threaded.err.find("was read by one thread: it has no index; with one (bcftools index " + base +
+                                        variant + ") the conversion reads the chromosome with all 3 threads\n") ==
+                          std::string::npos,
+                      indexed)
+                << threaded.err;
         }
         // A chromosome asked for in the other spelling is found, through the index and streamed alike;
         // one in neither spelling names the contigs the file has records of.
@@ -210,6 +223,73 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     EXPECT_NE(twice.err.find("twice.txt:2:"), std::string::npos) << twice.err;
     // A refused run leaves its run record only.
     EXPECT_EQ(names_starting_with(dir.path, "bad"), std::vector<std::string>{"bad.log"});
+}
+
+// One pass with --populations writes for each population the three files --samples with its samples
+// writes, byte for byte, with the site rules and --min-maf applied to each on its own: a missing call
+// of one population's sample and an unphased one of another's drop sites of that population only.
+TEST(ExampleConversion, PopulationsFromOnePassAreThePanelsOfTheirSampleLists) {
+    scratch_dir dir;
+    std::string text;
+    std::string populations = "sample\tpopulation\n";
+    std::vector<std::string> samples;
+    int record = 0;
+    for (const std::string& line : split_lines(read_gzip_file(example_vcf))) {
+        std::vector<std::string_view> fields = split_words(line);
+        if (line.starts_with("#CHROM")) {
+            for (size_t i = 9; i < fields.size(); ++i) samples.emplace_back(fields[i]);
+        }
+        if (line.starts_with("#")) {
+            text += line + "\n";
+            continue;
+        }
+        ++record;
+        std::string changed = line;
+        // Sample 1 (of AFR) missing at records 100 to 120, sample 2 (of EAS) unphased at 200 to 210.
+        const auto set_call = [&](size_t sample, const char* call) {
+            size_t at = 0;
+            for (size_t tab = 0; tab < 9 + sample; ++tab) at = changed.find('\t', at) + 1;
+            changed.replace(at, 3, call);
+        };
+        if (record >= 100 && record <= 120) set_call(0, ".|.");
+        if (record >= 200 && record <= 210) set_call(1, "0/1");
+        text += changed + "\n";
+    }
+    const char* names[] = {"AFR", "EAS", "EUR"};
+    for (size_t i = 0; i + 9 < samples.size(); ++i) populations += samples[i] + "\t" + names[i % 3] + "\tsuper\n";
+    write_file(dir.file("mixed.vcf"), text);
+    write_file(dir.file("pops.txt"), populations);
+    std::vector<std::pair<std::string, std::vector<std::string>>> passes = {{dir.file("mixed.vcf"), {}}};
+    if (have_bcftools()) {
+        ASSERT_TRUE(run_bcftools({"view", "-Oz", "-o", dir.file("mixed.vcf.gz"), dir.file("mixed.vcf")}));
+        ASSERT_TRUE(run_bcftools({"index", "-t", dir.file("mixed.vcf.gz")}));
+        passes.push_back({dir.file("mixed.vcf.gz"), {"--threads", "2"}});
+    }
+    for (const auto& [vcf, threads] : passes) {
+        SCOPED_TRACE(vcf);
+        std::vector<std::string> extra = {"--populations", dir.file("pops.txt"), "--min-maf", "0.05"};
+        extra.insert(extra.end(), threads.begin(), threads.end());
+        const run_result result = convert(vcf, dir.file("pop"), extra);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.err.find("9 of the 379 samples of " + vcf + " are in no population of " + dir.file("pops.txt") +
+                                  " and are left out\n"),
+                  std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("AFR: sites with a missing genotype skipped: 21\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("EAS: sites with a missing genotype skipped: 0\n"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("EAS: sites with an unphased genotype skipped: 11\n"), std::string::npos) << result.err;
+        for (size_t p = 0; p < 3; ++p) {
+            SCOPED_TRACE(names[p]);
+            std::string listed;
+            for (size_t i = p; i + 9 < samples.size(); i += 3) listed += samples[i] + "\n";
+            write_file(dir.file("listed.txt"), listed);
+            const run_result alone = convert(vcf, dir.file("alone"), {"--samples", dir.file("listed.txt"), "--min-maf", "0.05"});
+            ASSERT_EQ(alone.status, 0) << alone.err;
+            const std::string prefix = dir.file("pop.") + names[p];
+            EXPECT_EQ(read_file(prefix + ".hapbits"), read_file(dir.file("alone.hapbits")));
+            EXPECT_EQ(read_file(prefix + ".legend"), read_file(dir.file("alone.legend")));
+            EXPECT_EQ(read_file(prefix + ".samples"), listed);
+        }
+    }
 }
 
 // The bit panel and the BGZF text give corvane the same regions.

@@ -1,14 +1,20 @@
 // corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
-// disordered VCF, a bad genetic map or INFO tag, an output that names an input, a text panel that
-// cannot be a bit panel. Each fault is reported once, with no counts, and leaves no output (older
-// outputs as they were) but the run record, which says how the run ended and why (a wrong command
-// line leaves none). A row runs alone as ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+// corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
+// disordered VCF, a bgzipped VCF cut short or with an index that does not fit it, a bad genetic map
+// or INFO tag, a population file that cannot give panels, an output that names an input, a text
+// panel that cannot be a bit panel. Each fault is reported once, with no counts, and leaves no output
+// (older outputs as they were) but the run record, which says how the run ended and why (a wrong
+// command line leaves none). A row runs alone as ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
+#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -21,21 +27,28 @@ const std::string two_point_map = "pos\tchr\tcM\n1\t1\t0\n1000000\t1\t10\n1\t2\t
 const std::string good_record = "1\t100\tgood\tA\tG\t.\t.\t.\tGT\t0|1";
 const std::string good_record_2 = "1\t300\tgood2\tC\tG\t.\t.\t.\tGT\t1|1";
 
-// Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF,
-// {M} the map, {H} a text panel, {O} the output prefix, {D} the scratch folder.
+// Written in arguments and texts; each run replaces them with its scratch paths: {V} the VCF, {Z} the
+// VCF bgzipped, {M} the map, {P} a population file, {H} a text panel, {O} the output prefix, {D} the
+// scratch folder.
 std::vector<std::string> vcf_arguments(std::vector<std::string> extra = {}) {
     std::vector<std::string> arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{M}", "--out", "{O}"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return arguments;
 }
 
+// What is done to the VCF {V} before the run, into {Z}: bgzipped (bcftools view -Oz), then cut
+// short, or indexed (bcftools index -t) by an index that does not fit it.
+enum class vcf_change { none, cut_at_a_block_boundary, cut_inside_a_block, index_older_than_data, index_of_another_file };
+
 struct prepare_case {
     std::string name;
+    vcf_change change = vcf_change::none;
     std::vector<std::string> records = {good_record, good_record_2};  // the VCF's records, small_vcf's header
     std::vector<std::string> samples = {"s1"};
     std::string vcf_text = "";  // a whole VCF instead, when not empty
     std::string map = two_point_map;
     std::string text_panel = "";  // {H}, written when not empty
+    std::string populations = "";  // {P}, written when not empty
     std::vector<std::string> arguments = vcf_arguments();
     int status = 1;
     std::string message;  // a line standing once on standard error
@@ -44,6 +57,67 @@ struct prepare_case {
 };
 
 void PrintTo(const prepare_case& row, std::ostream* stream) { *stream << row.name; }
+
+// `count` good records of chromosome 1, about 40 bytes each: enough for several BGZF blocks.
+std::vector<std::string> numbered_records(int count) {
+    std::vector<std::string> records;
+    for (int i = 1; i <= count; ++i) {
+        records.push_back("1\t" + std::to_string(100 * i) + "\tsite" + std::to_string(i) + "\tA\tG\t.\t.\t.\tGT\t0|1");
+    }
+    return records;
+}
+
+// The byte offsets at which the BGZF blocks of `bytes` start (each block gives its size at 16).
+std::vector<size_t> block_starts(const std::string& bytes) {
+    std::vector<size_t> starts;
+    for (size_t at = 0; at + 18 <= bytes.size();) {
+        starts.push_back(at);
+        at += (static_cast<unsigned char>(bytes[at + 16]) | static_cast<unsigned char>(bytes[at + 17]) << 8) + 1;
+    }
+    return starts;
+}
+
+void set_modification_time(const std::string& path, int64_t seconds) {
+    const struct utimbuf times = {.actime = static_cast<time_t>(seconds), .modtime = static_cast<time_t>(seconds)};
+    ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
+}
+
+// Makes {Z} from {V} as `change` says; false when bcftools is not there to do it.
+bool apply_change(vcf_change change, const scratch_dir& dir) {
+    if (change == vcf_change::none) return true;
+    const std::string vcf = dir.file("in.vcf");
+    const std::string packed = dir.file("in.vcf.gz");
+    if (!run_bcftools({"view", "-Oz", "-o", packed, vcf})) return false;
+    const std::string bytes = read_file(packed);
+    const std::vector<size_t> starts = block_starts(bytes);
+    switch (change) {
+        case vcf_change::none: break;
+        case vcf_change::cut_at_a_block_boundary:
+            EXPECT_GE(starts.size(), 3u) << "too few blocks to cut";
+            write_file(packed, bytes.substr(0, starts.at(1)));
+            break;
+        case vcf_change::cut_inside_a_block:
+            write_file(packed, bytes.substr(0, (starts.at(0) + starts.at(1)) / 2));
+            break;
+        case vcf_change::index_older_than_data:
+            if (!run_bcftools({"index", "-t", packed})) return false;
+            set_modification_time(packed + ".tbi", 1000000000);
+            break;
+        case vcf_change::index_of_another_file: {
+            // The same records behind a longer header: every offset of its index is off.
+            const std::string other = dir.file("other.vcf");
+            std::string text = read_file(vcf);
+            text.insert(text.find('\n') + 1, "##comment=" + std::string(3000, 'x') + "\n");
+            write_file(other, text);
+            if (!run_bcftools({"view", "-Oz", "-o", other + ".gz", other}) || !run_bcftools({"index", "-t", other + ".gz"})) {
+                return false;
+            }
+            write_file(packed + ".tbi", read_file(other + ".gz.tbi"));
+            break;
+        }
+    }
+    return true;
+}
 
 prepare_case wrong_command_line(const std::string& name, std::vector<std::string> arguments, const std::string& what) {
     return {.name = name, .arguments = std::move(arguments), .status = 2, .message = "corvane-prepare: " + what};
@@ -59,6 +133,29 @@ prepare_case site_refused(const std::string& kind, const std::string& record, co
 
 prepare_case bad_map(const std::string& name, const std::string& map, const std::string& message) {
     return {.name = name, .records = {"1\t150\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, .map = map, .message = message};
+}
+
+const std::string no_end_marker =
+    "corvane-prepare: {Z} has no BGZF end-of-file marker: the file is cut short (a copy or download that did not "
+    "finish?), or its writer did not close it; nothing of it is converted. Make it again, or, if it is known to be "
+    "whole, recompress it (bcftools view -Oz -o NEW.vcf.gz {Z})";
+
+// The VCF bgzipped as {Z} and changed as `change` says before the run.
+prepare_case compressed_vcf_fault(const std::string& name, vcf_change change, const std::string& message,
+                                  std::vector<std::string> records = {good_record, good_record_2}) {
+    return {.name = name,
+            .change = change,
+            .records = std::move(records),
+            .arguments = {"--vcf", "{Z}", "--chr", "1", "--map", "{M}", "--out", "{O}"},
+            .message = message};
+}
+
+prepare_case population_fault(const std::string& name, const std::string& populations, const std::string& message) {
+    return {.name = name,
+            .samples = {"s1", "s2"},
+            .populations = populations,
+            .arguments = vcf_arguments({"--populations", "{P}"}),
+            .message = message};
 }
 
 prepare_case cm_tag_fault(const std::string& name, std::vector<std::string> records, const std::string& tag,
@@ -127,6 +224,8 @@ std::vector<prepare_case> prepare_cases() {
                            "--min-maf takes a number from 0 to 0.5; got \"0.6\""),
         wrong_command_line("minimum_frequency_in_percent", vcf_arguments({"--min-maf", "5%"}),
                            "--min-maf takes a number from 0 to 0.5; got \"5%\""),
+        wrong_command_line("samples_and_populations", vcf_arguments({"--samples", "s.txt", "--populations", "p.txt"}),
+                           "give one of --samples FILE and --populations FILE, not both"),
         wrong_command_line("vcf_and_text_panel", {"--hap", "p.hap", "--vcf", "a.vcf", "--out", "o"},
                            "give one of --vcf FILE and --hap GENOTYPES, not both"),
         wrong_command_line("text_panel_to_text", {"--hap", "p.hap", "--out", "o", "--format", "text"},
@@ -171,6 +270,20 @@ std::vector<prepare_case> prepare_cases() {
                      "1\t300\tz\tA\tG\t.\t.\t.\tGT\t0|1"},
          .message = "{V}: 1:300: the records of this chromosome are not all together; sort the VCF first (e.g. "
                     "bcftools sort)"},
+        {.name = "position_beyond_32_bits",
+         .records = {good_record, "1\t3038729691\tbig\tA\tG\t.\t.\t.\tGT\t0|1"},
+         .message = "{V}: 1:3038729691: the position is beyond 2147483647, the largest that corvane's legend and scan "
+                    "hold"},
+        {.name = "snp_repeated_with_other_genotypes",
+         .records = {good_record, "1\t200\ta\tA\tG\t.\t.\t.\tGT\t0|1", "1\t200\tb\tA\tG\t.\t.\t.\tGT\t1|1",
+                     good_record_2},
+         .message = "{V}: 1:200: the SNP A>G is given in two records with different genotypes; which is right cannot "
+                    "be told: remove the wrong record (bcftools norm -d exact keeps the first of each)"},
+        {.name = "sample_named_twice_in_the_header",
+         .records = {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1\t1|1\t0|0"},
+         .samples = {"s1", "s2", "s1"},
+         .message = "corvane-prepare: {V}: cannot read the VCF header: the header names sample \"s1\" twice (columns 10 "
+                    "and 12); sample names must be unique: rename one of them"},
         {.name = "no_usable_snp",
          .records = {"1\t100\tx\tA\tGT\t.\t.\t.\tGT\t0|1"},
          .message = "corvane-prepare: the one site of chromosome 1 in {V} is not a usable SNP (indels and other "
@@ -182,6 +295,20 @@ std::vector<prepare_case> prepare_cases() {
         {.name = "chromosome_absent",
          .records = {"2\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"},
          .message = "corvane-prepare: {V} has no records of chromosome 1 (nor of chr1); its records are of 2"},
+
+        // A bgzipped VCF cut short, read in part it would convert part of the chromosome.
+        compressed_vcf_fault("vcf_gz_cut_at_a_block_boundary", vcf_change::cut_at_a_block_boundary, no_end_marker,
+                             numbered_records(5000)),
+        compressed_vcf_fault("vcf_gz_cut_inside_a_block", vcf_change::cut_inside_a_block, no_end_marker,
+                             numbered_records(5000)),
+        compressed_vcf_fault("index_older_than_data", vcf_change::index_older_than_data,
+                             "corvane-prepare: {Z}.tbi is older than {Z}: it may describe the file as it was before it "
+                             "last changed; remake it (bcftools index -f -t {Z}), or give --no-index to read the file "
+                             "without it"),
+        compressed_vcf_fault("index_of_another_file", vcf_change::index_of_another_file,
+                             "corvane-prepare: {Z}.tbi does not fit {Z}: no record of chromosome 1 starts where it "
+                             "places one (the index was made for another file, or before the file changed); remake it "
+                             "(bcftools index -f -t {Z}), or give --no-index to read the file without it"),
 
         // Genetic positions from a map that cannot give them.
         bad_map("map_out_of_order", "pos chr cM\n100 1 0.1\n300 1 0.3\n200 1 0.2\n",
@@ -243,6 +370,19 @@ std::vector<prepare_case> prepare_cases() {
         cm_tag_fault("cm_tag_not_in_the_header", {"1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"}, "GM",
                      "corvane-prepare: {V}: the header defines no INFO field GM"),
 
+        // Population files that cannot give panels.
+        population_fault("population_without_a_sample", "s1\tEUR\ns2\n",
+                         "{P}:2: expected a sample id and its population, found only \"s2\""),
+        population_fault("population_sample_not_in_the_vcf", "s1 EUR\nNA12878 EUR\n",
+                         "{P}:2: sample \"NA12878\" is not in {V}"),
+        population_fault("population_sample_named_twice", "sample pop\ns1 EUR\ns2 AFR\ns1 AFR\n",
+                         "{P}:4: sample \"s1\" is listed again (first on line 2)"),
+        population_fault("population_not_a_file_name_part", "s1 EUR\ns2 ../AFR\n",
+                         "{P}:2: population \"../AFR\" cannot be part of a file name (PREFIX.../AFR.hapbits): use "
+                         "letters, digits, \".\", \"_\" and \"-\", not starting with \".\""),
+        population_fault("population_file_of_a_header_alone", "sample\tpopulation\n\n",
+                         "corvane-prepare: population file {P} names no sample of {V}"),
+
         // Outputs and the text panel mode.
         {.name = "output_is_the_map",
          .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
@@ -273,7 +413,9 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const prepare_case& row = GetParam();
     scratch_dir dir;
     const std::pair<std::string, std::string> paths[] = {{"{V}", dir.file("in.vcf")},
+                                                         {"{Z}", dir.file("in.vcf.gz")},
                                                          {"{M}", dir.file("map.txt")},
+                                                         {"{P}", dir.file("pops.txt")},
                                                          {"{H}", dir.file("in.hap")},
                                                          {"{O}", dir.file("out")},
                                                          {"{D}", dir.path}};
@@ -289,6 +431,8 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(dir.file("map.txt"), row.map);
     write_file(dir.file("x.legend"), row.map);
     if (!row.text_panel.empty()) write_file(dir.file("in.hap"), row.text_panel);
+    if (!row.populations.empty()) write_file(dir.file("pops.txt"), row.populations);
+    if (!apply_change(row.change, dir)) GTEST_SKIP() << "bcftools is not installed";
     if (row.setup != nullptr) row.setup(dir.path);
     const auto contents_before = directory_contents(dir.path);
     std::vector<std::string> arguments;

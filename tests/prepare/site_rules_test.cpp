@@ -80,6 +80,44 @@ TEST(SiteRules, SkipsEveryKindOfUnusableSiteAndCountsIt) {
     EXPECT_EQ(split_words(legend[4])[1], "homozygotes");
 }
 
+// A record repeating a SNP with the same calls (alleles in either case) is the SNP once, not a
+// multi-allelic site; one with other calls is refused (a row of the bad-input case table).
+TEST(SiteRules, ARepeatedRecordOfASnpIsReadOnce) {
+    const conversion run({"s1", "s2"}, {"1\t100\tfirst\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tagain\ta\tg\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tindel\tA\tAT\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t100\tthird\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitA\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitA2\tA\tG\t.\t.\t.\tGT\t0|1\t1|0",
+                                        "1\t200\tsplitB\tA\tC\t.\t.\t.\tGT\t0|0\t0|0"});
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("duplicate records of a SNP (same position, alleles and genotypes) read as one: 3\n"))
+        << run.result.err;
+    EXPECT_TRUE(run.reports("multi-allelic sites skipped: 1\n")) << run.result.err;
+    EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 1\n")) << run.result.err;
+    EXPECT_EQ(read_file(run.dir.file("out.legend")), "chr\tid\tcM\tbp\tref\talt\n1\tfirst\t0.000990\t100\tA\tG\n");
+}
+
+// A sample whose calls drop more than 1% of the sites is named with its count, and how to leave it
+// out; a drop of 1% or less is only counted.
+TEST(SiteRules, TheSamplesBehindManyDroppedSitesAreNamed) {
+    std::vector<std::string> records;
+    for (int i = 1; i <= 200; ++i) {
+        // s1 unphased at 40 sites, two of which are missing sites (s2: 1% of the sites); s3 unphased at one.
+        const std::string first = i <= 40 ? "0/1" : "0|1";
+        const std::string second = i == 7 || i == 9 ? ".|." : "1|0";
+        const std::string third = i == 8 ? "0/1" : "1|1";
+        records.push_back("1\t" + std::to_string(100 * i) + "\tr" + std::to_string(i) + "\tA\tG\t.\t.\t.\tGT\t" + first +
+                          "\t" + second + "\t" + third);
+    }
+    const conversion run({"s1", "s2", "s3"}, records);
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    EXPECT_TRUE(run.reports("corvane-prepare: 38 of 200 sites (19.0%) were skipped for an unphased genotype; the samples "
+                            "with most unphased calls there: s1 38, s3 1; to leave them out, give --samples FILE with "
+                            "the samples to keep\n")) << run.result.err;
+    EXPECT_FALSE(run.reports("skipped for a missing genotype;")) << run.result.err;
+}
+
 TEST(SiteRules, MinorAlleleFrequencyBelowTheMinimumIsSkipped) {
     // Minor allele counts among the 4 kept haplotypes: 2, 1, 0 (monomorphic), 2.
     const std::vector<std::string> records = {
