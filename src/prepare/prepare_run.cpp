@@ -129,8 +129,9 @@ void suggest_an_index(const prepare_options& options, const vcf_reader& reader) 
 
 // The counts of a conversion that read the records, for the run record; a population's are named
 // after it ("EUR.snps").
-void record_counts(const chromosome_conversion& conversion, const std::vector<panel_target>& targets,
-                   const std::vector<panel_result>& panels, run_record& record) {
+void record_counts(const chromosome_conversion& conversion, const bcf_hdr_t* header,
+                   const std::vector<panel_target>& targets, const std::vector<panel_result>& panels,
+                   run_record& record) {
     add_record_count(record, "records", conversion.records);
     for (size_t panel = 0; panel < panels.size(); ++panel) {
         const std::string name = targets[panel].name.empty() ? "" : targets[panel].name + ".";
@@ -144,6 +145,20 @@ void record_counts(const chromosome_conversion& conversion, const std::vector<pa
         add_record_count(record, name + "snps", counts.kept);
         add_record_count(record, name + "haplotypes", 2 * static_cast<int64_t>(targets[panel].samples.size()));
         add_record_count(record, name + "samples", static_cast<int64_t>(targets[panel].samples.size()));
+    }
+    // Per sample, its missing and unphased calls at the sites skipped for them: who to leave out.
+    for (size_t panel = 0; panel < panels.size(); ++panel) {
+        const std::string name = targets[panel].name.empty() ? "" : targets[panel].name + ".";
+        const std::vector<int>& samples = targets[panel].samples;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const char* sample = header->samples[samples[i]];
+            if (panels[panel].missing_calls[i] > 0) {
+                add_record_count(record, name + "missing_calls." + sample, panels[panel].missing_calls[i]);
+            }
+            if (panels[panel].unphased_calls[i] > 0) {
+                add_record_count(record, name + "unphased_calls." + sample, panels[panel].unphased_calls[i]);
+            }
+        }
     }
 }
 
@@ -209,7 +224,7 @@ run_status run_prepare(const prepare_options& options, run_record& record) {
     chromosome_conversion conversion{.reader = reader, .targets = targets, .policy = options.policy, .cm = cm,
                                      .threads = options.threads, .panels = panels, .progress = &progress};
     status = convert_chromosome(conversion);
-    record_counts(conversion, targets, panels, record);
+    record_counts(conversion, reader.header, targets, panels, record);
     for (size_t panel = 0; panel < targets.size() && status == run_status::run_ok; ++panel) {
         status = check_some_kept(conversion, targets[panel], panels[panel], options.policy);
     }

@@ -277,6 +277,11 @@ TEST(ExampleConversion, PopulationsFromOnePassAreThePanelsOfTheirSampleLists) {
         EXPECT_NE(result.err.find("AFR: sites with a missing genotype skipped: 21\n"), std::string::npos) << result.err;
         EXPECT_NE(result.err.find("EAS: sites with a missing genotype skipped: 0\n"), std::string::npos) << result.err;
         EXPECT_NE(result.err.find("EAS: sites with an unphased genotype skipped: 11\n"), std::string::npos) << result.err;
+        // The run record names the samples behind the drops, with their calls, per population.
+        const std::string record = read_file(dir.file("pop.log"));
+        EXPECT_NE(record.find("\ncount\tAFR.missing_calls." + samples[0] + "\t21\n"), std::string::npos) << record;
+        EXPECT_NE(record.find("\ncount\tEAS.unphased_calls." + samples[1] + "\t11\n"), std::string::npos) << record;
+        EXPECT_EQ(record.find("missing_calls." + samples[1] + "\t"), std::string::npos) << record;
         for (size_t p = 0; p < 3; ++p) {
             SCOPED_TRACE(names[p]);
             std::string listed;
