@@ -3,12 +3,12 @@
 # corvane_add_libraries. A new source file is added to its folder's list here and nowhere else.
 # The folders stand in their order of building: each uses only folders listed before it.
 #   common   statuses, messages, help and version, files (same-file check, temporary and staged
-#            outputs, their removal on a signal), the option table, the line reader and the
-#            splitters
+#            outputs, their removal on a signal), the run record, the option table, the line
+#            reader and the splitters, the chromosome spellings
 #   input    every input format end to end: genotype files (text and bit panel), the two tables,
-#            and input/legend/ for every legend reader
+#            gene files, and input/legend/ for every legend reader
 #   search   the carrier counts and the region search, reference and fast, and the carrier search
-#   report   the result file and its rows, progress
+#   report   the result file and its rows, progress (the scan's and that of the other tools)
 #   scan     the scan tool's drivers: run setup, the reference and the fast run, help
 #   prepare  corvane-prepare
 #   loci     corvane-loci
@@ -23,6 +23,8 @@ set(corvane_common_sources
   common/same_file.cpp
   common/signal_cleanup.cpp
   common/temporary_file.cpp
+  common/run_record.cpp
+  common/chromosome_spelling.cpp
   common/staged_output.cpp
   common/option_table.cpp
   common/line_reader.cpp
@@ -46,6 +48,8 @@ set(corvane_input_sources
   input/legend/legend_span.cpp
   input/legend/legend_table.cpp
   input/legend/legend_index.cpp
+  input/legend/legend_alleles.cpp
+  input/gene_file.cpp
 )
 set(corvane_input_uses corvane_common Threads::Threads)
 
@@ -72,8 +76,9 @@ set(corvane_report_sources
   report/output_file.cpp
   report/legend_lookup.cpp
   report/progress.cpp
+  report/work_progress.cpp
 )
-set(corvane_report_uses corvane_search)
+set(corvane_report_uses corvane_search Threads::Threads)
 
 set(corvane_scan_sources
   scan/run_setup.cpp
@@ -107,7 +112,7 @@ set(corvane_prepare_sources
   prepare/prepare_run.cpp
   prepare/ms_conversion.cpp
 )
-set(corvane_prepare_uses corvane_input)
+set(corvane_prepare_uses corvane_report)
 
 set(corvane_loci_sources
   loci/result_table.cpp
@@ -117,16 +122,19 @@ set(corvane_loci_sources
   loci/combined_statistic.cpp
   loci/loci_across_frequencies.cpp
   loci/row_windows.cpp
+  loci/core_snps.cpp
   loci/panel_carriers.cpp
+  loci/core_table.cpp
+  loci/locus_genes.cpp
   loci/sample_names.cpp
   loci/loci_tables.cpp
   loci/loci_options.cpp
   loci/loci_run.cpp
 )
-set(corvane_loci_uses corvane_search)
+set(corvane_loci_uses corvane_report)
 
 # Makes the library corvane_FOLDER of each folder named after `source_root` (the src/ folder),
-# linked to what it uses. The packages those name (ZLIB, Eigen3, htslib through pkg-config as HTSLIB)
+# linked to what it uses. The packages those name (ZLIB, Eigen3, Threads, htslib through pkg-config as HTSLIB)
 # must have been found first.
 function(corvane_add_libraries source_root)
   foreach(folder ${ARGN})

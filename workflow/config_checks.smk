@@ -426,6 +426,12 @@ def checked_options(config, key, faults):
             if word in ("--gzip", "--format") or word.startswith("--format="):
                 faults.append("prepare_options: %s is not for the workflow, which keeps each chromosome's panel "
                               "as a bit panel (.hapbits); remove it" % word)
+    if key == "loci_options":
+        # Both corvane-loci steps take these options: an output named in them would be written by both.
+        for word in words:
+            if word == "--core" or word.startswith("--core="):
+                faults.append("loci_options: %s names one file that both corvane-loci steps would write; "
+                              "remove it and run corvane-loci --core on the workflow's outputs" % word)
     return words
 
 

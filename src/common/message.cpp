@@ -13,8 +13,20 @@ namespace {
 
 const char* current_name = "corvane";
 
-// One process, one standard error: the line's state is the process's.
+// One process, one standard error: the line's state is the process's. A progress line may be drawn
+// from a thread of its own, so the line and every write to standard error go under one lock.
 bool progress_line_shown = false;
+std::mutex stderr_lock;
+
+void clear_progress_line_locked() {
+    if (!progress_line_shown) return;
+    // The line is drawn with the cursor back at its start, so clearing to the end of the line wipes it.
+    std::fputs("\033[K", stderr);
+    std::fflush(stderr);
+    progress_line_shown = false;
+}
+
+std::string last_reason;
 
 thread_local std::vector<captured_message>* captured = nullptr;
 
@@ -29,7 +41,11 @@ bool first_of_key(const std::string& key) {
 
 // Writes a whole message to its stream.
 void write_message(message_kind kind, const std::string& text) {
-    clear_progress_line();
+    const std::lock_guard<std::mutex> held(stderr_lock);
+    if (kind == message_kind::tool || kind == message_kind::place) {
+        last_reason.assign(text, 0, !text.empty() && text.back() == '\n' ? text.size() - 1 : text.size());
+    }
+    clear_progress_line_locked();
     // One write per message, so messages of tools sharing a log stay whole lines.
     std::FILE* stream = kind == message_kind::notice ? stdout : stderr;
     std::fwrite(text.data(), 1, text.size(), stream);
@@ -43,8 +59,11 @@ void set_program_name(const char* name) { current_name = name; }
 
 const char* program_name() { return current_name; }
 
+const std::string& last_message() { return last_reason; }
+
 void print_message(message_kind kind, const char* format, ...) {
-    std::string text = kind == message_kind::tool ? std::string(current_name) + ": " : std::string();
+    const bool prefixed = kind == message_kind::tool || kind == message_kind::note;
+    std::string text = prefixed ? std::string(current_name) + ": " : std::string();
     va_list arguments;
     va_start(arguments, format);
     va_list again;
@@ -83,6 +102,7 @@ void print_captured(std::span<const captured_message> messages) {
 }
 
 void show_progress_line(const char* text) {
+    const std::lock_guard<std::mutex> held(stderr_lock);
     // Clear to the end of the line, draw, and return to its start.
     std::fprintf(stderr, "\033[K%s\r", text);
     std::fflush(stderr);
@@ -90,11 +110,8 @@ void show_progress_line(const char* text) {
 }
 
 void clear_progress_line() {
-    if (!progress_line_shown) return;
-    // The line is drawn with the cursor back at its start, so clearing to the end of the line wipes it.
-    std::fputs("\033[K", stderr);
-    std::fflush(stderr);
-    progress_line_shown = false;
+    const std::lock_guard<std::mutex> held(stderr_lock);
+    clear_progress_line_locked();
 }
 
 }  // namespace corvane

@@ -16,6 +16,8 @@ const char* program_name();
 // How a message starts and where it goes.
 enum class message_kind {
     tool,    // on standard error after "TOOL: ": about the run, or about a file as a whole
+    note,    // the same as tool, for a fact of the run (counts, what was written, progress), never the
+             // reason a run failed
     place,   // on standard error as written: it starts with the place it is about, "PATH:LINE: what"
     notice,  // on standard output as written: the scan's "Input ... file not found" notices
 };
@@ -23,6 +25,10 @@ enum class message_kind {
 // Prints one message, formatted like printf. A progress line standing on the terminal is cleared
 // first, so no characters of it are left after a shorter message.
 void print_message(message_kind kind, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The last message of kind tool or place printed so far, without its final newline: the reason a
+// failed run gave, for its run record. Empty when there was none.
+const std::string& last_message();
 
 // Prints `text` (one whole message, its line end included) after "TOOL: ", unless a message of the
 // same `key` was printed before in this process: for messages that would otherwise repeat.

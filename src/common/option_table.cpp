@@ -61,6 +61,7 @@ run_status read_command_line_rows(int argc, const char* const* argv, const std::
         const option_fault fault = take(static_cast<size_t>(row - rows.begin()), name, value, second);
         if (!fault.empty()) return report_usage_error(text, fault);
         read.given.push_back(row->name);
+        read.given_values.emplace_back(value);
     }
     return run_status::run_ok;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/run_record.hpp"
 #include "common/run_status.hpp"
 
 namespace corvane {
@@ -31,6 +32,9 @@ struct command_option {
     // Set instead of `take` for an option of two values, "--freq F TABLE" (or "--freq=F TABLE").
     option_fault (*take_pair)(settings& into, std::string_view name, std::string_view first,
                               std::string_view second) = nullptr;
+    // The option's value in effect in `from`, as the run record shows it; without it, the record
+    // shows the values as given (none for an option not given).
+    std::vector<std::string> (*shown)(const settings& from) = nullptr;
 };
 
 // What a tool says around its options.
@@ -44,6 +48,7 @@ struct command_line_text {
 struct command_line {
     std::vector<std::string> operands;    // the arguments that are no option, in order
     std::vector<std::string_view> given;  // the `name` of each option given, as often as given
+    std::vector<std::string> given_values;  // the value of each, in the same order (empty for a flag)
 };
 
 // Whether the option `name` (a row's `name`) was given.
@@ -97,6 +102,28 @@ run_status read_command_line(int argc, const char* const* argv, const std::vecto
         return table[row].take(into, name, value);
     };
     return read_command_line_rows(argc, argv, rows, take, help_of(table, text), text, operands_allowed, read);
+}
+
+// Every option of `table` as its run record shows it: the value in effect in `from` (the settings
+// the command line `read` made) and whether it was given.
+template <typename settings>
+std::vector<record_parameter> record_parameters(const std::vector<command_option<settings>>& table,
+                                                const settings& from, const command_line& read) {
+    std::vector<record_parameter> parameters;
+    for (const command_option<settings>& option : table) {
+        record_parameter parameter;
+        parameter.name = option.name;
+        parameter.given = was_given(read, option.name);
+        if (option.shown != nullptr) {
+            parameter.values = option.shown(from);
+        } else {
+            for (size_t k = 0; k < read.given.size(); ++k) {
+                if (read.given[k] == option.name) parameter.values.push_back(read.given_values[k]);
+            }
+        }
+        parameters.push_back(std::move(parameter));
+    }
+    return parameters;
 }
 
 }  // namespace corvane

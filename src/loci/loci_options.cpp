@@ -58,6 +58,13 @@ option_fault take_frequency_table(std::vector<frequency_table>& tables, std::str
     return {};
 }
 
+// The run record's values of --freq or --null-freq: each table's frequency, then its path.
+std::vector<std::string> frequency_table_values(const std::vector<frequency_table>& tables) {
+    std::vector<std::string> values;
+    for (const frequency_table& table : tables) values.insert(values.end(), {frequency_text(table.frequency), table.path});
+    return values;
+}
+
 bool parse_cm(std::string_view text, double& cm) {
     if (text.empty()) return false;
     const std::string copy(text);
@@ -65,6 +72,13 @@ bool parse_cm(std::string_view text, double& cm) {
     errno = 0;
     cm = std::strtod(copy.c_str(), &end);
     return end == copy.c_str() + copy.size() && std::isfinite(cm) && cm >= 0.0;
+}
+
+// A number as the help and the run record write it.
+std::string number_text(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 // A path an option names once.
@@ -82,7 +96,8 @@ std::vector<command_option<loci_options>> option_table() {
          .help = "  -o, --output LOCI  the loci table to write (tab-separated, one row per locus)\n",
          .take = [](options& into, std::string_view, std::string_view value) {
              return take_path(into.output_path, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.output_path}; }},
         {.name = "--freq",
          .repeats = option_repeats::allowed,
          .help = "  --freq F TABLE     a result table and the frequency it was scanned at; repeat for a grid\n"
@@ -90,7 +105,8 @@ std::vector<command_option<loci_options>> option_table() {
                  "                     them and ranked by one statistic that combines the frequencies\n",
          .take_pair = [](options& into, std::string_view, std::string_view frequency, std::string_view path) {
              return take_frequency_table(into.observed_tables, frequency, path);
-         }},
+         },
+         .shown = [](const options& from) { return frequency_table_values(from.observed_tables); }},
         {.name = "--null-freq",
          .repeats = option_repeats::allowed,
          .help = "  --null-freq F TABLE\n"
@@ -98,28 +114,32 @@ std::vector<command_option<loci_options>> option_table() {
                  "                     at the frequencies of --freq: adds p_value and q_value\n",
          .take_pair = [](options& into, std::string_view, std::string_view frequency, std::string_view path) {
              return take_frequency_table(into.null_tables, frequency, path);
-         }},
+         },
+         .shown = [](const options& from) { return frequency_table_values(from.null_tables); }},
         {.name = "--gap",
          .repeats = option_repeats::allowed,
          .help = "  --gap BP           join intervals that lie at most BP apart (default 0: they overlap or touch)\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_gap(value, into.gap)) return {};
              return "--gap takes a whole number of bp, got \"" + std::string(value) + "\"";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::to_string(from.gap)}; }},
         {.name = "--min-cm",
          .repeats = option_repeats::allowed,
          .help = "  --min-cm CM        drop intervals shorter than CM before joining (default 0: none)\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_cm(value, into.min_cm)) return {};
              return "--min-cm takes a number of cM of at least 0, got \"" + std::string(value) + "\"";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {number_text(from.min_cm)}; }},
         {.name = "--min-snps",
          .repeats = option_repeats::allowed,
          .help = "  --min-snps N       drop intervals of fewer than N SNPs before joining (default 0: none)\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_snps(value, into.min_snps)) return {};
              return "--min-snps takes a whole number of SNPs, got \"" + std::string(value) + "\"";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::to_string(from.min_snps)}; }},
         {.name = "--hap",
          .repeats = option_repeats::allowed,
          .help = "  --hap PANEL        the genotype file the scan read (text, gzip); adds carriers,\n"
@@ -127,7 +147,8 @@ std::vector<command_option<loci_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) {
              into.panel_paths.emplace_back(value);
              return option_fault{};
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return from.panel_paths; }},
         {.name = "--legend",
          .repeats = option_repeats::allowed,
          .help = "  --legend LEGEND    the legend the scan read; one per --hap, in the same order (several pairs\n"
@@ -135,23 +156,43 @@ std::vector<command_option<loci_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) {
              into.legend_paths.emplace_back(value);
              return option_fault{};
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return from.legend_paths; }},
         {.name = "--samples",
          .help = "  --samples FILE     sample ids, one per line in panel order (corvane-prepare's PREFIX.samples)\n",
          .take = [](options& into, std::string_view, std::string_view value) {
              return take_path(into.samples_path, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.samples_path}; }},
         {.name = "--carriers",
-         .help = "  --carriers FILE    write one line per carrier haplotype: locus, sample, haplotype (1 or 2);\n"
-                 "                     needs --hap and --samples\n",
+         .help = "  --carriers FILE    write one line per carrier haplotype: locus, sample, haplotype (1 or 2),\n"
+                 "                     copies (2 when both of the sample's haplotypes carry); needs --hap and\n"
+                 "                     --samples\n",
          .take = [](options& into, std::string_view, std::string_view value) {
              return take_path(into.carriers_path, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.carriers_path}; }},
         {.name = "--bed",
          .help = "  --bed FILE         also write the loci as BED (0-based start; score 0-1000 from the rank)\n",
          .take = [](options& into, std::string_view, std::string_view value) {
              return take_path(into.bed_path, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.bed_path}; }},
+        {.name = "--core",
+         .help = "  --core FILE        write each locus's core, one row per SNP of its peak: locus, SNP id, bp,\n"
+                 "                     cM, core allele, REF, ALT and the share of carriers and of all haplotypes\n"
+                 "                     that carry the core allele; needs --hap\n",
+         .take = [](options& into, std::string_view, std::string_view value) {
+             return take_path(into.core_path, value);
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.core_path}; }},
+        {.name = "--genes",
+         .help = "  --genes FILE       genes (GTF, GFF3 or BED; plain or gzip): adds the column genes, the genes\n"
+                 "                     overlapping each locus, or the nearest one and how far it lies\n",
+         .take = [](options& into, std::string_view, std::string_view value) {
+             return take_path(into.genes_path, value);
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.genes_path}; }},
     };
 }
 
@@ -172,6 +213,8 @@ command_line_text command_text() {
         "  -h, --help         print this help\n"
         "  --version          print the version\n"
         "\n"
+        "Beside LOCI goes its run record, LOCI.log: inputs, options, counts, outputs, time and memory, and\n"
+        "how the run ended.\n"
         "Exit status: 0 done, 1 bad input or an output that could not be written, 2 a wrong command line.\n";
     text.usage_hint = "usage: corvane-loci [options] RESULT... -o LOCI (--help for more)\n";
     return text;
@@ -238,6 +281,7 @@ run_status check_loci_options(const loci_options& options, const command_line_te
     if (!options.carriers_path.empty() && options.samples_path.empty()) {
         return refuse("--carriers needs --samples (and --hap, --legend)");
     }
+    if (!options.core_path.empty() && options.panel_paths.empty()) return refuse("--core needs --hap and --legend");
     return run_status::run_ok;
 }
 
@@ -249,12 +293,15 @@ std::string frequency_text(double frequency) {
     return text;
 }
 
-run_status parse_loci_options(int argc, const char* const* argv, loci_options& options) {
+run_status parse_loci_options(int argc, const char* const* argv, loci_options& options,
+                              std::vector<record_parameter>& parameters) {
     const command_line_text text = command_text();
+    const auto table = option_table();
     command_line read;
-    const run_status status = read_command_line(argc, argv, option_table(), text, true, options, read);
+    const run_status status = read_command_line(argc, argv, table, text, true, options, read);
     if (status != run_status::run_ok) return status;
     options.result_paths = std::move(read.operands);
+    parameters = record_parameters(table, options, read);
     return check_loci_options(options, text);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "loci/loci_options.hpp"
 
@@ -91,17 +92,27 @@ std::string bed_line(const result_rows& rows, const locus& found) {
     return rows.chr_names[found.chr] + numbers + locus_name(rows, found) + "\t" + std::to_string(score) + "\n";
 }
 
-std::string carrier_list_header() { return "locus\tsample\thaplotype\n"; }
+std::string carrier_list_header() { return "locus\tsample\thaplotype\tcopies\n"; }
 
 std::string carrier_lines(const result_rows& rows, const locus& found, const locus_carriers& carriers,
                           const std::vector<std::string>& samples) {
-    const std::string name = locus_name(rows, found);
+    const std::string name = locus_name(rows, found) + "\t";
+    // A genome-wide list runs to a hundred million lines: each is put together from whole pieces.
+    static constexpr std::string_view endings[2][2] = {{"\t1\t1\n", "\t1\t2\n"}, {"\t2\t1\n", "\t2\t2\n"}};
+    const std::vector<int32_t>& haplotypes = carriers.rows;
     std::string lines;
-    for (const int32_t row : carriers.rows) {
-        lines += name;
-        lines += '\t';
-        lines += samples[static_cast<size_t>(row / 2)];
-        lines += row % 2 == 0 ? "\t1\n" : "\t2\n";
+    lines.reserve(haplotypes.size() * (name.size() + 5 + (samples.empty() ? 0 : samples[0].size() + 4)));
+    const size_t count = haplotypes.size();
+    for (size_t k = 0; k < count; ++k) {
+        // The rows increase, so a sample's other haplotype, if it carries, stands beside this one.
+        // Told without a branch on the data: whether a sample carries twice is as good as random.
+        const int32_t row = haplotypes[k];
+        const int32_t before = k > 0 ? haplotypes[k - 1] : -1;
+        const int32_t after = k + 1 < count ? haplotypes[k + 1] : -1;
+        const unsigned both = static_cast<unsigned>(before == (row ^ 1)) | static_cast<unsigned>(after == (row ^ 1));
+        lines.append(name);
+        lines.append(samples[static_cast<size_t>(row / 2)]);
+        lines.append(endings[row & 1][both]);
     }
     return lines;
 }

@@ -33,7 +33,8 @@ std::string loci_row(const result_rows& rows, const std::vector<locus>& loci, si
 // One BED line: chromosome, 0-based start, end, name, score round(1000 x percentile).
 std::string bed_line(const result_rows& rows, const locus& found);
 
-// The header of the carrier list and the lines of one locus: name, sample id, haplotype 1 or 2.
+// The header of the carrier list and the lines of one locus: name, sample id, haplotype 1 or 2, and
+// copies: 2 when both haplotypes of the sample carry the locus, else 1.
 std::string carrier_list_header();
 std::string carrier_lines(const result_rows& rows, const locus& found, const locus_carriers& carriers,
                           const std::vector<std::string>& samples);

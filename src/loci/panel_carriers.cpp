@@ -32,11 +32,12 @@ struct row_matches {
 };
 
 run_status match_rows(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
-                      bool peak_runs_needed, row_matches& matches) {
+                      bool peak_runs_needed, row_matches& matches, work_progress& progress) {
     if (peak_runs_needed) matches.peak_runs.assign(loci.size(), {});
     matches.panel_of_chr.assign(rows.chr_names.size(), no_panel);
     matches.windows.assign(rows.intervals.size(), snp_window{});
     for (size_t panel = 0; panel < options.legend_paths.size(); ++panel) {
+        say_progress(progress, "reading " + options.legend_paths[panel]);
         legend_index legend;
         const run_status read = read_legend_index(options.legend_paths[panel], legend);
         if (read != run_status::run_ok) return read;
@@ -141,9 +142,9 @@ run_status check_peak_threshold(const loci_options& options, const result_rows& 
 
 run_status measure_carriers(const loci_options& options, const result_rows& rows, const std::vector<locus>& loci,
                             const std::vector<double>& peak_frequencies, size_t sample_count, bool keep_rows,
-                            std::vector<locus_carriers>& measured) {
+                            std::vector<locus_carriers>& measured, work_progress& progress, run_record& record) {
     row_matches matches;
-    run_status status = match_rows(options, rows, loci, !peak_frequencies.empty(), matches);
+    run_status status = match_rows(options, rows, loci, !peak_frequencies.empty(), matches, progress);
     if (status != run_status::run_ok) return status;
     measured.assign(loci.size(), locus_carriers{});
     for (size_t panel = 0; panel < options.panel_paths.size(); ++panel) {
@@ -151,9 +152,13 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
         for (const uint32_t owner : matches.panel_of_chr) needed = needed || owner == panel;
         if (!needed) continue;
         const std::string& panel_path = options.panel_paths[panel];
+        const std::string of_panels = " (" + std::to_string(panel + 1) + " of " + std::to_string(options.panel_paths.size()) + ")";
+        say_progress(progress, "loading " + panel_path + of_panels);
         fast_genotype_matrix table;
         status = load_panel(panel_path, table);
         if (status == run_status::run_ok) {
+            add_record_input(record, panel_path, {"haplotypes=" + std::to_string(table.haplotype_count),
+                                                  "snps=" + std::to_string(table.snp_count)});
             const int64_t legend_rows = matches.legend_row_counts[panel];
             status = check_legend_row_count(options.legend_paths[panel], legend_rows, table.snp_count);
             note_longer_legend(options.legend_paths[panel], legend_rows, table.snp_count);
@@ -175,19 +180,33 @@ run_status measure_carriers(const loci_options& options, const result_rows& rows
             panel_loci.push_back(k);
             peaks.push_back(matches.windows[loci[k].peak]);
         }
+        const std::string carriers_on = "carriers on " + panel_path + of_panels + ": ";
+        size_t done = 0;
+        std::vector<core_request> cores;  // with --core, in the order of `panel_loci`
+        if (!options.core_path.empty()) cores.resize(panel_loci.size());
         find_carriers_of_windows(table, peaks, [&](size_t peak, carrier_set& carriers) {
             locus_carriers& out = measured[panel_loci[peak]];
             out.count = static_cast<int32_t>(carriers.carrier_rows.size());
             out.haplotype_count = table.haplotype_count;
             out.core = core_text(table, carriers.core_row, peaks[peak]);
+            out.panel = static_cast<uint32_t>(panel);
+            if (!cores.empty()) cores[peak] = core_request_of(peaks[peak], carriers, table.haplotype_count);
             if (keep_rows) out.rows = std::move(carriers.carrier_rows);
+            if (++done % 16 == 0) {
+                say_progress(progress, carriers_on + grouped_digits(static_cast<long long>(done)) + " of " +
+                                           grouped_digits(static_cast<long long>(peaks.size())) + " loci");
+            }
         });
-        if (peak_frequencies.empty()) continue;
-        for (size_t peak = 0; peak < peaks.size(); ++peak) {
+        for (size_t peak = 0; peak < peaks.size() && !peak_frequencies.empty(); ++peak) {
             const size_t k = panel_loci[peak];
             status = check_peak_threshold(options, rows, loci[k], table, peaks[peak], measured[k].count,
                                           static_cast<float>(peak_frequencies[k]), matches.peak_runs[k], panel);
             if (status != run_status::run_ok) return status;
+        }
+        if (!cores.empty()) {
+            say_progress(progress, "the core SNPs on " + panel_path + of_panels);
+            std::vector<std::vector<core_snp>> snps = core_snps_of(table, cores);
+            for (size_t k = 0; k < panel_loci.size(); ++k) measured[panel_loci[k]].core_snps = std::move(snps[k]);
         }
     }
     return run_status::run_ok;

@@ -54,7 +54,8 @@ run_status convert_in_one_pass(chromosome_conversion& conversion) {
     if (conversion.threads > 0 && reader.index_id < 0) hts_set_threads(reader.file, conversion.threads);
     cm_source cm;
     copy_cm_source(conversion.cm, cm);
-    record_conversion work{.reader = reader, .targets = conversion.targets, .policy = conversion.policy, .cm = cm};
+    record_conversion work{
+        .reader = reader, .targets = conversion.targets, .policy = conversion.policy, .cm = cm, .progress = conversion.progress};
     start_parts(work);
     std::vector<panel_result>& panels = conversion.panels;
     work.drain = [&panels](size_t panel, panel_part& part) { return take_rows(panels[panel], part); };
@@ -190,6 +191,13 @@ run_status convert_in_ranges(chromosome_conversion& conversion) {
             result = std::move(schedule.results[range]);
         }
         status = merge_range(conversion, result, last_position);
+        if (conversion.progress != nullptr && status == run_status::run_ok) {
+            const int64_t kept = conversion.panels.empty() ? 0 : conversion.panels[0].counts.kept;
+            say_progress(*conversion.progress,
+                         reading_progress_text(conversion.reader.path, conversion.reader.chromosome, last_position,
+                                               conversion.panels.size(), kept, conversion.records),
+                         static_cast<double>(range + 1) / static_cast<double>(schedule.ranges.size()));
+        }
         const std::lock_guard<std::mutex> held(schedule.lock);
         schedule.merged = range + 1;
         if (status != run_status::run_ok) schedule.needed = 0;

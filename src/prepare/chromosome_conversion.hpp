@@ -35,6 +35,7 @@ struct chromosome_conversion {
     const cm_source& cm;                      // its map or tag; each reader keeps its own buffers
     int threads = 0;
     std::vector<panel_result>& panels;        // one per target, each with its legend output set
+    work_progress* progress = nullptr;        // told how far the reading is, when set
     int64_t records = 0;                      // the chromosome's records read
     bool read_in_ranges = false;              // read in ranges beside each other
 };

@@ -5,16 +5,6 @@
 
 namespace corvane {
 
-std::string_view without_chr_prefix(std::string_view name) {
-    if (name.size() > 3 && (name[0] == 'c' || name[0] == 'C') && (name[1] == 'h' || name[1] == 'H') &&
-        (name[2] == 'r' || name[2] == 'R')) {
-        return name.substr(3);
-    }
-    return name;
-}
-
-bool same_chromosome(std::string_view a, std::string_view b) { return without_chr_prefix(a) == without_chr_prefix(b); }
-
 std::optional<std::string> name_among(const std::vector<std::string>& names, const std::string& requested) {
     for (const std::string& name : names) {
         if (name == requested) return name;
@@ -26,7 +16,7 @@ std::optional<std::string> name_among(const std::vector<std::string>& names, con
 }
 
 void say_other_spelling(const std::string& path, const std::string& requested, const std::string& used) {
-    print_message(message_kind::tool, "%s has no chromosome %s; using %s, its other spelling\n", path.c_str(),
+    print_message(message_kind::note, "%s has no chromosome %s; using %s, its other spelling\n", path.c_str(),
                   requested.c_str(), used.c_str());
 }
 

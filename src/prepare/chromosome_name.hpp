@@ -1,5 +1,5 @@
-// A chromosome's two spellings ("chr21" and "21" are one chromosome), and how a file's name for the
-// chromosome asked for is found among the names it uses.
+// How a file's name for the chromosome asked for is found among the names it uses, in either of the
+// chromosome's two spellings ("chr21" and "21").
 #pragma once
 
 #include <optional>
@@ -7,13 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/chromosome_spelling.hpp"
+
 namespace corvane {
-
-// The name without a leading "chr" (in any case).
-std::string_view without_chr_prefix(std::string_view name);
-
-// Whether two names spell one chromosome.
-bool same_chromosome(std::string_view a, std::string_view b);
 
 // The name `requested` goes by among `names`: itself, else its other spelling; nothing when neither
 // is there.

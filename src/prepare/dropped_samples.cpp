@@ -33,7 +33,7 @@ void report_one_rule(const bcf_hdr_t* header, const panel_target& target, const 
     const std::string panel = target.name.empty() ? "" : target.name + ": ";
     const std::string how = populations_path.empty() ? "give --samples FILE with the samples to keep"
                                                      : "take them out of " + populations_path;
-    print_message(message_kind::tool,
+    print_message(message_kind::note,
                   "%s%lld of %lld sites (%.1f%%) were skipped for %s genotype; the samples with most %s calls there: "
                   "%s; to leave them out, %s\n",
                   panel.c_str(), static_cast<long long>(dropped), static_cast<long long>(sites),

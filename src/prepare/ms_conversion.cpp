@@ -145,7 +145,7 @@ std::vector<int64_t> simulated_bp(const std::vector<double>& positions, int64_t 
     return bp;
 }
 
-run_status convert_ms_file(const prepare_options& options) {
+run_status convert_ms_file(const prepare_options& options, run_record& record) {
     genetic_map map;
     run_status status = read_map(options, map);
     if (status != run_status::run_ok) return status;
@@ -176,6 +176,13 @@ run_status convert_ms_file(const prepare_options& options) {
     for (const auto& output : outputs) all.push_back(output.get());
     status = commit_staged(all);
     if (status != run_status::run_ok) return status;
+    add_record_input(record, options.ms_path, {"replicates=" + std::to_string(counts.replicates)});
+    add_record_count(record, "replicates", counts.replicates);
+    add_record_count(record, "haplotypes", counts.haplotypes);
+    add_record_count(record, "snps", counts.snps);
+    add_record_count(record, "snps_moved", counts.moved);
+    add_record_count(record, "skipped_below_min_maf", counts.rare);
+    for (const staged_output* output : all) record.outputs.push_back(output->final_path);
     if (options.policy.min_minor_allele_frequency > 0.0) {
         print_message(message_kind::tool, "sites with a minor allele frequency below %g skipped: %lld\n",
                       options.policy.min_minor_allele_frequency, static_cast<long long>(counts.rare));

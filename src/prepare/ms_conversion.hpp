@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/run_record.hpp"
 #include "common/run_status.hpp"
 #include "prepare/options.hpp"
 
@@ -17,7 +18,7 @@ std::vector<int64_t> simulated_bp(const std::vector<double>& positions, int64_t 
 // Writes PREFIX.K.hapbits and PREFIX.K.legend for every replicate K = 1, 2, ... of options.ms_path,
 // the legend naming the replicate PREFIXK (options.replicate_prefix) and its SNPs PREFIXK_1, ....
 // All are renamed into place only when every replicate has been read and written; every failure is
-// reported where it is found.
-run_status convert_ms_file(const prepare_options& options);
+// reported where it is found. The run record gets the counts and the outputs.
+run_status convert_ms_file(const prepare_options& options, run_record& record);
 
 }  // namespace corvane

@@ -66,6 +66,25 @@ bool apply_site_action(std::string_view text, site_policy& policy) {
     return matched;
 }
 
+std::string_view format_name(panel_format format) {
+    switch (format) {
+        case panel_format::bits: return "bits";
+        case panel_format::text: return "text";
+        case panel_format::gzip: return "gzip";
+    }
+    return "";
+}
+
+// The action for each kind of bad site, "multiallelic=skip" and so on.
+std::vector<std::string> site_actions(const site_policy& policy) {
+    std::vector<std::string> actions;
+    for (const bad_site_kind kind : all_bad_site_kinds) {
+        actions.push_back(std::string(bad_site_option_name(kind)) +
+                          (policy.refuse[static_cast<int>(kind)] ? "=refuse" : "=skip"));
+    }
+    return actions;
+}
+
 bool parse_format(std::string_view text, panel_format& format) {
     if (text == "bits") format = panel_format::bits;
     else if (text == "text") format = panel_format::text;
@@ -122,13 +141,15 @@ std::vector<command_option<prepare_options>> option_table() {
          .help = "  --vcf FILE          phased VCF or BCF: plain, bgzipped or BCF, with or without an index\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.vcf_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.vcf_path}; }},
         {.name = "--chr",
          .help = "  --chr NAME          the chromosome to convert, named as in the VCF; when the VCF has no\n"
                  "                      NAME, its other spelling (chr20 for 20, 20 for chr20) is used\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.chromosome, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.chromosome}; }},
         {.name = "--map",
          .help = "  --map FILE          genetic map (plain or gzip/bgzip-compressed) giving cM by bp; one of\n"
                  "                        pos chr cM          three columns with a header line\n"
@@ -139,7 +160,8 @@ std::vector<command_option<prepare_options>> option_table() {
                  "                      rows of other chromosomes are ignored (\"chr21\" matches \"21\")\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.map_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.map_path}; }},
         {.name = "--map-layout",
          .help = help_line("  --map-layout L      auto, pos-chr-cm, shapeit, plink or hapmap (default %s: told from\n"
                            "                      the first line)\n",
@@ -147,7 +169,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_layout(value, into.layout)) return {};
              return "unknown map layout " + quoted(value) + " (use auto, pos-chr-cm, shapeit, plink or hapmap)";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::string(layout_name(from.layout))}; }},
         {.name = "--min-maf",
          .help = help_line("  --min-maf F         skip sites whose minor allele frequency among the kept haplotypes\n"
                            "                      is below F, 0 to 0.5 (default %g: every site is kept)\n",
@@ -155,7 +178,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_min_maf(value, into.policy.min_minor_allele_frequency)) return {};
              return "--min-maf takes a number from 0 to 0.5; got " + quoted(value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {help_line("%g", from.policy.min_minor_allele_frequency)}; }},
         {.name = "--on-bad-site",
          .repeats = option_repeats::allowed,
          .help = help_line("  --on-bad-site [KIND=]ACTION\n"
@@ -167,30 +191,36 @@ std::vector<command_option<prepare_options>> option_table() {
              if (apply_site_action(value, into.policy)) return {};
              return "--on-bad-site takes skip, refuse or KIND=skip|refuse with KIND one of multiallelic, indel, "
                     "missing, unphased; got " + quoted(value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return site_actions(from.policy); }},
         {.name = "--cm-tag",
          .help = "  --cm-tag TAG        take the cM of each site from the INFO field TAG instead of a map\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.cm_tag, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.cm_tag}; }},
         {.name = "--out",
-         .help = "  --out PREFIX        write PREFIX.hapbits and PREFIX.legend\n",
+         .help = "  --out PREFIX        write PREFIX.hapbits, PREFIX.legend (chr id cM bp ref alt), PREFIX.samples\n"
+                 "                      and the run record PREFIX.log\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.out_prefix, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.out_prefix}; }},
         {.name = "--samples",
          .help = "  --samples FILE      keep only these samples (one id per line, taken whole: blanks at either\n"
                  "                      end are part of it), in the VCF's order\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.samples_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.samples_path}; }},
         {.name = "--populations",
          .help = "  --populations FILE  one panel per population from one pass: FILE has a sample id and its\n"
                  "                      population per line (a header line allowed); writes PREFIX.POP.hapbits,\n"
                  "                      PREFIX.POP.legend and PREFIX.POP.samples for each population POP\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.populations_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.populations_path}; }},
         {.name = "--format",
          .repeats = option_repeats::allowed,
          .help = "  --format F          bits (default): PREFIX.hapbits, one bit per allele, and PREFIX.legend;\n"
@@ -199,7 +229,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_format(value, into.format)) return {};
              return "unknown format " + quoted(value) + " (use bits, text or gzip)";
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::string(format_name(from.format))}; }},
         {.name = "--gzip",
          .takes_value = false,
          .repeats = option_repeats::allowed,
@@ -207,7 +238,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view) {
              into.format = panel_format::gzip;
              return option_fault{};
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.format == panel_format::gzip ? "yes" : "no"}; }},
         {.name = "--threads",
          .repeats = option_repeats::allowed,
          .help = "  --threads N         N threads besides the main one (default 0): with an index (.tbi or .csi)\n"
@@ -217,7 +249,8 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_threads(value, into.threads)) return {};
              return "--threads takes a whole number from 0 to 256, got " + quoted(value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {std::to_string(from.threads)}; }},
         {.name = "--no-index",
          .takes_value = false,
          .help = "  --no-index          read the VCF/BCF from its start to its end without its index (for an\n"
@@ -225,18 +258,24 @@ std::vector<command_option<prepare_options>> option_table() {
          .take = [](options& into, std::string_view, std::string_view) {
              into.use_index = false;
              return option_fault{};
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.use_index ? "no" : "yes"}; }},
         {.name = "--hap",
          .help = "  --hap GENOTYPES     convert this text genotype file instead of a VCF (no --chr, --map)\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.text_panel_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.text_panel_path}; }},
         {.name = "--cm-per-mb",
          .help = "  --cm-per-mb R       a uniform map of R cM per Mb (cM = bp x R / 10^6) instead of --map or\n"
                  "                      --cm-tag, for simulations\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_rate(value, into.cm_per_mb)) return {};
              return "--cm-per-mb takes a number of cM per Mb above 0, got " + quoted(value);
+         },
+         .shown = [](const options& from) -> std::vector<std::string> {
+             if (from.cm_per_mb > 0.0) return {help_line("%g", from.cm_per_mb)};
+             return {};
          }},
         {.name = "--map-chr",
          .help = "  --map-chr NAME      the chromosome's name in the map, when it is not --chr (simulations\n"
@@ -244,20 +283,26 @@ std::vector<command_option<prepare_options>> option_table() {
                  "                      of one chromosome needs none\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.map_chromosome, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.map_chromosome}; }},
         {.name = "--ms",
          .help = "  --ms FILE           instead of a VCF: every replicate of this ms-format file (ms, discoal,\n"
                  "                      msms, scrm; plain or gzip) to PREFIX.K.hapbits and PREFIX.K.legend,\n"
                  "                      K = 1, 2, ... in file order, chromosome repK; needs --length\n",
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.ms_path, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.ms_path}; }},
         {.name = "--length",
          .help = "  --length BP         with --ms: the simulated region's length; a position p becomes bp\n"
                  "                      round(p x BP), moved to the bp after the SNP before where they meet\n",
          .take = [](options& into, std::string_view, std::string_view value) -> option_fault {
              if (parse_length(value, into.region_length)) return {};
              return "--length takes a whole number of bp from 1 to 2000000000, got " + quoted(value);
+         },
+         .shown = [](const options& from) -> std::vector<std::string> {
+             if (from.region_length > 0) return {std::to_string(from.region_length)};
+             return {};
          }},
         {.name = "--rep-prefix",
          .help = help_line("  --rep-prefix TEXT   with --ms: replicate K is chromosome TEXTK (default %s), so that\n"
@@ -265,7 +310,8 @@ std::vector<command_option<prepare_options>> option_table() {
                            defaults.replicate_prefix.c_str()),
          .take = [](options& into, std::string_view name, std::string_view value) {
              return take_text(into.replicate_prefix, name, value);
-         }},
+         },
+         .shown = [](const options& from) -> std::vector<std::string> { return {from.replicate_prefix}; }},
     };
 }
 
@@ -369,11 +415,14 @@ run_status check_prepare_options(const prepare_options& options, const command_l
 
 }  // namespace
 
-run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options) {
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options,
+                                 std::vector<record_parameter>& parameters) {
     const command_line_text text = command_text();
+    const auto table = option_table();
     command_line read;
-    const run_status status = read_command_line(argc, argv, option_table(), text, false, options, read);
+    const run_status status = read_command_line(argc, argv, table, text, false, options, read);
     if (status != run_status::run_ok) return status;
+    parameters = record_parameters(table, options, read);
     return check_prepare_options(options, read, text);
 }
 
@@ -399,5 +448,7 @@ std::string haplotype_output_path(const prepare_options& options) {
 std::string legend_output_path(const prepare_options& options) { return legend_output_path(options, options.out_prefix); }
 
 std::string samples_output_path(const prepare_options& options) { return samples_output_path(options.out_prefix); }
+
+std::string record_path(const prepare_options& options) { return options.out_prefix + ".log"; }
 
 }  // namespace corvane

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "common/run_record.hpp"
 #include "common/run_status.hpp"
 #include "prepare/genetic_map.hpp"
 #include "prepare/site_rules.hpp"
@@ -33,10 +35,12 @@ struct prepare_options {
     std::string replicate_prefix = "rep";  // --rep-prefix: replicate K is named PREFIXK
 };
 
-// Fills `options` from `argv`. Options take their value as the next argument or after '='.
-// Prints the help (--help, -h) or the version (--version) on standard output (help_shown); reports
-// a wrong command line with a message on standard error (usage_error).
-run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options);
+// Fills `options` from `argv`, and `parameters` with every option as the run record shows it.
+// Options take their value as the next argument or after '='. Prints the help (--help, -h) or the
+// version (--version) on standard output (help_shown); reports a wrong command line with a message on
+// standard error (usage_error).
+run_status parse_prepare_options(int argc, const char* const* argv, prepare_options& options,
+                                 std::vector<record_parameter>& parameters);
 
 // The names of the output files for `options`: PREFIX.hapbits (or PREFIX.hap) and PREFIX.legend,
 // ".gz" added to both for gzip, and PREFIX.samples (always plain text).
@@ -47,5 +51,7 @@ std::string samples_output_path(const prepare_options& options);
 std::string haplotype_output_path(const prepare_options& options, const std::string& prefix);
 std::string legend_output_path(const prepare_options& options, const std::string& prefix);
 std::string samples_output_path(const std::string& prefix);
+// PREFIX.log, the run record.
+std::string record_path(const prepare_options& options);
 
 }  // namespace corvane

@@ -40,14 +40,18 @@ void report_malformed(const vcf_reader& reader, const bcf1_t* record, const site
                   check.problem);
 }
 
-void append_legend_row(std::string& row, const std::string& chromosome, const char* id, double cm, int64_t bp) {
+void append_legend_row(std::string& row, const std::string& chromosome, const bcf1_t* record, double cm) {
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "\t%.6f\t%lld\n", cm, static_cast<long long>(bp));
+    std::snprintf(numbers, sizeof numbers, "\t%.6f\t%lld\t", cm, static_cast<long long>(record->pos + 1));
     row.clear();
     row += chromosome;
     row += '\t';
-    row += id;
+    row += record->d.id;
     row += numbers;
+    row += record->d.allele[0];
+    row += '\t';
+    row += record->d.allele[1];
+    row += '\n';
 }
 
 CORVANE_WITH_POPCOUNT
@@ -153,7 +157,7 @@ run_status take_snp_into(record_conversion& work, size_t panel, bcf1_t* record, 
     if (work.messages != nullptr && part.last_cm == -INFINITY) note_range_start(work, panel, record, shared.cm);
     part.last_cm = shared.cm;
     if (!shared.row_made) {
-        append_legend_row(work.row, reader.chromosome, record->d.id, shared.cm, record->pos + 1);
+        append_legend_row(work.row, reader.chromosome, record, shared.cm);
         shared.row_made = true;
     }
     try {
@@ -210,7 +214,32 @@ run_status take_repeated_snp(record_conversion& work, bcf1_t* held, bcf1_t* reco
     return run_status::bad_input;
 }
 
+// Says how far the reading is: the position reached, and its share of the chromosome when the VCF's
+// header gives the chromosome's length.
+void say_how_far(const record_conversion& work) {
+    const vcf_reader& reader = work.reader;
+    const int64_t position = reader.record->pos + 1;
+    const int64_t length =
+        reader.record->rid >= 0 && reader.record->rid < reader.header->n[BCF_DT_CTG]
+            ? static_cast<int64_t>(reader.header->id[BCF_DT_CTG][reader.record->rid].val->info[0])
+            : 0;
+    say_progress(*work.progress, reading_progress_text(reader.path, reader.chromosome, position, work.parts.size(),
+                                       work.parts.empty() ? 0 : work.parts[0].counts.kept, reader.records),
+                 length > 0 ? static_cast<double>(position) / static_cast<double>(length) : -1.0);
+}
+
+// How many records go by between two reports of how far the reading is.
+constexpr int64_t records_between_reports = 1024;
+
 }  // namespace
+
+std::string reading_progress_text(const std::string& path, const std::string& chromosome, int64_t position,
+                                  size_t panels, int64_t kept, int64_t records) {
+    std::string text = "reading " + path + ": " + chromosome + ":" + grouped_digits(position) + ", ";
+    // With several panels no one count of SNPs kept stands for the run.
+    if (panels == 1) return text + grouped_digits(kept) + " SNPs kept";
+    return text + grouped_digits(records) + " records read";
+}
 
 void start_parts(record_conversion& work) {
     work.parts.clear();
@@ -254,6 +283,7 @@ run_status convert_records(record_conversion& work) {
         }
         const bool at_end = result == record_result::end;
         const int64_t position = at_end ? 0 : reader.record->pos + 1;
+        if (!at_end && work.progress != nullptr && reader.records % records_between_reports == 1) say_how_far(work);
         if (holding && (at_end || position != held->pos + 1)) {
             holding = false;
             status = take_snp(work, held);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,13 @@
 #include "prepare/panel_gather.hpp"
 #include "prepare/site_rules.hpp"
 #include "prepare/vcf_reader.hpp"
+#include "report/work_progress.hpp"
 
 namespace corvane {
+
+// The legend's header: the four columns the scan reads, then the SNP's two alleles as the VCF gives
+// them (REF is allele 0 of the panel, ALT allele 1).
+inline constexpr const char* legend_header = "chr\tid\tcM\tbp\tref\talt\n";
 
 // One panel a run makes: the samples it keeps (header indices, increasing). Its name is its
 // population's; empty for the one panel of a run without populations.
@@ -54,6 +60,7 @@ struct record_conversion {
     const std::vector<panel_target>& targets;
     const site_policy& policy;
     cm_source& cm;
+    work_progress* progress = nullptr;  // told how far the reading is, when set
     std::vector<panel_part> parts{};  // one per target
     // Set for a range read beside others: its messages are kept here, and the first SNP of each panel
     // is noted in `starts`.
@@ -73,6 +80,11 @@ struct record_conversion {
     std::vector<panel_gather> gathers{};
     std::vector<uint64_t> every_words{};
 };
+
+// The progress line of a reading at `position` of `chromosome`: the SNPs kept by a run of one panel,
+// the records read by a run of several. `kept` is the first panel's.
+std::string reading_progress_text(const std::string& path, const std::string& chromosome, int64_t position,
+                                  size_t panels, int64_t kept, int64_t records);
 
 // Makes one empty part per target in `work` (and, for several, their gathers).
 void start_parts(record_conversion& work);

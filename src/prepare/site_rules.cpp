@@ -155,16 +155,16 @@ void report_site_counts(const site_counts& counts, const site_policy& policy, co
     const std::string panel = panel_name.empty() ? "" : panel_name + ": ";
     for (const bad_site_kind kind : all_bad_site_kinds) {
         const std::string_view what = bad_site_description(kind);
-        print_message(message_kind::tool, "%s%.*s skipped: %lld\n", panel.c_str(), static_cast<int>(what.size()),
+        print_message(message_kind::note, "%s%.*s skipped: %lld\n", panel.c_str(), static_cast<int>(what.size()),
                       what.data(), static_cast<long long>(counts.skipped[static_cast<int>(kind)]));
     }
     if (counts.duplicates > 0) {
-        print_message(message_kind::tool, "%sduplicate records of a SNP (same position, alleles and genotypes) read as "
+        print_message(message_kind::note, "%sduplicate records of a SNP (same position, alleles and genotypes) read as "
                       "one: %lld\n", panel.c_str(), static_cast<long long>(counts.duplicates));
     }
-    print_message(message_kind::tool, "%s%s skipped: %lld\n", panel.c_str(), below_min_maf_description(policy).c_str(),
+    print_message(message_kind::note, "%s%s skipped: %lld\n", panel.c_str(), below_min_maf_description(policy).c_str(),
                   static_cast<long long>(counts.below_min_maf));
-    print_message(message_kind::tool, "%sbiallelic phased SNPs kept: %lld\n", panel.c_str(),
+    print_message(message_kind::note, "%sbiallelic phased SNPs kept: %lld\n", panel.c_str(),
                   static_cast<long long>(counts.kept));
 }
 

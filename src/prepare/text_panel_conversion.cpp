@@ -15,10 +15,11 @@
 #include "input/bit_panel_writer.hpp"
 #include "input/bit_words.hpp"
 #include "input/genotype_file.hpp"
+#include "report/work_progress.hpp"
 
 namespace corvane {
 
-run_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path) {
+run_status convert_text_panel(const std::string& text_panel_path, const std::string& output_path, run_record& record) {
     run_status checked = check_output_is_not_an_input(output_path, {{"input", text_panel_path}});
     if (checked == run_status::run_ok) checked = check_output_target(output_path);
     if (checked != run_status::run_ok) return checked;
@@ -27,6 +28,9 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
     if (status != run_status::run_ok) return status;
     int64_t snps = 0, haplotypes = 0;
     std::vector<uint64_t> row;
+    work_progress progress;
+    start_work_progress(progress);
+    say_progress(progress, "reading " + text_panel_path);
     const auto take_snp_count = [&](int32_t snp_count) {
         snps = snp_count;
         row.resize(words_for_bits(snps));
@@ -44,7 +48,9 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
             }
         }
         pack_low_bits(alleles.data(), alleles.size(), row.data());
-        ++haplotypes;
+        if (++haplotypes % 64 == 0) {
+            say_progress(progress, "reading " + text_panel_path + ": " + grouped_digits(haplotypes) + " haplotypes");
+        }
         return write_bit_panel_rows(output, row.data(), row.size());
     };
     status = read_genotype_file(text_panel_path, take_snp_count, take_haplotype);
@@ -53,11 +59,17 @@ run_status convert_text_panel(const std::string& text_panel_path, const std::str
                       std::strerror(errno));
     }
     if (status != run_status::run_ok) return status;
+    add_record_input(record, text_panel_path,
+                     {"haplotypes=" + std::to_string(haplotypes), "snps=" + std::to_string(snps)});
+    add_record_count(record, "haplotypes", haplotypes);
+    add_record_count(record, "snps", snps);
     const auto header = bit_panel_header(haplotypes, snps);
     status = rewrite_staged_start(output, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
     if (status == run_status::run_ok) status = commit_staged({&output});
+    end_work_progress(progress);
     if (status != run_status::run_ok) return status;
-    print_message(message_kind::tool, "wrote %s: %s x %s\n", output_path.c_str(),
+    record.outputs = {output_path};
+    print_message(message_kind::note, "wrote %s: %s x %s\n", output_path.c_str(),
                   counted(haplotypes, "haplotype", "haplotypes").c_str(), counted(snps, "SNP", "SNPs").c_str());
     return run_status::run_ok;
 }

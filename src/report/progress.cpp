@@ -9,17 +9,11 @@
 
 namespace corvane {
 
-namespace {
-
-constexpr auto redraw_interval = std::chrono::milliseconds(250);
-
 void format_duration(char* text, int size, double seconds) {
     const long whole = static_cast<long>(seconds + 0.5);
     if (whole >= 3600) std::snprintf(text, static_cast<size_t>(size), "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
     else std::snprintf(text, static_cast<size_t>(size), "%ld:%02ld", whole / 60, whole % 60);
 }
-
-}  // namespace
 
 scan_progress start_progress(int32_t snp_count, const char* count_path) {
     scan_progress progress;

@@ -6,6 +6,9 @@
 
 namespace corvane {
 
+// How often a progress line on a terminal is redrawn at most.
+inline constexpr auto redraw_interval = std::chrono::milliseconds(250);
+
 struct scan_progress {
     bool shown_on_terminal = false;
     int32_t snp_count = 0;
@@ -30,5 +33,8 @@ void end_progress(scan_progress& progress);
 // 0/1 bits" (the count path last, left out when empty).
 void format_progress(char* text, int size, int32_t next_focal, int32_t snp_count, int64_t regions,
                      double elapsed_seconds, const char* count_path);
+
+// A duration as M:SS, or H:MM:SS from an hour on.
+void format_duration(char* text, int size, double seconds);
 
 }  // namespace corvane

@@ -1,6 +1,8 @@
 // corvane-loci on bad input, one row each: a wrong or unreadable result table, a panel, legend or
-// sample list that does not belong to it, an output that names an input or a folder, a wrong command
-// line; each reported once, with no output left behind and older outputs as they were. A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
+// sample list that does not belong to it, a gene file that cannot be read, an output that names an
+// input or a folder, a wrong command line; each reported once, with no output left behind and older
+// outputs as they were, but the run record, which says how the run ended and why (a wrong command
+// line leaves none). A row runs alone as ctest -R 'loci.Rows/LociBadInput.*/NAME$'.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -32,7 +34,7 @@ const std::string good_result = result_header + "21\t10000\t17250\t3.625\t7250\t
 
 // Written in arguments and texts; each run replaces them with its scratch paths: {R} the result
 // table, {T} a second one, {P} the panel, {L} the legend, {S} the sample list, {C} a carrier list,
-// {B} the BED, {O} the loci table, {D} the scratch folder.
+// {B} the BED, {O} the loci table, {G} a gene file, {D} the scratch folder.
 struct loci_case {
     std::string name;
     std::string result_text = good_result;
@@ -41,11 +43,14 @@ struct loci_case {
     std::string legend_text = corvane::testing::legend_text(30);
     std::string sample_text = "a\nb\n";
     bool result_first = true;  // {R} as the first argument, a result table of one frequency
+    std::string gene_file = "genes.gtf";  // the gene file's name, which may tell its format
+    std::string gene_text = "";           // {G}, written when not empty
     // After the panel and legend; "--bed {B}" and "-o {O}" added unless given.
     std::vector<std::string> arguments = {};
     int status = 1;
     std::string err = "";  // standard error; for a wrong command line (status 2), its first line
     void (*setup)(const std::string& folder) = nullptr;  // older outputs and folders the case needs
+    std::string ended = "bad input";  // the word of the run record's status line
 };
 
 void PrintTo(const loci_case& row, std::ostream* stream) { *stream << row.name; }
@@ -138,12 +143,41 @@ std::vector<loci_case> loci_cases() {
          .err = "{S}:3: sample \"a\" is listed again (first on line 1)\n"},
         {.name = "output_is_an_input",
          .arguments = {"-o", "{L}"},
-         .err = "corvane-loci: output file {L} is the input file {L}; refusing to overwrite an input\n"},
+         .err = "corvane-loci: output file {L} is the input file {L}; refusing to overwrite an input\n",
+         .ended = "output failed"},
         // A folder where the BED goes is found before any work, and the older outputs are kept.
         {.name = "bed_output_is_a_folder",
          .arguments = {"--bed", "{D}/adir"},
          .err = "corvane-loci: cannot create output file {D}/adir: Is a directory\n",
-         .setup = older_outputs_and_a_folder},
+         .setup = older_outputs_and_a_folder,
+         .ended = "output failed"},
+        // Gene files: the first line that cannot be read, in each format.
+        {.name = "gene_line_with_a_field_too_few",
+         .gene_text = "21\tx\tgene\t1\t100\t.\t+\t.\tgene_id \"A\";\n21\tx\tgene\t5\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:2: expected 9 tab-separated fields (GTF), found 4\n"},
+        {.name = "gene_without_a_name",
+         .gene_text = "21\tx\tgene\t1\t100\t.\t+\t.\tlevel 2;\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:1: a gene without a name (gene_name, gene_id, Name or ID)\n"},
+        {.name = "gene_starting_after_its_end",
+         .gene_file = "genes.gff3",
+         .gene_text = "##gff-version 3\n21\tx\tgene\t500\t100\t.\t+\t.\tID=a\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:2: start 500 is after end 100\n"},
+        {.name = "gene_position_that_is_no_number",
+         .gene_file = "genes.bed",
+         .gene_text = "21\t1x\t100\tA\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:1: start is not a position: \"1x\"\n"},
+        {.name = "gene_file_of_no_format_known",
+         .gene_file = "genes.txt",
+         .gene_text = "# genes\nERG\n",
+         .arguments = {"--genes", "{G}"},
+         .err = "{G}:2: neither GTF, GFF3 nor BED; name the file .gtf, .gff3 or .bed to say which\n"},
+        {.name = "gene_file_missing",
+         .arguments = {"--genes", "{G}"},
+         .err = "corvane-loci: {G}: cannot open: No such file or directory\n"},
         {.name = "no_output_named", .arguments = {"-o"}, .status = 2, .err = "corvane-loci: -o needs a value\n"},
         {.name = "carriers_without_samples",
          .arguments = {"--carriers", "{C}"},
@@ -220,9 +254,10 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     const loci_case& row = GetParam();
     scratch_dir dir;
     const std::pair<std::string, std::string> paths[] = {
-        {"{R}", dir.file("r.tsv")}, {"{T}", dir.file("t.tsv")},    {"{P}", dir.file("p.txt")},
-        {"{L}", dir.file("l.txt")}, {"{S}", dir.file("s.txt")},    {"{C}", dir.file("c.tsv")},
-        {"{O}", dir.file("loci.tsv")}, {"{B}", dir.file("l.bed")}, {"{D}", dir.path}};
+        {"{R}", dir.file("r.tsv")},    {"{T}", dir.file("t.tsv")},    {"{P}", dir.file("p.txt")},
+        {"{L}", dir.file("l.txt")},    {"{S}", dir.file("s.txt")},    {"{C}", dir.file("c.tsv")},
+        {"{O}", dir.file("loci.tsv")}, {"{B}", dir.file("l.bed")},    {"{D}", dir.path},
+        {"{G}", dir.file(row.gene_file)}};
     const auto substitute = [&](std::string text) {
         for (const auto& [mark, path] : paths) {
             for (size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += path.size()) {
@@ -236,6 +271,7 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     write_file(substitute("{P}"), row.panel);
     write_file(substitute("{L}"), row.legend_text);
     write_file(substitute("{S}"), row.sample_text);
+    if (!row.gene_text.empty()) write_file(substitute("{G}"), row.gene_text);
     if (row.setup != nullptr) row.setup(dir.path);
     const auto contents_before = directory_contents(dir.path);
 
@@ -255,8 +291,18 @@ TEST_P(LociBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     } else {
         EXPECT_EQ(ran.err, expected);
     }
-    // Nothing left, the older outputs and the inputs as they were.
-    EXPECT_EQ(directory_contents(dir.path), contents_before) << "a refused run changed the folder";
+    auto contents_after = directory_contents(dir.path);
+    if (row.status != 2) {
+        // The run record beside the loci table, LOCI.log, ends with the status and the last message.
+        const std::string record_path = arguments[static_cast<size_t>(std::find(arguments.begin(), arguments.end(), "-o") -
+                                                                      arguments.begin()) + 1] + ".log";
+        const std::string record = read_file(record_path);
+        const std::string last_message = expected.substr(expected.rfind('\n', expected.size() - 2) + 1);
+        EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + last_message)) << record;
+        contents_after.erase(record_path.substr(dir.path.size() + 1));
+    }
+    // Nothing left but the run record, the older outputs and the inputs as they were.
+    EXPECT_EQ(contents_after, contents_before) << "a refused run changed the folder";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LociBadInput, ::testing::ValuesIn(loci_cases()),
@@ -333,6 +379,44 @@ TEST(LociGoodInput, OutputsNamedGzAreCompressed) {
         EXPECT_EQ(read_file(compressed).substr(0, 2), "\x1f\x8b");
         EXPECT_EQ(read_gzip_file(compressed), read_file(dir.file(name)));
     }
+}
+
+// A legend whose header names its allele columns (here in another order, after an extra one) gives the
+// core table its REF and ALT.
+TEST(LociGoodInput, CoreTableNamesTheAllelesTheLegendHeaderNames) {
+    scratch_dir dir;
+    std::string legend = "chr\tid\tcM\tbp\tinfo\tALT\tREF\n";
+    for (int32_t snp = 0; snp < 30; ++snp) {
+        legend += "21\trs" + std::to_string(snp + 1) + "\t" + std::to_string(0.125 * snp) + "\t" +
+                  std::to_string(10000 + 250 * snp) + "\t.\tT\t" + (snp % 2 == 0 ? "C" : "G") + "\n";
+    }
+    write_file(dir.file("r.tsv"), good_result);
+    write_file(dir.file("p.txt"), good_panel);
+    write_file(dir.file("l.txt"), legend);
+    const run_result ran = run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "--hap", dir.file("p.txt"), "--legend",
+                                                          dir.file("l.txt"), "--core", dir.file("core.tsv"), "-o",
+                                                          dir.file("loci.tsv")},
+                                       {.seconds = 60});
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    const std::string core = read_file(dir.file("core.tsv"));
+    EXPECT_TRUE(core.starts_with("locus\tid\tbp\tcM\tcore_allele\tref\talt\tcarrier_share\tallele_frequency\n"
+                                 "21:1\trs1\t10000\t0.000000\t0\tC\tT\t1\t1\n"
+                                 "21:1\trs2\t10250\t0.125000\t1\tG\tT\t1\t1\n"))
+        << core;
+
+    // A panel with another allele code is held as integers and counted cell by cell: the haplotype with
+    // a 2 at the first SNP carries neither the core nor its allele there.
+    std::string other_codes = good_panel;
+    other_codes[other_codes.rfind('\n', other_codes.size() - 2) + 1] = '2';
+    write_file(dir.file("p2.txt"), other_codes);
+    const run_result widened = run_program(CORVANE_LOCI_EXE, {dir.file("r.tsv"), "--hap", dir.file("p2.txt"), "--legend",
+                                                               dir.file("l.txt"), "--core", dir.file("core2.tsv"), "-o",
+                                                               dir.file("loci2.tsv")},
+                                            {.seconds = 60});
+    ASSERT_EQ(widened.status, 0) << widened.err;
+    EXPECT_TRUE(read_file(dir.file("core2.tsv")).find("21:1\trs1\t10000\t0.000000\t0\tC\tT\t1\t0.833333\n"
+                                                      "21:1\trs2\t10250\t0.125000\t1\tG\tT\t1\t1\n") != std::string::npos)
+        << read_file(dir.file("core2.tsv"));
 }
 
 TEST(LociCommandLine, HelpAndVersionAreAnsweredOnStandardOutput) {

@@ -2,7 +2,9 @@
 // output formats, sample lists, and corvane run on the result.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,21 +37,30 @@ TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
     ASSERT_EQ(converted.status, 0) << converted.err;
     EXPECT_EQ(read_file(dir.file("from-text.hapbits")), read_file(dir.file("chr21.hapbits")));
 
+    // The shipped legend's four columns, then each SNP's REF and ALT as the VCF gives them.
     const std::vector<std::string> made = split_lines(read_file(dir.file("chr21.legend")));
     const std::vector<std::string> shipped = split_lines(read_gzip_file(CORVANE_EXAMPLES "/chr21.legend.gz"));
+    std::vector<std::string> records;
+    for (const std::string& line : split_lines(read_gzip_file(example_vcf))) {
+        if (!line.empty() && line[0] != '#') records.push_back(line);
+    }
     ASSERT_EQ(made.size(), shipped.size());
     ASSERT_EQ(made.size(), 1814u);
-    EXPECT_EQ(made[0], "chr\tid\tcM\tbp");
+    ASSERT_EQ(records.size(), 1813u);
+    EXPECT_EQ(made[0], "chr\tid\tcM\tbp\tref\talt");
     for (size_t i = 1; i < made.size(); ++i) {
         const std::vector<std::string_view> ours = split_words(made[i]);
         const std::vector<std::string_view> theirs = split_words(shipped[i]);
-        ASSERT_EQ(ours.size(), 4u) << made[i];
+        const std::vector<std::string_view> record = split_words(records[i - 1]);
+        ASSERT_EQ(ours.size(), 6u) << made[i];
         ASSERT_EQ(theirs.size(), 4u);
         EXPECT_EQ(ours[0], theirs[0]) << "row " << i;
         EXPECT_EQ(ours[1], theirs[1]) << "row " << i;
         EXPECT_NEAR(std::stod(std::string(ours[2])), std::stod(std::string(theirs[2])), 1e-6)
             << "row " << i;
         EXPECT_EQ(ours[3], theirs[3]) << "row " << i;
+        EXPECT_EQ(ours[4], record[3]) << "row " << i;
+        EXPECT_EQ(ours[5], record[4]) << "row " << i;
     }
     for (const char* line : {"multi-allelic sites skipped: 0\n", "not SNPs skipped: 0\n",
                              "missing genotype skipped: 0\n", "unphased genotype skipped: 0\n",
@@ -61,7 +72,37 @@ TEST(ExampleConversion, GivesTheShippedGenotypeTableAndLegend) {
     ASSERT_EQ(ids.size(), 379u);
     EXPECT_EQ(ids[0], "1_HG00096");
     EXPECT_EQ(names_starting_with(dir.path, "chr21"),
-              (std::vector<std::string>{"chr21.hapbits", "chr21.legend", "chr21.samples"}));
+              (std::vector<std::string>{"chr21.hapbits", "chr21.legend", "chr21.log", "chr21.samples"}));
+
+    // The run record: each kind of fact in its place, the inputs with their size and the VCF's samples,
+    // every option given or not, the counts printed, the outputs.
+    const std::vector<std::string> record = split_lines(read_file(dir.file("chr21.log")));
+    std::vector<std::string> keys;
+    for (const std::string& line : record) {
+        const std::string key = line.substr(0, line.find('\t'));
+        if (keys.empty() || keys.back() != key) keys.push_back(key);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"tool", "version", "command", "folder", "started", "input", "parameter",
+                                              "count", "output", "wall_seconds", "cpu_seconds", "peak_memory_kb",
+                                              "status"}));
+    const auto has_line = [&](const std::string& wanted) {
+        return std::find(record.begin(), record.end(), wanted) != record.end();
+    };
+    EXPECT_EQ(record[0], "tool\tcorvane-prepare");
+    const std::string vcf_bytes = std::to_string(std::filesystem::file_size(example_vcf));
+    EXPECT_TRUE(record[5].starts_with("input\t" + example_vcf + "\tbytes=" + vcf_bytes + "\tmodified=20")) << record[5];
+    EXPECT_TRUE(record[5].ends_with("Z\tsamples=379")) << record[5];
+    EXPECT_TRUE(record[6].starts_with("input\t" + example_map + "\tbytes=")) << record[6];
+    for (const std::string& line : std::vector<std::string>{
+             "parameter\t--chr\t21\tgiven", "parameter\t--min-maf\t0\tdefault", "parameter\t--samples\t\tdefault",
+             "parameter\t--populations\t\tdefault", "parameter\t--no-index\tno\tdefault",
+          "parameter\t--on-bad-site\tmultiallelic=skip\tindel=skip\tmissing=skip\tunphased=skip\tdefault",
+          "count\tsnps\t1813", "count\thaplotypes\t758", "count\tskipped_unphased\t0",
+          "output\t" + dir.file("chr21.legend"), "status\t0\tdone"}) {
+        EXPECT_TRUE(has_line(line)) << line;
+    }
+    EXPECT_EQ(std::count_if(record.begin(), record.end(), [](const std::string& line) { return line.starts_with("parameter\t"); }),
+              20);
 }
 
 // Plain, bgzipped and BCF inputs, each with and without an index, give the same files. The
@@ -180,7 +221,8 @@ TEST(ExampleConversion, SampleListKeepsTheListedSamplesInVcfOrder) {
     const run_result twice = convert(example_vcf, dir.file("bad"), {"--samples", dir.file("twice.txt")});
     EXPECT_EQ(twice.status, 1);
     EXPECT_NE(twice.err.find("twice.txt:2:"), std::string::npos) << twice.err;
-    EXPECT_TRUE(names_starting_with(dir.path, "bad").empty());
+    // A refused run leaves its run record only.
+    EXPECT_EQ(names_starting_with(dir.path, "bad"), std::vector<std::string>{"bad.log"});
 }
 
 // One pass with --populations writes for each population the three files --samples with its samples
@@ -235,6 +277,11 @@ TEST(ExampleConversion, PopulationsFromOnePassAreThePanelsOfTheirSampleLists) {
         EXPECT_NE(result.err.find("AFR: sites with a missing genotype skipped: 21\n"), std::string::npos) << result.err;
         EXPECT_NE(result.err.find("EAS: sites with a missing genotype skipped: 0\n"), std::string::npos) << result.err;
         EXPECT_NE(result.err.find("EAS: sites with an unphased genotype skipped: 11\n"), std::string::npos) << result.err;
+        // The run record names the samples behind the drops, with their calls, per population.
+        const std::string record = read_file(dir.file("pop.log"));
+        EXPECT_NE(record.find("\ncount\tAFR.missing_calls." + samples[0] + "\t21\n"), std::string::npos) << record;
+        EXPECT_NE(record.find("\ncount\tEAS.unphased_calls." + samples[1] + "\t11\n"), std::string::npos) << record;
+        EXPECT_EQ(record.find("missing_calls." + samples[1] + "\t"), std::string::npos) << record;
         for (size_t p = 0; p < 3; ++p) {
             SCOPED_TRACE(names[p]);
             std::string listed;

@@ -63,7 +63,8 @@ TEST(GeneticMap, ConversionExtrapolatesBeyondBothEndsOfTheMap) {
         run_prepare({"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("map.txt"), "--out", dir.file("out")});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(read_file(dir.file("out.legend")),
-              "chr\tid\tcM\tbp\n1\tbefore\t-2.500000\t100\n1\tinside\t3.500000\t2500\n1\tafter\t14.857143\t6000\n");
+              "chr\tid\tcM\tbp\tref\talt\n1\tbefore\t-2.500000\t100\tA\tG\n1\tinside\t3.500000\t2500\tC\tT\n"
+              "1\tafter\t14.857143\t6000\tG\tA\n");
     EXPECT_EQ(bit_panel_text(dir.file("out.hapbits")), "0\t1\t0\n1\t1\t0\n");
 }
 

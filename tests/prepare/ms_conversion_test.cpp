@@ -35,7 +35,15 @@ TEST(MsConversion, EachReplicateBecomesABitPanelAndALegend) {
     EXPECT_EQ(read_file(dir.file("sim.2.legend")), "chr\tid\tcM\tbp\nrep2\trep2_1\t0.000600\t500\nrep2\trep2_2\t0.001200\t1000\n");
     EXPECT_EQ(bit_panel_text(dir.file("sim.2.hapbits")), "0\t1\n1\t0\n1\t1\n");
     EXPECT_EQ(names_starting_with(dir.path, "sim."),
-              (std::vector<std::string>{"sim.1.hapbits", "sim.1.legend", "sim.2.hapbits", "sim.2.legend", "sim.ms"}));
+              (std::vector<std::string>{"sim.1.hapbits", "sim.1.legend", "sim.2.hapbits", "sim.2.legend", "sim.log",
+                                        "sim.ms"}));
+    // The run record counts the replicates and names every output.
+    const std::string record = read_file(dir.file("sim.log"));
+    const std::vector<std::string> record_lines = {"count\treplicates\t2\n", "count\tsnps\t6\n", "count\tsnps_moved\t2\n",
+                                                   "output\t" + dir.file("sim.2.legend") + "\n", "status\t0\tdone\n"};
+    for (const std::string& line : record_lines) {
+        EXPECT_NE(record.find(line), std::string::npos) << line << record;
+    }
 
     // On a map of one chromosome (in the simulation's coordinates), named apart.
     write_file(dir.file("map.txt"), "pos\tchr\tcM\n0\t7\t0\n1000\t7\t2\n");
@@ -62,12 +70,13 @@ TEST(MsConversion, UniformRateAndMapChromosomeServeAVcf) {
     write_file(dir.file("in.vcf"), small_vcf({"s1"}, {"1\t250000\ta\tA\tG\t.\t.\t.\tGT\t0|1",
                                                       "1\t750000\tb\tC\tT\t.\t.\t.\tGT\t1|1"}));
     ASSERT_EQ(run_prepare({"--vcf", dir.file("in.vcf"), "--chr", "1", "--cm-per-mb", "2", "--out", dir.file("u")}).status, 0);
-    EXPECT_EQ(read_file(dir.file("u.legend")), "chr\tid\tcM\tbp\n1\ta\t0.500000\t250000\n1\tb\t1.500000\t750000\n");
+    EXPECT_EQ(read_file(dir.file("u.legend")), "chr\tid\tcM\tbp\tref\talt\n1\ta\t0.500000\t250000\tA\tG\n1\tb\t1.500000\t750000\tC\tT\n");
     write_file(dir.file("map.txt"), "pos\tchr\tcM\n0\t21\t0\n1000000\t21\t4\n");
     const run_result mapped = run_prepare({"--vcf", dir.file("in.vcf"), "--chr", "1", "--map", dir.file("map.txt"),
                                            "--map-chr", "21", "--out", dir.file("m")});
     ASSERT_EQ(mapped.status, 0) << mapped.err;
-    EXPECT_EQ(read_file(dir.file("m.legend")), "chr\tid\tcM\tbp\n1\ta\t1.000000\t250000\n1\tb\t3.000000\t750000\n");
+    EXPECT_EQ(read_file(dir.file("m.legend")),
+              "chr\tid\tcM\tbp\tref\talt\n1\ta\t1.000000\t250000\tA\tG\n1\tb\t3.000000\t750000\tC\tT\n");
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // corvane-prepare on bad input, one row each: a wrong command line, a site refused, a malformed or
 // disordered VCF, a bgzipped VCF cut short or with an index that does not fit it, a bad genetic map
 // or INFO tag, a population file that cannot give panels, an output that names an input, a text
-// panel that cannot be a bit panel. Each fault is reported once, with no counts, and leaves no output
-// (older outputs as they were). A row runs alone as ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+// panel that cannot be a bit panel, an ms file of simulations that is not well formed. Each fault is
+// reported once, with no counts, and leaves no output (older outputs as they were) but the run record, which says how the run ended and why (a wrong
+// command line leaves none). A row runs alone as ctest -R 'prepare.Rows/PrepareBadInput.*/NAME$'.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
@@ -51,6 +53,7 @@ struct prepare_case {
     int status = 1;
     std::string message;  // a line standing once on standard error
     void (*setup)(const std::string& folder) = nullptr;  // older outputs and folders the case needs
+    std::string ended = "bad input";  // the word of the run record's status line
 };
 
 void PrintTo(const prepare_case& row, std::ostream* stream) { *stream << row.name; }
@@ -409,7 +412,8 @@ std::vector<prepare_case> prepare_cases() {
         {.name = "output_is_the_map",
          .arguments = {"--vcf", "{V}", "--chr", "1", "--map", "{D}/x.legend", "--out", "{D}/x"},
          .message = "corvane-prepare: output file {D}/x.legend is the input file {D}/x.legend; refusing to "
-                    "overwrite an input"},
+                    "overwrite an input",
+         .ended = "output failed"},
         // Simulations that are not well-formed ms: the replicate at fault named with its line.
         ms_fault("ms_segsites_count_not_that_of_the_positions", "//\nsegsites: 3\npositions: 0.1 0.5\n01\n11\n",
                  "{S}:12: 2 positions, but the segsites line (line 11) says 3"),
@@ -441,10 +445,12 @@ std::vector<prepare_case> prepare_cases() {
         // outputs stay as they were.
         {.name = "samples_output_is_a_folder",
          .message = "corvane-prepare: cannot create output file {O}.samples: Is a directory",
-         .setup = older_outputs_and_a_folder<samples_output>},
+         .setup = older_outputs_and_a_folder<samples_output>,
+         .ended = "output failed"},
         {.name = "legend_output_is_a_folder",
          .message = "corvane-prepare: cannot create output file {O}.legend: Is a directory",
-         .setup = older_outputs_and_a_folder<legend_output>},
+         .setup = older_outputs_and_a_folder<legend_output>,
+         .ended = "output failed"},
         {.name = "text_panel_with_other_alleles",
          .text_panel = "0 1 1\n1 0 9\n",
          .arguments = {"--hap", "{H}", "--out", "{O}"},
@@ -495,8 +501,19 @@ TEST_P(PrepareBadInput, ReportsTheFaultOnceAndLeavesNoOutput) {
     if (row.status == 2) {
         EXPECT_NE(ran.err.find("Try 'corvane-prepare --help' for the options."), std::string::npos);
     }
-    // Nothing left, the older outputs and the inputs as they were.
-    EXPECT_EQ(directory_contents(dir.path), contents_before) << "a refused run changed the folder";
+    auto contents_after = directory_contents(dir.path);
+    if (row.status != 2) {
+        // The run record beside the outputs, PREFIX.log, ends with the status and the message.
+        const auto out = std::find(arguments.begin(), arguments.end(), "--out");
+        ASSERT_NE(out, arguments.end());
+        const std::string record_path = *(out + 1) + ".log";
+        const std::string record = read_file(record_path);
+        EXPECT_TRUE(record.ends_with("\nstatus\t1\t" + row.ended + "\nmessage\t" + substitute(row.message) + "\n"))
+            << record;
+        contents_after.erase(record_path.substr(dir.path.size() + 1));
+    }
+    // Nothing left but the run record, the older outputs and the inputs as they were.
+    EXPECT_EQ(contents_after, contents_before) << "a refused run changed the folder";
     // Counts printed after a refusal would read like a result.
     EXPECT_EQ(ran.err.find("SNPs kept:"), std::string::npos) << ran.err;
 }

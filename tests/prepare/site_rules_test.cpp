@@ -95,7 +95,7 @@ TEST(SiteRules, ARepeatedRecordOfASnpIsReadOnce) {
         << run.result.err;
     EXPECT_TRUE(run.reports("multi-allelic sites skipped: 1\n")) << run.result.err;
     EXPECT_TRUE(run.reports("biallelic phased SNPs kept: 1\n")) << run.result.err;
-    EXPECT_EQ(read_file(run.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tfirst\t0.000990\t100\n");
+    EXPECT_EQ(read_file(run.dir.file("out.legend")), "chr\tid\tcM\tbp\tref\talt\n1\tfirst\t0.000990\t100\tA\tG\n");
 }
 
 // A sample whose calls drop more than 1% of the sites is named with its count, and how to leave it
@@ -246,14 +246,14 @@ TEST(SiteRules, TheChromosomesOtherSpellingIsRead) {
     const conversion spelled({"s1"}, {"chr1\t100\tx\tA\tG\t.\t.\t.\tGT\t0|1"});
     EXPECT_EQ(spelled.result.status, 0) << spelled.result.err;
     EXPECT_TRUE(spelled.reports("has no chromosome 1; using chr1, its other spelling")) << spelled.result.err;
-    EXPECT_EQ(read_file(spelled.dir.file("out.legend")), "chr\tid\tcM\tbp\nchr1\tx\t0.000990\t100\n");
+    EXPECT_EQ(read_file(spelled.dir.file("out.legend")), "chr\tid\tcM\tbp\tref\talt\nchr1\tx\t0.000990\t100\tA\tG\n");
 }
 
 TEST(SiteRules, GeneticPositionsCanComeFromAnInfoTag) {
     const conversion tagged({"s1"}, {"1\t100\tx\tA\tG\t.\t.\tCM=0.25\tGT\t0|1", "1\t200\ty\tA\tG\t.\t.\tCM=1.5\tGT\t1|1"},
                             {"--cm-tag", "CM"});
     ASSERT_EQ(tagged.result.status, 0) << tagged.result.err;
-    EXPECT_EQ(read_file(tagged.dir.file("out.legend")), "chr\tid\tcM\tbp\n1\tx\t0.250000\t100\n1\ty\t1.500000\t200\n");
+    EXPECT_EQ(read_file(tagged.dir.file("out.legend")), "chr\tid\tcM\tbp\tref\talt\n1\tx\t0.250000\t100\tA\tG\n1\ty\t1.500000\t200\tA\tG\n");
 }
 
 // Every wrong command line is a row of the bad-input case table (prepare_bad_input_test.cpp).

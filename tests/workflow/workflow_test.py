@@ -313,12 +313,13 @@ class TwoChromosomes(WorkflowRuns):
             with open(self.out(chrom, chrom + ".samples")) as stream:
                 samples = set(stream.read().split())
             header, lines = read_rows(self.out(chrom, chrom + ".carriers.tsv"))
-            self.assertEqual(header, "locus\tsample\thaplotype")
+            self.assertEqual(header, "locus\tsample\thaplotype\tcopies")
             per_locus = collections.Counter()
             for line in lines:
-                locus, sample, haplotype = line.split("\t")
+                locus, sample, haplotype, copies = line.split("\t")
                 self.assertIn(sample, samples)
                 self.assertIn(haplotype, ("1", "2"))
+                self.assertIn(copies, ("1", "2"))
                 per_locus[locus] += 1
             on_chromosome = {locus: count for locus, count in genome_wide.items() if locus.startswith(chrom + ":")}
             self.assertGreater(len(per_locus), 5)
@@ -487,6 +488,8 @@ BAD_CONFIGS = (
      "loci_options: -o is set by the workflow itself"),
     ("an option that writes a text panel", {"prepare_options": '"--gzip"'},
      "prepare_options: --gzip is not for the workflow"),
+    ("an output both loci steps would write", {"loci_options": '"--core=core.tsv"'},
+     "loci_options: --core=core.tsv names one file that both corvane-loci steps would write"),
     ("a misspelt key", {"frequency": "0.5"}, '"frequency": not a key of this workflow'),
     ("a resource that is not a number", {"resources": "{scan: {mem_mb: 8G}}"},
      'resources: scan: mem_mb: expected a whole number above 0 (MB), got "8G"'),
