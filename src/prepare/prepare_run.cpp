@@ -145,10 +145,7 @@ void record_counts(const chromosome_conversion& conversion, const bcf_hdr_t* hea
         add_record_count(record, name + "snps", counts.kept);
         add_record_count(record, name + "haplotypes", 2 * static_cast<int64_t>(targets[panel].samples.size()));
         add_record_count(record, name + "samples", static_cast<int64_t>(targets[panel].samples.size()));
-    }
-    // Per sample, its missing and unphased calls at the sites skipped for them: who to leave out.
-    for (size_t panel = 0; panel < panels.size(); ++panel) {
-        const std::string name = targets[panel].name.empty() ? "" : targets[panel].name + ".";
+        // Per sample, its missing and unphased calls at the sites skipped for them: who to leave out.
         const std::vector<int>& samples = targets[panel].samples;
         for (size_t i = 0; i < samples.size(); ++i) {
             const char* sample = header->samples[samples[i]];
